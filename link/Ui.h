@@ -1,0 +1,61 @@
+// The one way the core talks to the person at the screen.
+//
+// Link, transfer, table and file code never opens a window: it calls this
+// interface. The main window implements it with message boxes, progress bars
+// and labels; tests implement it with a recorder (tests/support/RecordingUi.h)
+// that answers questions from a script and keeps every text shown.
+//
+// Message texts are UTF-8: they are the program's own Polish messages. Cell
+// texts (Windows-1250) that go into a message are converted by the caller.
+#pragma once
+
+#include <optional>
+#include <string>
+
+enum class UiIcon { None, Information, Warning, Error, Question };
+
+// The progress bars the sequences drive.
+enum class UiBar {
+    Main,     // below the tabs: transfers and data-file operations
+    Overall,  // service tab: the all-tables runs
+};
+
+// Labels the sequences write to.
+enum class UiLabel {
+    Progress,    // service tab: "Całkowity postęp:\t..."
+    PluTab,      // PLU tab: "Odczytano: n PLU"
+    ServicePlu,  // service tab: "Odczytalem PLU nr : n"
+};
+
+class Ui {
+public:
+    virtual ~Ui() = default;
+
+    // A modal box with one OK button; returns when it is confirmed.
+    // An empty caption means the platform's default caption.
+    virtual void Message(const std::string& text, const std::string& caption = {},
+                         UiIcon icon = UiIcon::None) = 0;
+    // A modal Yes/No box; true for Yes.
+    virtual bool Question(const std::string& text, const std::string& caption = {},
+                          UiIcon icon = UiIcon::Question) = 0;
+    // A modal input box; empty optional when cancelled.
+    virtual std::optional<std::string> Input(const std::string& prompt, const std::string& caption,
+                                             const std::string& initial) = 0;
+
+    virtual void ProgressShow(UiBar bar, int maximum) = 0;  // position 0, visible
+    virtual void ProgressSetMaximum(UiBar bar, int maximum) = 0;
+    virtual void ProgressSetValue(UiBar bar, int value) = 0;
+    virtual void ProgressStep(UiBar bar, int by = 1) = 0;   // stops at the maximum
+    virtual void ProgressHide(UiBar bar) = 0;
+
+    virtual void ShowLabel(UiLabel label, bool visible) = 0;
+    virtual void SetLabel(UiLabel label, const std::string& text) = 0;
+
+    // Let the window handle pending events and repaint.
+    virtual void ProcessEvents() = 0;
+};
+
+// The process-wide user interface. Never null: until the program or a test
+// installs one, a silent stand-in answers "No" and shows nothing.
+Ui& CurrentUi();
+void InstallUi(Ui* ui);  // nullptr restores the silent stand-in
