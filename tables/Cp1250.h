@@ -1,0 +1,16 @@
+// Conversion between the program's 8-bit code page (Windows-1250), in which
+// cells, files and frames keep their texts, and UTF-8, in which the windows
+// show and take them.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// Every byte has a form: the five bytes Windows-1250 leaves unassigned
+// (0x81, 0x83, 0x88, 0x90, 0x98) become the control characters of the same
+// value, so a text read from a file comes back unchanged.
+std::string Cp1250ToUtf8(std::string_view text);
+
+// A character with no Windows-1250 form, and every byte of a malformed
+// UTF-8 sequence, becomes '?'.
+std::string Utf8ToCp1250(std::string_view text);
