@@ -1,0 +1,112 @@
+// A register of our own: takes the bytes the program writes and gives back the
+// bytes a register would answer. No I/O here, so every answer can be checked
+// byte for byte; PtyServer puts it on a pseudo-terminal.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+// What the register keeps between commands.
+struct RegisterState {
+    std::string modelText = "ZELTRA ARK MIRRA";
+    // Sent after the serial number behind a "/": empty for none, "r5" for the
+    // 20k MAXI, any other two characters for the 10k MAXI.
+    std::string capacityMarker;
+    std::string version = "V1.07";
+    std::string serial = "123456";  // as the program shows it
+    int errorMode = 1;              // 0-3; above 1 a status reply follows every command
+    bool communicationEnded = false;  // set by "_", cleared by the next command
+};
+
+// Faults to play: a register that is off, loses replies, sends noise or talks
+// slowly.
+struct EmulatorSwitches {
+    bool silent = false;   // answer nothing at all
+    int dropEvery = 0;     // drop every n-th reply frame; 0 drops none
+    bool garbage = false;  // send printable noise of the same length instead of each frame
+    bool split = false;    // write replies one byte at a time
+    int splitDelayUs = 1000;
+    int baud = 0;  // pace output at baud / 10 bytes per second; 0 writes at once
+};
+
+// One request as the command handlers see it: the parameters before the
+// command letter ("0;12;7H" gives "0", "12", "7"), the letter, and the bytes
+// after it (record data, packed digits).
+struct Request {
+    std::string payload;
+    std::vector<std::string> params;
+    char letter = 0;
+    std::string data;
+};
+
+// What a handler wants sent back. A status reply follows in modes 2 and 3
+// unless the handler decides otherwise.
+struct Outcome {
+    bool hasData = false;
+    std::string data;  // the reply's data, from reply position 5 on
+    int status = 0;
+    int sendStatus = -1;  // -1: by the error-handling mode; 0 no; 1 yes
+};
+
+class Emulator;
+using CommandHandler = Outcome (*)(Emulator&, const Request&);
+
+// The commands the register knows, keyed by the command letter.
+const std::map<char, CommandHandler>& CommandTable();
+
+// One piece of output and the pause that follows it.
+struct OutputChunk {
+    std::string bytes;
+    int delayAfterUs = 0;
+};
+
+class Emulator {
+public:
+    static constexpr std::size_t kMaxRequest = 1024;  // longer unfinished frames are dropped
+
+    RegisterState state;
+    EmulatorSwitches switches;
+
+    // Every payload received with a good check, in order (for tests that want
+    // to know what the program sent).
+    std::vector<std::string> requests;
+    int badChecks = 0;
+
+    // The model presets 0-3: model text and capacity marker. False for others.
+    bool SetModel(int index);
+
+    // Bytes written by the program in; the register's answer out (all of it,
+    // for every complete frame in the input so far).
+    std::string Feed(const std::string& bytes);
+    std::string Feed(const std::uint8_t* bytes, std::size_t n);
+
+    // Bytes held for a frame whose end has not arrived yet.
+    std::size_t Pending() const { return input_.size(); }
+
+private:
+    struct Parsed {
+        std::string payload;
+        bool checkOk = false;
+    };
+    bool NextFrame(Parsed& frame);
+    void Handle(const Parsed& frame, std::string& out);
+    void Emit(const std::string& frame, std::string& out);
+
+    std::string input_;
+    long framesMade_ = 0;
+    std::uint32_t noise_ = 12345;
+};
+
+// Request and reply framing of the register's side.
+std::string CheckText(const std::string& bytes);  // 0xFF XOR every byte, two upper-case hex digits
+std::string ReplyFrame(const std::string& data);  // a data reply
+std::string StatusFrame(int status);              // a status reply
+std::string RequestFrame(const std::string& payload);  // as the program frames a request
+Request ParseRequest(const std::string& payload);
+
+// How output goes on the line under the switches: one chunk at once, single
+// bytes with pauses, or paced at the baud rate.
+std::vector<OutputChunk> PlanOutput(const std::string& bytes, const EmulatorSwitches& switches);
