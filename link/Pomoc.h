@@ -36,6 +36,9 @@ std::uint8_t* ReplyArea();
 std::uint8_t* RequestArea();
 // The reply area as text, up to its first zero byte.
 std::string ReplyText();
+// The number of bytes the last completed read stored (zero bytes included);
+// 0 after a time-out.
+std::size_t ReplyLength();
 
 // The port the link talks through. The program installs the real port; tests
 // install a scripted one. Until then a port that never opens is used.
@@ -45,10 +48,17 @@ SerialPort& Port();
 // Back to the state of a fresh start (tests): settings, buffer, a closed port.
 void ResetLink();
 
+// Opens the named port at the configured speed (19200 and 38400 as they are,
+// anything else 9600). False when it cannot be opened; nothing is shown.
 bool OpenPort(const std::string& name);
-void ClosePort();
-void PurgePort();
+void ClosePort();  // PurgePort, then close
+void PurgePort();  // waits 1000 ms, then discards both queues
+// Writes the first n bytes of the request area (at most the area) and logs
+// them when logging is on. Always true: the write's outcome is not examined.
 bool WriteRequest(int n);
+// Reads one frame into the reply area: up to the first backslash after an ESC,
+// one byte per poll. False when the poll limit is reached or the frame does
+// not end within the reply area's 511 bytes; bytes after the frame stay queued.
 bool ReadReply();
 // Reads one reply; on a time-out shows "Brak odpowiedzi z kasy" and fills the
 // reply area with 0xFF (its last byte stays zero). Returns the reply area.
@@ -65,9 +75,16 @@ std::size_t BuildFrame(const std::uint8_t* payload, std::size_t n);
 std::size_t BuildFrame(const std::string& payload);
 // Builds the frame of the payload, writes exactly its bytes, returns the frame.
 std::string SendSimpleCommand(const std::string& payload);
+// Reads the status number at position 5 of the reply and, when it is above 0,
+// shows its message. A reply without a readable number shows nothing.
 void CheckReplyStatus();
+// The message of a status number: the register's text where it has one,
+// "Błąd kasy nr <n>" for another number above 0, empty for 0 and below.
 std::string StatusMessage(int number);
+// In error-handling modes above 1: reads the status reply and checks it.
 void AwaitStatus();
 
-// Sends the error-handling mode ("0;%sP") and makes it the program's mode.
+// Sends the error-handling mode ("0;%sP", 11 bytes, after PurgePort) and makes
+// it the program's mode. Reads one status reply when the new mode is above 1,
+// or when it is 0 or 1 and the old mode was 3.
 void SetErrorMode(const std::string& modeText);

@@ -1,0 +1,259 @@
+#include "Pomoc.h"
+
+#include <array>
+#include <charconv>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <thread>
+
+#include "Ui.h"
+
+namespace {
+
+// The port in use before the program installs one: it never opens, so every
+// read runs into its time-out.
+class ClosedPort final : public SerialPort {
+public:
+    bool Open(const std::string&, int) override { return false; }
+    bool IsOpen() const override { return false; }
+    void Close() override {}
+    int Poll() override { return 0; }
+    bool ReadByte(std::uint8_t&) override { return false; }
+    void Write(const std::uint8_t*, std::size_t) override {}
+    void Drain() override {}
+    void Purge() override {}
+    void SleepMs(int ms) override { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+};
+
+LinkSettings settings;
+std::array<std::uint8_t, kExchangeSize> exchange{};
+std::size_t replyLength = 0;
+std::unique_ptr<SerialPort> port = std::make_unique<ClosedPort>();
+
+// The reply area keeps its last byte as the text terminator.
+constexpr std::size_t kReplyMax = kReplyAreaSize - 1;
+
+const char* const kNoReply = "Brak odpowiedzi z kasy";
+const char* const kNoReplyCaption = "Uwaga!";
+
+// Status texts by number; numbers without an entry have no text of their own.
+struct StatusText {
+    int number;
+    const char* text;
+};
+constexpr StatusText kStatusTexts[] = {
+    {20, "Błędny znak"},
+    {21, "Błąd bajtu kontrolnego"},
+    {22, "Błąd parametru"},
+    {23, "Błąd danych"},
+    {24, "Błąd rozkazu"},
+    {25, "Niezerowe totalizery. Wykonaj raport dobowy"},
+    {26, "Operacja niedozwolona w trybie fiskalnym"},
+    {27, "Niezerowe totalizery. Wykonaj raport dobowy"},
+    {28, "Nieunikalna nazwa towaru"},
+    {31, "Operacja niemożliwa w trybie fiskalnym"},
+    {78, "Towar nie istnieje w kasie"},
+    {79, "Towar spoza zakresu ustalonego w konfiguracji kasy"},
+};
+
+int PollLimit() { return settings.pollLimit > 0 ? settings.pollLimit : kDefaultPollLimit; }
+
+int BaudFor(int baud) { return baud == 19200 || baud == 38400 ? baud : 9600; }
+
+// A whole decimal number with an optional sign; nothing for any other text.
+bool ParseInt(const std::string& text, int& value) {
+    const char* first = text.data();
+    const char* last = first + text.size();
+    if (first != last && *first == '+') ++first;
+    if (first == last) return false;
+    auto [end, ec] = std::from_chars(first, last, value);
+    return ec == std::errc() && end == last;
+}
+
+}  // namespace
+
+LinkSettings& Link() { return settings; }
+
+std::uint8_t* ReplyArea() { return exchange.data(); }
+std::uint8_t* RequestArea() { return exchange.data() + kReplyAreaSize; }
+
+std::string ReplyText() {
+    const char* p = reinterpret_cast<const char*>(ReplyArea());
+    return std::string(p, strnlen(p, kReplyAreaSize));
+}
+
+std::size_t ReplyLength() { return replyLength; }
+
+void UsePort(std::unique_ptr<SerialPort> p) {
+    port = p ? std::move(p) : std::make_unique<ClosedPort>();
+}
+
+SerialPort& Port() { return *port; }
+
+void ResetLink() {
+    settings = LinkSettings{};
+    exchange.fill(0);
+    replyLength = 0;
+    port = std::make_unique<ClosedPort>();
+}
+
+bool OpenPort(const std::string& name) {
+    if (port->IsOpen()) port->Close();
+    return port->Open(name, BaudFor(settings.baud));
+}
+
+void ClosePort() {
+    PurgePort();
+    port->Close();
+}
+
+void PurgePort() {
+    port->SleepMs(1000);
+    port->Purge();
+}
+
+bool WriteRequest(int n) {
+    std::size_t count = n > 0 ? static_cast<std::size_t>(n) : 0;
+    if (count > kRequestAreaSize) count = kRequestAreaSize;
+    port->Write(RequestArea(), count);
+    if (settings.logging) LogTransfer(static_cast<int>(count), 0);
+    return true;
+}
+
+bool ReadReply() {
+    std::uint8_t* reply = ReplyArea();
+    port->Drain();
+    std::memset(reply, 0, kReplyAreaSize);
+    replyLength = 0;
+
+    const int limit = PollLimit();
+    std::size_t received = 0;
+    bool escSeen = false;
+    for (int polls = 1;; ++polls) {
+        const int queued = port->Poll();
+        if (polls >= limit) return false;
+        if (queued > 0) {
+            std::uint8_t byte;
+            if (port->ReadByte(byte)) reply[received++] = byte;
+        }
+        if (received >= 2 && reply[received - 2] == kEsc) escSeen = true;
+        if (escSeen && received >= 1 && reply[received - 1] == kBackslash) break;
+        // No room for another byte while keeping the terminator: give up as
+        // on a time-out rather than write past the reply area.
+        if (received >= kReplyMax) return false;
+    }
+    replyLength = received;
+    if (settings.logging) LogTransfer(static_cast<int>(received), 1);
+    return true;
+}
+
+const std::uint8_t* ReadReplyOrWarn() {
+    if (!ReadReply()) {
+        CurrentUi().Message(kNoReply, kNoReplyCaption, UiIcon::Warning);
+        std::memset(ReplyArea(), 0xFF, kReplyMax);
+        ReplyArea()[kReplyMax] = 0;
+        replyLength = 0;
+    }
+    return ReplyArea();
+}
+
+void LogTransfer(int n, int direction) {
+    const std::uint8_t* data = direction == 0 ? RequestArea() : ReplyArea();
+    const std::size_t area = direction == 0 ? kRequestAreaSize : kReplyAreaSize;
+    std::size_t count = n > 0 ? static_cast<std::size_t>(n) : 0;
+    if (count > area) count = area;
+
+    std::FILE* f = std::fopen("LogFile.log", "ab");
+    if (!f) return;
+    const char* heading = direction == 0 ? "Wyslano:\r" : "Odebrano:\r";
+    std::fwrite(heading, 1, std::strlen(heading), f);
+    if (count) std::fwrite(data, 1, count, f);
+    std::fputc('\r', f);
+    std::fclose(f);
+}
+
+std::string FrameCheck(const std::uint8_t* payload, std::size_t n) {
+    std::uint8_t check = 0xFF;
+    for (std::size_t i = 0; i < n; ++i) check ^= payload[i];
+    static const char digits[] = "0123456789ABCDEF";
+    return {digits[check >> 4], digits[check & 0x0F]};
+}
+
+std::string FrameCheck(const std::string& payload) {
+    return FrameCheck(reinterpret_cast<const std::uint8_t*>(payload.data()), payload.size());
+}
+
+void ClearRequestArea(std::uint8_t fill) { std::memset(RequestArea(), fill, kRequestAreaSize); }
+
+std::size_t BuildFrame(const std::uint8_t* payload, std::size_t n) {
+    // A payload that would not fit the request area is cut, never written past it.
+    if (n > kRequestAreaSize - 6) n = kRequestAreaSize - 6;
+    std::uint8_t* out = RequestArea();
+    const std::string check = FrameCheck(payload, n);
+    out[0] = kEsc;
+    out[1] = 'P';
+    if (n) std::memmove(out + 2, payload, n);
+    out[n + 2] = static_cast<std::uint8_t>(check[0]);
+    out[n + 3] = static_cast<std::uint8_t>(check[1]);
+    out[n + 4] = kEsc;
+    out[n + 5] = kBackslash;
+    return n + 6;
+}
+
+std::size_t BuildFrame(const std::string& payload) {
+    return BuildFrame(reinterpret_cast<const std::uint8_t*>(payload.data()), payload.size());
+}
+
+std::string SendSimpleCommand(const std::string& payload) {
+    ClearRequestArea(0);
+    const std::size_t n = BuildFrame(payload);
+    WriteRequest(static_cast<int>(n));
+    return std::string(reinterpret_cast<const char*>(RequestArea()), n);
+}
+
+void CheckReplyStatus() {
+    const std::string text = ReplyText();
+    if (text.size() <= 4) return;
+    const std::string seven = text.substr(4, 7);
+    const std::size_t slash = seven.rfind(static_cast<char>(kBackslash));
+    if (slash == std::string::npos) return;
+    // The number ends four characters before the backslash: a character not
+    // interpreted, two closing characters and ESC come between.
+    const std::size_t p = slash + 1;
+    if (p <= 5) return;
+    int number = 0;
+    if (!ParseInt(seven.substr(0, p - 5), number)) return;
+    if (number > 0) CurrentUi().Message(StatusMessage(number));
+}
+
+std::string StatusMessage(int number) {
+    if (number <= 0) return {};
+    for (const auto& s : kStatusTexts)
+        if (s.number == number) return s.text;
+    return "Błąd kasy nr " + std::to_string(number);
+}
+
+void AwaitStatus() {
+    if (settings.errorMode > 1) {
+        ReadReplyOrWarn();
+        CheckReplyStatus();
+    }
+}
+
+void SetErrorMode(const std::string& modeText) {
+    const int oldMode = settings.errorMode;
+    ClearRequestArea(0);
+    const std::size_t frame = BuildFrame("0;" + modeText + "P");
+    int newMode = oldMode;
+    if (ParseInt(modeText, newMode)) settings.errorMode = newMode;
+    PurgePort();
+    // 11 bytes: a one-digit mode's 10-byte frame and one zero byte. A longer
+    // mode text is still sent whole.
+    WriteRequest(static_cast<int>(frame > 11 ? frame : 11));
+    const int mode = settings.errorMode;
+    if (mode > 1 || oldMode == 3) {
+        ReadReplyOrWarn();
+        CheckReplyStatus();
+    }
+}

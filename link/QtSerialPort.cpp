@@ -1,0 +1,175 @@
+#include "QtSerialPort.h"
+
+#include <QSerialPort>
+#include <QString>
+
+#include <chrono>
+#include <thread>
+
+#ifndef _WIN32
+#include <cerrno>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <time.h>
+#include <unistd.h>
+#ifdef __linux__
+#include <sys/prctl.h>
+#endif
+#endif
+
+namespace {
+
+#ifndef _WIN32
+constexpr long kPollWaitNs = 10'000;  // one poll waits at most 10 µs for input
+
+void WaitNs(long ns) {
+    timespec t{0, ns};
+    while (nanosleep(&t, &t) == -1 && errno == EINTR) {
+    }
+}
+#endif
+
+}  // namespace
+
+QtSerialPort::QtSerialPort() : port_(std::make_unique<QSerialPort>()) {}
+
+QtSerialPort::~QtSerialPort() { Close(); }
+
+bool QtSerialPort::Open(const std::string& name, int baud) {
+    Close();
+    port_->setPortName(QString::fromLocal8Bit(name.c_str()));
+    port_->setReadBufferSize(1024);
+    if (!port_->open(QIODevice::ReadWrite)) return false;
+
+    const int speed = baud == 19200 || baud == 38400 ? baud : 9600;
+    port_->setBaudRate(speed);
+    port_->setDataBits(QSerialPort::Data8);
+    port_->setParity(QSerialPort::NoParity);
+    port_->setStopBits(QSerialPort::OneStop);
+    port_->setFlowControl(QSerialPort::SoftwareControl);
+    // A pseudo-terminal has no modem lines and refuses these; that is no fault.
+    port_->setDataTerminalReady(true);
+    port_->setRequestToSend(true);
+    port_->clearError();
+
+#if defined(__linux__)
+    // The 10 µs poll waits must not be stretched by the default 50 µs timer
+    // slack, or a time-out would last several times longer than configured.
+    prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
+#endif
+    return true;
+}
+
+bool QtSerialPort::IsOpen() const { return port_->isOpen(); }
+
+void QtSerialPort::Close() {
+    if (port_->isOpen()) port_->close();
+}
+
+#ifndef _WIN32
+
+// Bytes go through the device's descriptor. QSerialPort may have pulled some
+// into its own buffer while the event loop ran between commands; those came
+// first, so they are counted and handed out first.
+
+int QtSerialPort::Poll() {
+    if (!port_->isOpen()) return 0;
+    const int buffered = static_cast<int>(port_->bytesAvailable());
+    if (buffered > 0) return buffered;
+    const int fd = static_cast<int>(port_->handle());
+    pollfd p{fd, POLLIN, 0};
+    const timespec wait{0, kPollWaitNs};
+    const int ready = ppoll(&p, 1, &wait, nullptr);
+    int queued = 0;
+    if (ioctl(fd, FIONREAD, &queued) == -1) queued = 0;
+    // A hung-up or failing line wakes ppoll at once; still take the poll's
+    // time so the time-out keeps its length instead of spinning.
+    if (ready > 0 && queued <= 0) WaitNs(kPollWaitNs);
+    return queued > 0 ? queued : 0;
+}
+
+bool QtSerialPort::ReadByte(std::uint8_t& byte) {
+    if (!port_->isOpen()) return false;
+    if (port_->bytesAvailable() > 0) {
+        char c;
+        if (!port_->getChar(&c)) return false;
+        byte = static_cast<std::uint8_t>(c);
+        return true;
+    }
+    for (;;) {
+        const ssize_t r = ::read(static_cast<int>(port_->handle()), &byte, 1);
+        if (r == 1) return true;
+        if (r == -1 && errno == EINTR) continue;
+        return false;
+    }
+}
+
+void QtSerialPort::Write(const std::uint8_t* data, std::size_t n) {
+    if (!port_->isOpen()) return;
+    const int fd = static_cast<int>(port_->handle());
+    while (n > 0) {
+        const ssize_t w = ::write(fd, data, n);
+        if (w > 0) {
+            data += w;
+            n -= static_cast<std::size_t>(w);
+        } else if (w == -1 && errno == EINTR) {
+            continue;
+        } else if (w == -1 && errno == EAGAIN) {
+            // QSerialPort opens the device non-blocking: wait until it takes more.
+            pollfd p{fd, POLLOUT, 0};
+            if (::poll(&p, 1, 1000) <= 0) return;
+        } else {
+            return;
+        }
+    }
+}
+
+void QtSerialPort::Drain() {
+    if (port_->isOpen()) tcdrain(static_cast<int>(port_->handle()));
+}
+
+void QtSerialPort::Purge() {
+    if (!port_->isOpen()) return;
+    port_->clear(QSerialPort::AllDirections);  // also empties QSerialPort's own buffer
+    tcflush(static_cast<int>(port_->handle()), TCIOFLUSH);
+}
+
+#else  // _WIN32
+
+// QSerialPort opens the device for overlapped I/O on Windows, so the traffic
+// stays with QSerialPort's own blocking calls, which need no event loop.
+
+int QtSerialPort::Poll() {
+    if (!port_->isOpen()) return 0;
+    if (port_->bytesAvailable() == 0) port_->waitForReadyRead(0);
+    return static_cast<int>(port_->bytesAvailable());
+}
+
+bool QtSerialPort::ReadByte(std::uint8_t& byte) {
+    char c;
+    if (!port_->isOpen() || !port_->getChar(&c)) return false;
+    byte = static_cast<std::uint8_t>(c);
+    return true;
+}
+
+void QtSerialPort::Write(const std::uint8_t* data, std::size_t n) {
+    if (!port_->isOpen()) return;
+    port_->write(reinterpret_cast<const char*>(data), static_cast<qint64>(n));
+    while (port_->bytesToWrite() > 0 && port_->waitForBytesWritten(1000)) {
+    }
+}
+
+void QtSerialPort::Drain() {
+    if (port_->isOpen()) port_->flush();
+}
+
+void QtSerialPort::Purge() {
+    if (port_->isOpen()) port_->clear(QSerialPort::AllDirections);
+}
+
+#endif
+
+void QtSerialPort::SleepMs(int ms) {
+    if (ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}

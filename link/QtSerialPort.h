@@ -1,0 +1,33 @@
+// The real serial port: QSerialPort opens the device and sets the line; the
+// byte traffic goes straight to the device handle, so it works before the Qt
+// event loop runs (start-up talks to the register before the window shows).
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "SerialPort.h"
+
+class QSerialPort;
+
+class QtSerialPort : public SerialPort {
+public:
+    QtSerialPort();
+    ~QtSerialPort() override;
+
+    // The name goes to QSerialPort unchanged: "COM1", "ttyUSB0" or a full path
+    // such as "/dev/pts/5". Any speed but 19200 and 38400 opens at 9600.
+    bool Open(const std::string& name, int baud) override;
+    bool IsOpen() const override;
+    void Close() override;
+    // Waits up to 10 µs for input (without spinning), then counts the queued bytes.
+    int Poll() override;
+    bool ReadByte(std::uint8_t& byte) override;
+    void Write(const std::uint8_t* data, std::size_t n) override;
+    void Drain() override;
+    void Purge() override;
+    void SleepMs(int ms) override;
+
+private:
+    std::unique_ptr<QSerialPort> port_;
+};
