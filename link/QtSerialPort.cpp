@@ -3,6 +3,7 @@
 #include <QSerialPort>
 #include <QString>
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -13,20 +14,25 @@
 #include <termios.h>
 #include <time.h>
 #include <unistd.h>
-#ifdef __linux__
-#include <sys/prctl.h>
-#endif
 #endif
 
 namespace {
 
 #ifndef _WIN32
-constexpr long kPollWaitNs = 10'000;  // one poll waits at most 10 µs for input
+constexpr long long kPollWaitNs = 10'000;     // one poll stands for 10 µs
+constexpr long long kWaitBatchNs = 2'000'000;  // waited out in steps of about 2 ms
 
-void WaitNs(long ns) {
-    timespec t{0, ns};
+void WaitNs(long long ns) {
+    if (ns <= 0) return;
+    timespec t{static_cast<time_t>(ns / 1'000'000'000), static_cast<long>(ns % 1'000'000'000)};
     while (nanosleep(&t, &t) == -1 && errno == EINTR) {
     }
+}
+
+int QueuedBytes(int fd) {
+    int queued = 0;
+    if (ioctl(fd, FIONREAD, &queued) == -1 || queued < 0) return 0;
+    return queued;
 }
 #endif
 
@@ -52,12 +58,6 @@ bool QtSerialPort::Open(const std::string& name, int baud) {
     port_->setDataTerminalReady(true);
     port_->setRequestToSend(true);
     port_->clearError();
-
-#if defined(__linux__)
-    // The 10 µs poll waits must not be stretched by the default 50 µs timer
-    // slack, or a time-out would last several times longer than configured.
-    prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
-#endif
     return true;
 }
 
@@ -65,6 +65,8 @@ bool QtSerialPort::IsOpen() const { return port_->isOpen(); }
 
 void QtSerialPort::Close() {
     if (port_->isOpen()) port_->close();
+    queued_ = 0;
+    owedNs_ = 0;
 }
 
 #ifndef _WIN32
@@ -72,21 +74,51 @@ void QtSerialPort::Close() {
 // Bytes go through the device's descriptor. QSerialPort may have pulled some
 // into its own buffer while the event loop ran between commands; those came
 // first, so they are counted and handed out first.
+//
+// A poll that finds no input stands for 10 µs of waiting. A wait that short
+// costs far more than 10 µs in a system call and timer on many machines, so
+// the owed time is waited out in one ppoll() every couple of milliseconds;
+// ppoll() returns as soon as input arrives, so nothing is read later than it
+// would be, the time-out lasts about poll limit x 10 µs, and the CPU sleeps.
 
 int QtSerialPort::Poll() {
     if (!port_->isOpen()) return 0;
     const int buffered = static_cast<int>(port_->bytesAvailable());
     if (buffered > 0) return buffered;
+    if (queued_ > 0) return queued_;
+
     const int fd = static_cast<int>(port_->handle());
+    owedNs_ += kPollWaitNs;
+    if (owedNs_ < kWaitBatchNs) {
+        // Between the waits, look at the device now and then without waiting,
+        // so that even a very short poll limit sees input that is there.
+        if (emptyPolls_++ % 16 != 0) return 0;
+        queued_ = QueuedBytes(fd);
+        if (queued_ > 0) owedNs_ = 0;
+        return queued_;
+    }
+
+    const auto start = std::chrono::steady_clock::now();
     pollfd p{fd, POLLIN, 0};
-    const timespec wait{0, kPollWaitNs};
+    const timespec wait{static_cast<time_t>(owedNs_ / 1'000'000'000),
+                        static_cast<long>(owedNs_ % 1'000'000'000)};
     const int ready = ppoll(&p, 1, &wait, nullptr);
-    int queued = 0;
-    if (ioctl(fd, FIONREAD, &queued) == -1) queued = 0;
-    // A hung-up or failing line wakes ppoll at once; still take the poll's
-    // time so the time-out keeps its length instead of spinning.
-    if (ready > 0 && queued <= 0) WaitNs(kPollWaitNs);
-    return queued > 0 ? queued : 0;
+    queued_ = QueuedBytes(fd);
+    if (queued_ > 0) {
+        owedNs_ = 0;  // input ends the silence; the next one starts afresh
+    } else if (ready > 0) {
+        // A hung-up or failing line wakes ppoll at once: sleep the owed time
+        // anyway, so the time-out keeps its length instead of spinning.
+        WaitNs(owedNs_);
+        owedNs_ = 0;
+    } else {
+        const long long slept = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                    std::chrono::steady_clock::now() - start)
+                                    .count();
+        // Oversleeping is paid back by the next polls, within one batch.
+        owedNs_ = std::max(owedNs_ - slept, -kWaitBatchNs);
+    }
+    return queued_;
 }
 
 bool QtSerialPort::ReadByte(std::uint8_t& byte) {
@@ -99,8 +131,12 @@ bool QtSerialPort::ReadByte(std::uint8_t& byte) {
     }
     for (;;) {
         const ssize_t r = ::read(static_cast<int>(port_->handle()), &byte, 1);
-        if (r == 1) return true;
+        if (r == 1) {
+            if (queued_ > 0) --queued_;
+            return true;
+        }
         if (r == -1 && errno == EINTR) continue;
+        queued_ = 0;
         return false;
     }
 }
@@ -133,6 +169,7 @@ void QtSerialPort::Purge() {
     if (!port_->isOpen()) return;
     port_->clear(QSerialPort::AllDirections);  // also empties QSerialPort's own buffer
     tcflush(static_cast<int>(port_->handle()), TCIOFLUSH);
+    queued_ = 0;
 }
 
 #else  // _WIN32

@@ -20,7 +20,8 @@ public:
     bool Open(const std::string& name, int baud) override;
     bool IsOpen() const override;
     void Close() override;
-    // Waits up to 10 µs for input (without spinning), then counts the queued bytes.
+    // The queued input bytes. A poll that finds none stands for 10 µs of
+    // waiting for input, without spinning (see the source for how).
     int Poll() override;
     bool ReadByte(std::uint8_t& byte) override;
     void Write(const std::uint8_t* data, std::size_t n) override;
@@ -30,4 +31,7 @@ public:
 
 private:
     std::unique_ptr<QSerialPort> port_;
+    int queued_ = 0;          // bytes the device reported at the last check, less those read
+    long long owedNs_ = 0;    // waiting owed by polls that found nothing
+    unsigned emptyPolls_ = 0;
 };
