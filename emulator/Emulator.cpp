@@ -27,6 +27,23 @@ bool IsParamChar(char c) { return (c >= '0' && c <= '9') || c == ';'; }
 
 }  // namespace
 
+RegisterState::RegisterState()
+    : header(161, '\xFF'),
+      // A 23, B 8, C 5, D 0 percent, E exempt, F and G not in use.
+      ptuRates("\x00\x23\x00\x08\x00\x05\x00\x00\xFE\xFF\xFF\xFF\xFF\xFF", 14) {}
+
+std::string HexText(const std::string& bytes) {
+    static const char kDigits[] = "0123456789ABCDEF";
+    std::string text;
+    text.reserve(bytes.size() * 2);
+    for (char c : bytes) {
+        unsigned char u = static_cast<unsigned char>(c);
+        text += kDigits[u >> 4];
+        text += kDigits[u & 0x0F];
+    }
+    return text;
+}
+
 std::string CheckText(const std::string& bytes) {
     unsigned check = 0xFF;
     for (char c : bytes) check ^= static_cast<unsigned char>(c);
@@ -101,15 +118,19 @@ bool Emulator::SetModel(int index) {
     static const struct {
         const char* text;
         const char* marker;
+        int plu;
+        int keys;
     } kModels[] = {
-        {"ZELTRA ARK", ""},
-        {"ZELTRA ARK MIRRA", ""},
-        {"ZELTRA ARK MAXI", "r4"},
-        {"ZELTRA ARK MAXI", "r5"},
+        {"ZELTRA ARK", "", 2636, 20},
+        {"ZELTRA ARK MIRRA", "", 1000, 10},
+        {"ZELTRA ARK MAXI", "r4", 9600, 20},
+        {"ZELTRA ARK MAXI", "r5", 19200, 20},
     };
     if (index < 0 || index > 3) return false;
     state.modelText = kModels[index].text;
     state.capacityMarker = kModels[index].marker;
+    state.pluCapacity = kModels[index].plu;
+    state.keyCapacity = kModels[index].keys;
     return true;
 }
 

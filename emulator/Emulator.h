@@ -19,6 +19,31 @@ struct RegisterState {
     std::string serial = "123456";  // as the program shows it
     int errorMode = 1;              // 0-3; above 1 a status reply follows every command
     bool communicationEnded = false;  // set by "_", cleared by the next command
+
+    bool fiscal = false;  // work mode: training (false) or fiscal
+    // Settings flags: bit 0 amounts in grosze, bit 1 communication ON-LINE,
+    // bit 2 lighter print, bit 3 darker print.
+    std::uint8_t settingsFlags = 0;
+    std::string managerPassword = "\x73\x91";  // the two packed bytes last sent
+    // The register's clock runs this many seconds ahead of the PC's local time.
+    long long clockOffset = 0;
+    std::string uniqueNumber = "ZEL12345678";  // 11 characters
+    std::string nip = "526-000-00-00";         // taxpayer's number, 13 characters
+    // Record counts of the two model-dependent databases.
+    int pluCapacity = 1000;
+    int keyCapacity = 10;
+
+    // The databases, keyed by the table digit of the read command (0 packaging,
+    // 1 keys, 2 cashiers, 4 payment forms, 5 discounts and surcharges, 7 PLU),
+    // then by record index: the record bytes exactly as they were sent.
+    std::map<int, std::map<int, std::string>> records;
+    std::string header;    // 161 bytes: lines closed by CR, 0xFF fill
+    std::string ptuRates;  // 14 bytes: rates A to G, two bytes each
+    // Fiscal memory records 8 and up, raw bytes; an absent record reads as
+    // erased (0xFF). Record 4, the identity, comes from the fields above.
+    std::map<int, std::string> fiscalMemory;
+
+    RegisterState();
 };
 
 // Faults to play: a register that is off, loses replies, sends noise or talks
@@ -65,6 +90,10 @@ struct OutputChunk {
 
 class Emulator {
 public:
+    // The PC's clock, seconds since the epoch; tests put a fixed one here.
+    using Clock = long long (*)();
+    Clock now = nullptr;  // none: the system clock
+
     static constexpr std::size_t kMaxRequest = 1024;  // longer unfinished frames are dropped
 
     RegisterState state;
@@ -75,7 +104,8 @@ public:
     std::vector<std::string> requests;
     int badChecks = 0;
 
-    // The model presets 0-3: model text and capacity marker. False for others.
+    // The model presets 0-3: model text, capacity marker and database sizes.
+    // False for others.
     bool SetModel(int index);
 
     // Bytes written by the program in; the register's answer out (all of it,
@@ -110,3 +140,7 @@ Request ParseRequest(const std::string& payload);
 // How output goes on the line under the switches: one chunk at once, single
 // bytes with pauses, or paced at the baud rate.
 std::vector<OutputChunk> PlanOutput(const std::string& bytes, const EmulatorSwitches& switches);
+
+// Record bytes as the register sends them back: two upper-case hexadecimal
+// digits a byte.
+std::string HexText(const std::string& bytes);

@@ -24,6 +24,7 @@ const char* kUsage =
     "  --version TEXT    software version (default V1.07)\n"
     "  --serial TEXT     serial number, six characters (default 123456)\n"
     "  --error-mode N    error-handling mode 0-3 (default 1)\n"
+    "  --fiscal          work in fiscal mode (default: training)\n"
     "  --silent          answer nothing\n"
     "  --drop-every N    drop every N-th reply\n"
     "  --garbage         send noise instead of replies\n"
@@ -74,6 +75,8 @@ int main(int argc, char** argv) {
             return 0;
         } else if (option == "--silent") {
             emulator.switches.silent = true;
+        } else if (option == "--fiscal") {
+            emulator.state.fiscal = true;
         } else if (option == "--garbage") {
             emulator.switches.garbage = true;
         } else if (option == "--split") {
