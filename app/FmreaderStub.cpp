@@ -1,0 +1,6 @@
+#include "FmreaderStub.h"
+
+FmreaderWindow::FmreaderWindow(QWidget* parent) : QDialog(parent) {
+    setObjectName("Fmreader");
+    setModal(false);
+}

@@ -1,0 +1,83 @@
+#include "Identyfikacja.h"
+
+#include "Pomoc.h"
+
+namespace {
+
+// The two-character groups in reverse order; a last odd character is a group.
+std::string SwapHexPairs(const std::string& text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); i += 2) out.insert(0, text.substr(i, 2));
+    return out;
+}
+
+}  // namespace
+
+const char* const kModelTexts[kModelCount] = {"ZELTRA ARK", "ZELTRA ARK MIRRA", "ZELTRA ARK MAXI",
+                                              "ZELTRA ARK MAXI"};
+const char* const kModelChoiceTexts[kModelCount] = {"ZELTRA ARK", "ZELTRA ARK MIRRA",
+                                                    "ZELTRA ARK MAXI", "ZELTRA ARK MAXI 20K"};
+
+IdentificationReply ParseIdentification(const std::string& reply) {
+    IdentificationReply r;
+    // Data start at character 5, after ESC 'P' and two characters. The closing
+    // ESC (and whatever follows it) is no part of any field.
+    std::string rest = reply.size() > 4 ? reply.substr(4) : std::string();
+    if (std::size_t esc = rest.find('\x1b'); esc != std::string::npos) rest.resize(esc);
+
+    // A field ends at the next "/", which is removed with it; a missing "/"
+    // leaves the field empty and the rest as it was.
+    auto takeField = [&rest] {
+        std::size_t slash = rest.find('/');
+        if (slash == std::string::npos) return std::string();
+        std::string field = rest.substr(0, slash);
+        rest.erase(0, slash + 1);
+        return field;
+    };
+    r.modelText = takeField();
+    r.version = takeField();
+
+    // The serial number travels with its two-character groups reversed.
+    std::string serial = rest.substr(0, 6);
+    r.serial = SwapHexPairs(serial);
+    rest.erase(0, serial.size());
+
+    // The capacity marker counts only while a "/" is still to come: the
+    // character after the serial number is skipped, the next two are the marker.
+    if (rest.find('/') != std::string::npos) {
+        std::string marker = rest.size() > 1 ? rest.substr(1, 2) : std::string();
+        r.capacity = marker == "r5" ? "20k" : "10k";
+    }
+    return r;
+}
+
+Identification DecideModel(const IdentificationReply& reply, int currentModel) {
+    Identification id;
+    id.model = currentModel;
+    if (reply.modelText.empty()) return id;  // OFF-LINE: nothing to show
+
+    id.onLine = true;
+    id.shownModel = reply.modelText;
+    id.serial = reply.serial;
+    id.version = reply.version;
+    id.capacity = reply.capacity;
+    const std::string& text = reply.modelText;
+    if (text == kModelTexts[0]) {
+        id.model = 0;
+    } else if (text == kModelTexts[1]) {
+        id.model = 1;
+    } else if (text == kModelTexts[2] && reply.capacity == "10k") {
+        id.model = 2;
+    } else if (text == kModelTexts[3] && reply.capacity == "20k") {
+        id.model = 3;
+        id.shownModel = kModel20kText;
+    }
+    // Any other text (also the MAXI without a marker): ON-LINE, model as it was.
+    return id;
+}
+
+Identification Identify(int currentModel) {
+    SendSimpleCommand("0^");
+    ReadReplyOrWarn();
+    return DecideModel(ParseIdentification(ReplyText()), currentModel);
+}

@@ -1,0 +1,7 @@
+#include "Konfigkasy.h"
+
+RegisterSettingsDialog::RegisterSettingsDialog(QWidget* parent) : QDialog(parent) {
+    setObjectName("Konfigkasy");
+    setWindowTitle(QStringLiteral("Ustawienia kasy"));
+    setModal(false);
+}

@@ -1,0 +1,453 @@
+#include "Main.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDialog>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTableView>
+#include <QTableWidget>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include "Cp1250.h"
+#include "Pliki.h"
+#include "QtUi.h"
+#include "TableModel.h"
+#include "Wybor.h"
+
+namespace {
+
+QString U(const char* utf8) { return QString::fromUtf8(utf8); }
+QString FromCp1250(const std::string& text) {
+    return QString::fromStdString(Cp1250ToUtf8(text));
+}
+
+const char* const kTabCaptions[9] = {
+    "&1. Baza opakowań", "&2. Baza PLU",  "&3. Baza kasjerów",
+    "&4. Baza klawiszy", "&5. Baza rabatów", "&6. Baza form płatnośći",
+    "&7. Nagłówek",      "&8. Stawki PTU", "&9. Funkcje serwisowe"};
+
+// The table each of tabs 1-8 shows (tab 5 also the surcharges).
+const TableId kTabTables[8] = {TableId::Packaging, TableId::Plu,         TableId::Cashier,
+                               TableId::Key,       TableId::Discount,    TableId::PaymentForm,
+                               TableId::Header,    TableId::Ptu};
+
+constexpr int kOffLineTab = 8;  // "&9. Funkcje serwisowe"
+
+QLabel* BoldLabel(const QString& text, QWidget* parent) {
+    auto* label = new QLabel(text, parent);
+    QFont f = label->font();
+    f.setBold(true);
+    label->setFont(f);
+    return label;
+}
+
+QPushButton* Button(const char* caption, const QString& name, QWidget* parent) {
+    auto* b = new QPushButton(U(caption), parent);
+    b->setObjectName(name);
+    return b;
+}
+
+// The file dialogs start in the current working directory, read afresh each time.
+std::string PathFromDialog(const QString& chosen) {
+    return QFile::encodeName(QDir::toNativeSeparators(chosen)).toStdString();
+}
+
+QString DataFileFilter() { return U(kDataFileFilterName) + U(" (*.pod)"); }
+
+// The program's version as the top line shows it.
+std::string ProgramVersionText() {
+    return " - wersja programu: " ZELTRA_VERSION_TEXT;
+}
+
+}  // namespace
+
+MainWindow::MainWindow(QtUi* ui, const QString& configDir) {
+    // 1. The window from its layout.
+    setObjectName("MainWindow");
+    setWindowTitle(U(kMainCaption));
+    tables_.SetListener(this);
+
+    auto* central = new QWidget(this);
+    auto* layout = new QVBoxLayout(central);
+    BuildTopLine(central, layout);
+
+    tabs_ = new QTabWidget(central);
+    tabs_->setObjectName("tabs");
+    for (int tab = 1; tab <= 8; ++tab)
+        tabs_->addTab(tab == 5 ? BuildDiscountTab() : BuildTableTab(tab), U(kTabCaptions[tab - 1]));
+    tabs_->addTab(BuildServiceTab(), U(kTabCaptions[8]));
+    layout->addWidget(tabs_, 1);
+
+    mainBar_ = new QProgressBar(central);
+    mainBar_->setObjectName("mainBar");
+    mainBar_->hide();
+    layout->addWidget(mainBar_);
+    setCentralWidget(central);
+    BuildMenu();
+
+    for (QPushButton* b : registerControls_) b->setEnabled(false);
+    if (ui)
+        ui->Attach({this, mainBar_, service_.overallBar, service_.progressLabel, pluTabLabel_,
+                    service_.pluLabel});
+
+    // 2-9. Settings, the register's identification, the model.
+    config_ = ReadConfiguration(configDir.isEmpty() ? QFile::encodeName(QDir::currentPath()).toStdString()
+                                                    : QFile::encodeName(configDir).toStdString());
+    Identification id = StartUp(config_, tables_);
+    if (id.onLine)
+        ShowIdentification(id);
+    else
+        ShowOffLine();
+    onLine_ = id.onLine;
+    SetRegisterControlsEnabled(onLine_);
+
+    // 11. The model choice waits until the window is up.
+    startTimer_ = new QTimer(this);
+    startTimer_->setSingleShot(true);
+    startTimer_->setInterval(100);
+    connect(startTimer_, &QTimer::timeout, this, &MainWindow::StartTimerFired);
+    startTimer_->start();
+
+    // 12.
+    programVersionLabel_->setText(QString::fromStdString(ProgramVersionText()));
+    tabs_->setCurrentIndex(8);
+    resize(869, 553);
+    move(60, 112);
+}
+
+MainWindow::~MainWindow() {
+    tables_.SetListener(nullptr);
+    // The views go before the table set their models read.
+    delete takeCentralWidget();
+}
+
+void MainWindow::SetAuxiliaryWindows(const AuxiliaryWindows& windows) { windows_ = windows; }
+
+void MainWindow::BuildTopLine(QWidget* parent, QBoxLayout* layout) {
+    auto* line = new QHBoxLayout();
+    line->addWidget(new QLabel(U("Podłączona kasa:"), parent));
+    modelLabel_ = BoldLabel(QString(), parent);
+    modelLabel_->setObjectName("modelLabel");
+    line->addWidget(modelLabel_);
+    line->addSpacing(16);
+    line->addWidget(new QLabel(U("Nr fabryczny"), parent));
+    serialLabel_ = BoldLabel(QString(), parent);
+    serialLabel_->setObjectName("serialLabel");
+    line->addWidget(serialLabel_);
+    line->addSpacing(16);
+    line->addWidget(new QLabel(U("Wersja oprogramowania:"), parent));
+    versionLabel_ = BoldLabel(QString(), parent);
+    versionLabel_->setObjectName("versionLabel");
+    line->addWidget(versionLabel_);
+    line->addStretch(1);
+    programVersionLabel_ = BoldLabel(U("0"), parent);
+    programVersionLabel_->setObjectName("programVersionLabel");
+    line->addWidget(programVersionLabel_);
+    layout->addLayout(line);
+}
+
+QTableView* MainWindow::MakeGrid(TableId table, QWidget* parent) {
+    int i = static_cast<int>(table);
+    models_[i] = new TableModel(tables_, table, this);
+    views_[i] = new QTableView(parent);
+    views_[i]->setObjectName(QStringLiteral("grid%1").arg(i));
+    SetUpTableView(views_[i], models_[i]);
+    return views_[i];
+}
+
+void MainWindow::MakeTabButtons(int tab, QWidget* parent, QBoxLayout* layout) {
+    TabButtons& b = buttons_[tab - 1];
+    auto name = [tab](const char* what) { return QStringLiteral("%1%2").arg(U(what)).arg(tab); };
+    b.read = Button("Odczytaj z &kasy", name("read"), parent);
+    b.send = Button(tab == 2 ? "&Wyślij do kasy" : "&Wyslij do kasy", name("send"), parent);
+    layout->addWidget(b.read);
+    layout->addWidget(b.send);
+    registerControls_.push_back(b.read);
+    registerControls_.push_back(b.send);
+    if (tab <= 6) {
+        b.deleteTable = Button("&Usuń bazę z kasy", name("deleteTable"), parent);
+        layout->addWidget(b.deleteTable);
+        registerControls_.push_back(b.deleteTable);
+        if (tab != 5) {  // tab 5 has its record buttons under its grids
+            b.deleteRecord = Button("U&suń rekord", name("deleteRecord"), parent);
+            layout->addWidget(b.deleteRecord);
+            registerControls_.push_back(b.deleteRecord);
+        }
+    }
+    layout->addStretch(1);
+    b.loadTable = Button("O&dczytaj bazę", name("loadTable"), parent);
+    b.saveTable = Button(tab == 2 ? "&Zapisz baze" : "&Zapisz bazę", name("saveTable"), parent);
+    layout->addWidget(b.loadTable);
+    layout->addWidget(b.saveTable);
+    connect(b.loadTable, &QPushButton::clicked, this, [this, tab] { LoadTableClicked(tab); });
+    connect(b.saveTable, &QPushButton::clicked, this, [this, tab] { SaveTableClicked(tab); });
+}
+
+QWidget* MainWindow::BuildTableTab(int tab) {
+    auto* page = new QWidget();
+    auto* layout = new QVBoxLayout(page);
+    if (tab == 2) {
+        pluTabLabel_ = new QLabel(U("Odczytano"), page);
+        pluTabLabel_->setObjectName("pluTabLabel");
+        pluTabLabel_->hide();
+        layout->addWidget(pluTabLabel_);
+    }
+    layout->addWidget(MakeGrid(kTabTables[tab - 1], page), 1);
+    // The entry row of the tab's records goes here.
+    auto* entry = new QWidget(page);
+    entry->setObjectName(QStringLiteral("entryArea%1").arg(tab));
+    new QHBoxLayout(entry);
+    entry->layout()->setContentsMargins(0, 0, 0, 0);
+    entryAreas_[tab - 1] = entry;
+    layout->addWidget(entry);
+    auto* row = new QHBoxLayout();
+    MakeTabButtons(tab, page, row);
+    layout->addLayout(row);
+    return page;
+}
+
+QWidget* MainWindow::BuildDiscountTab() {
+    constexpr int tab = 5;
+    auto* page = new QWidget();
+    auto* layout = new QVBoxLayout(page);
+    TabButtons& b = buttons_[tab - 1];
+
+    // Built first so that the register controls keep the tab's order:
+    // read, send, delete table, then the two record buttons.
+    auto* row = new QHBoxLayout();
+    MakeTabButtons(tab, page, row);
+
+    auto part = [&](const char* caption, TableId table, int which, const char* deleteCaption,
+                    const char* deleteName) {
+        layout->addWidget(new QLabel(U(caption), page));
+        layout->addWidget(MakeGrid(table, page), 1);
+        auto* under = new QHBoxLayout();
+        auto* entry = new QWidget(page);
+        entry->setObjectName(QStringLiteral("entryArea5%1").arg(which == 0 ? "" : "b"));
+        new QHBoxLayout(entry);
+        entry->layout()->setContentsMargins(0, 0, 0, 0);
+        entryAreas_[which == 0 ? 4 : 8] = entry;
+        under->addWidget(entry, 1);
+        QPushButton* del = Button(deleteCaption, U(deleteName), page);
+        under->addWidget(del);
+        registerControls_.push_back(del);
+        layout->addLayout(under);
+        return del;
+    };
+    b.deleteRecord = part("Rabaty", TableId::Discount, 0, "U&suń rekord", "deleteRecord5");
+    b.deleteRecord2 = part("Doplaty", TableId::Surcharge, 1, "Usuń rekord", "deleteRecord5b");
+    layout->addLayout(row);
+    return page;
+}
+
+QWidget* MainWindow::BuildServiceTab() {
+    auto* page = new QWidget();
+    auto* layout = new QHBoxLayout(page);
+    auto* left = new QVBoxLayout();
+    ServiceTab& s = service_;
+    s.checkConnection = Button("&Sprawdź polączenie", "checkConnection", page);
+    s.readAll = Button("Pobierz &bazy z kasy", "readAll", page);
+    s.sendAll = Button("&Wyślij bazy do kasy", "sendAll", page);
+    s.information = Button("Pobierz &informacje kasowe", "information", page);
+    s.fiscalMemory = Button("Odczytaj pamięć &fisk", "fiscalMemory", page);
+    s.endCommunication = Button("Zakończ &komunikacje", "endCommunication", page);
+    for (QPushButton* b : {s.checkConnection, s.readAll, s.sendAll, s.information,
+                           s.fiscalMemory, s.endCommunication})
+        left->addWidget(b);
+    for (QPushButton* b : {s.readAll, s.sendAll, s.information, s.fiscalMemory,
+                           s.endCommunication})
+        registerControls_.push_back(b);
+    left->addSpacing(12);
+    s.progressLabel = new QLabel(U("Postęp"), page);
+    s.progressLabel->setObjectName("progressLabel");
+    s.overallBar = new QProgressBar(page);
+    s.overallBar->setObjectName("overallBar");
+    s.pluLabel = new QLabel(U("Odczytalem PLU nr"), page);
+    s.pluLabel->setObjectName("servicePluLabel");
+    for (QWidget* w : {static_cast<QWidget*>(s.progressLabel), static_cast<QWidget*>(s.overallBar),
+                       static_cast<QWidget*>(s.pluLabel)}) {
+        w->hide();
+        left->addWidget(w);
+    }
+    left->addStretch(1);
+    layout->addLayout(left);
+
+    auto* right = new QVBoxLayout();
+    s.informationHeading = BoldLabel(U("Informacje kasowe"), page);
+    s.informationHeading->setObjectName("informationHeading");
+    s.informationGrid = new QTableWidget(11, 2, page);
+    s.informationGrid->setObjectName("informationGrid");
+    s.informationGrid->horizontalHeader()->hide();
+    s.informationGrid->verticalHeader()->hide();
+    s.informationGrid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    s.informationGrid->setColumnWidth(0, 170);
+    s.informationGrid->setColumnWidth(1, 180);
+    s.informationHeading->hide();
+    s.informationGrid->hide();
+    right->addWidget(s.informationHeading);
+    right->addWidget(s.informationGrid, 1);
+    layout->addLayout(right, 1);
+
+    connect(s.checkConnection, &QPushButton::clicked, this, &MainWindow::CheckConnectionClicked);
+    connect(s.endCommunication, &QPushButton::clicked, this,
+            &MainWindow::EndCommunicationClicked);
+    return page;
+}
+
+void MainWindow::BuildMenu() {
+    QMenuBar* bar = menuBar();
+    QMenu* file = bar->addMenu(U("&Plik"));
+    connect(file->addAction(U("&Otwórz plik z danymi")), &QAction::triggered, this,
+            &MainWindow::OpenDataFile);
+    connect(file->addAction(U("&Zapisz plik z danymi")), &QAction::triggered, this,
+            &MainWindow::SaveDataFileAs);
+    // Ends at once: nothing is saved and the port is left to the system.
+    connect(file->addAction(U("&Koniec")), &QAction::triggered, qApp, &QCoreApplication::quit);
+
+    QMenu* programming = bar->addMenu(U("P&rogramowanie"));
+    const std::pair<const char*, int> tabItems[] = {
+        {"&Form płatności", 5}, {"Funkcje &serwisowe", 8}, {"&Kasjerów", 2},
+        {"K&lawiszy", 3},       {"&Nagłówek", 6},          {"&Opakowania", 0},
+        {"&PLU", 1},            {"&Rabatów", 4},           {"S&tawki PTU", 7}};
+    for (const auto& [caption, index] : tabItems)
+        connect(programming->addAction(U(caption)), &QAction::triggered, this,
+                [this, index = index] { ShowTab(index); });
+    clockAction_ = programming->addAction(U("&Zegar"));
+    clockAction_->setObjectName("clockAction");
+
+    QMenu* settings = bar->addMenu(U("Us&tawienia"));
+    settings->addAction(U("&Kasy"))->setObjectName("registerSettingsAction");
+    settings->addAction(U("&Programu"))->setObjectName("configurationAction");
+
+    // A top-level item without a drop-down: clicking it opens the About box.
+    QAction* help = bar->addAction(U("P&omoc"));
+    help->setObjectName("helpAction");
+    connect(help, &QAction::triggered, this, &MainWindow::ShowAbout);
+
+    // Hidden menu; its F9 shortcut works from anywhere in the window.
+    QMenu* edit = bar->addMenu(U("Edycja"));
+    edit->menuAction()->setVisible(false);
+    goToPlu_ = new QAction(this);
+    goToPlu_->setObjectName("goToPlu");
+    goToPlu_->setShortcut(Qt::Key_F9);
+    edit->addAction(goToPlu_);
+    addAction(goToPlu_);
+}
+
+QWidget* MainWindow::EntryArea(int tab, int which) const {
+    if (tab == 5 && which == 1) return entryAreas_[8];
+    return tab >= 1 && tab <= 8 ? entryAreas_[tab - 1] : nullptr;
+}
+
+void MainWindow::SetRegisterControlsEnabled(bool enabled) {
+    for (QPushButton* b : registerControls_) b->setEnabled(enabled);
+}
+
+void MainWindow::ShowIdentification(const Identification& id) {
+    modelLabel_->setText(FromCp1250(id.shownModel));
+    serialLabel_->setText(FromCp1250(id.serial));
+    versionLabel_->setText(FromCp1250(id.version));
+}
+
+void MainWindow::ShowOffLine(const QString& serial) {
+    modelLabel_->setText(U("TRYB OFF-LINE"));
+    serialLabel_->setText(serial);
+    versionLabel_->clear();
+}
+
+void MainWindow::StartTimerFired() {
+    startTimer_->stop();
+    if (!onLine_ && windows_.modelChoice) windows_.modelChoice->show();
+}
+
+void MainWindow::CheckConnectionClicked() {
+    if (busy_ || DataFileBusy()) return;
+    busy_ = true;
+    CheckConnection(tables_, [this](const Identification& id) {
+        if (id.onLine)
+            ShowIdentification(id);
+        else
+            ShowOffLine();
+        onLine_ = id.onLine;
+        SetRegisterControlsEnabled(id.onLine);
+    });
+    busy_ = false;
+}
+
+void MainWindow::EndCommunicationClicked() {
+    if (busy_ || DataFileBusy()) return;
+    busy_ = true;
+    EndCommunication();
+    SetRegisterControlsEnabled(false);
+    busy_ = false;
+}
+
+void MainWindow::OpenDataFile() {
+    if (DataFileBusy()) return;
+    QString chosen = QFileDialog::getOpenFileName(this, QString(), QDir::currentPath(),
+                                                  DataFileFilter());
+    if (chosen.isEmpty()) return;
+    LoadDataFile(tables_, PathFromDialog(chosen));
+}
+
+void MainWindow::SaveDataFileAs() {
+    if (DataFileBusy()) return;
+    QString chosen = QFileDialog::getSaveFileName(this, QString(), QDir::currentPath(),
+                                                  DataFileFilter());
+    if (chosen.isEmpty()) return;
+    SaveDataFile(tables_, WithPodExtension(PathFromDialog(chosen)));
+}
+
+void MainWindow::LoadTableClicked(int tab) {
+    if (DataFileBusy()) return;
+    QString chosen = QFileDialog::getOpenFileName(this, QString(), QDir::currentPath(),
+                                                  DataFileFilter());
+    if (chosen.isEmpty()) return;
+    LoadTableFile(tables_, tab, PathFromDialog(chosen));
+}
+
+void MainWindow::SaveTableClicked(int tab) {
+    if (DataFileBusy()) return;
+    QString chosen = QFileDialog::getSaveFileName(this, QString(), QDir::currentPath(),
+                                                  DataFileFilter());
+    if (chosen.isEmpty()) return;
+    SaveTableFile(tables_, tab, WithPodExtension(PathFromDialog(chosen)));
+}
+
+void MainWindow::ShowAbout() {
+    if (!windows_.about) return;
+    windows_.about->show();
+    windows_.about->raise();
+    windows_.about->activateWindow();
+}
+
+void MainWindow::ShowTab(int index) { tabs_->setCurrentIndex(index); }
+
+void MainWindow::CellsChanged(TableId table, int firstRow, int lastRow) {
+    if (TableModel* m = models_[static_cast<int>(table)]) m->CellsChanged(firstRow, lastRow);
+}
+
+void MainWindow::Reshaped(TableId table) {
+    if (TableModel* m = models_[static_cast<int>(table)]) m->Reshaped();
+}
+
+void MainWindow::ModelApplied(int model) { emit ModelSizesApplied(model, false); }
+
+void MainWindow::PluPartApplied(int model) { emit ModelSizesApplied(model, true); }
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    // Closing the main window ends the program, whatever other window is open.
+    event->accept();
+    QCoreApplication::quit();
+}

@@ -1,0 +1,163 @@
+// The main window: the top line, the nine tabs with their grids and buttons,
+// the menu, and the start-up that runs while the window is built.
+#pragma once
+
+#include <QMainWindow>
+#include <QPointer>
+#include <QString>
+#include <array>
+#include <vector>
+
+#include "Identyfikacja.h"
+#include "Polaczenie.h"
+#include "Tabele.h"
+
+class QAction;
+class QDialog;
+class QLabel;
+class QMenu;
+class QProgressBar;
+class QPushButton;
+class QTabWidget;
+class QTableView;
+class QTableWidget;
+class QTimer;
+class QWidget;
+class ModelChoiceDialog;
+class QtUi;
+class TableModel;
+
+// The buttons of one of tabs 1-8; those a tab does not have stay null.
+struct TabButtons {
+    QPushButton* read = nullptr;          // "Odczytaj z &kasy"
+    QPushButton* send = nullptr;          // "&Wyslij do kasy"
+    QPushButton* deleteTable = nullptr;   // "&Usuń bazę z kasy"
+    QPushButton* deleteRecord = nullptr;  // "U&suń rekord"
+    QPushButton* deleteRecord2 = nullptr; // tab 5, under the surcharges: "Usuń rekord"
+    QPushButton* loadTable = nullptr;     // "O&dczytaj bazę"
+    QPushButton* saveTable = nullptr;     // "&Zapisz bazę"
+};
+
+// The buttons and items of the service tab.
+struct ServiceTab {
+    QPushButton* checkConnection = nullptr;  // "&Sprawdź polączenie"
+    QPushButton* readAll = nullptr;          // "Pobierz &bazy z kasy"
+    QPushButton* sendAll = nullptr;          // "&Wyślij bazy do kasy"
+    QPushButton* information = nullptr;      // "Pobierz &informacje kasowe"
+    QPushButton* fiscalMemory = nullptr;     // "Odczytaj pamięć &fisk"
+    QPushButton* endCommunication = nullptr; // "Zakończ &komunikacje"
+    QLabel* progressLabel = nullptr;         // "Postęp"
+    QProgressBar* overallBar = nullptr;
+    QLabel* pluLabel = nullptr;              // "Odczytalem PLU nr"
+    QLabel* informationHeading = nullptr;    // "Informacje kasowe"
+    QTableWidget* informationGrid = nullptr;
+};
+
+// Other windows the main window opens; created after it, at program entry.
+struct AuxiliaryWindows {
+    QDialog* configuration = nullptr;
+    ModelChoiceDialog* modelChoice = nullptr;
+    QDialog* registerSettings = nullptr;
+    QWidget* fiscalMemory = nullptr;
+    QDialog* about = nullptr;
+};
+
+class MainWindow : public QMainWindow, public TableListener {
+    Q_OBJECT
+public:
+    // Builds the window and runs start-up. `ui`, when given, gets the window's
+    // bars and labels before start-up talks to the register; config.cfg is
+    // read from `configDir` (the current directory when empty).
+    explicit MainWindow(QtUi* ui = nullptr, const QString& configDir = QString());
+    ~MainWindow() override;
+
+    void SetAuxiliaryWindows(const AuxiliaryWindows& windows);
+
+    TableSet& Tables() { return tables_; }
+    bool OnLine() const { return onLine_; }
+    const Configuration& Settings() const { return config_; }
+
+    // The 34 controls that exchange data with the register.
+    const std::vector<QPushButton*>& RegisterControls() const { return registerControls_; }
+    void SetRegisterControlsEnabled(bool enabled);
+
+    // Top line.
+    void ShowIdentification(const Identification& id);
+    void ShowOffLine(const QString& serial = QString());
+    QLabel* ModelLabel() const { return modelLabel_; }
+    QLabel* SerialLabel() const { return serialLabel_; }
+    QLabel* VersionLabel() const { return versionLabel_; }
+    QLabel* ProgramVersionLabel() const { return programVersionLabel_; }
+
+    QTabWidget* Tabs() const { return tabs_; }
+    // Tab n = 1..8; the entry area under each grid (tab 5: two).
+    const TabButtons& Buttons(int tab) const { return buttons_.at(tab - 1); }
+    QWidget* EntryArea(int tab, int which = 0) const;
+    QTableView* Grid(TableId table) const { return views_.at(static_cast<int>(table)); }
+    TableModel* GridModel(TableId table) const { return models_.at(static_cast<int>(table)); }
+    const ServiceTab& Service() const { return service_; }
+    QProgressBar* MainBar() const { return mainBar_; }
+    QLabel* PluTabLabel() const { return pluTabLabel_; }
+    QAction* GoToPluAction() const { return goToPlu_; }
+    QAction* ClockAction() const { return clockAction_; }
+
+    // TableListener: the grids follow the table set.
+    void CellsChanged(TableId table, int firstRow, int lastRow) override;
+    void Reshaped(TableId table) override;
+    void ModelApplied(int model) override;
+    void PluPartApplied(int model) override;
+
+signals:
+    // The model's sizes were applied (the editors show or hide model-bound fields).
+    void ModelSizesApplied(int model, bool pluPartOnly);
+
+public slots:
+    void CheckConnectionClicked();
+    void EndCommunicationClicked();
+    void OpenDataFile();
+    void SaveDataFileAs();
+    void LoadTableClicked(int tab);
+    void SaveTableClicked(int tab);
+    void ShowAbout();
+    void ShowTab(int index);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void BuildMenu();
+    void BuildTopLine(QWidget* parent, class QBoxLayout* layout);
+    QWidget* BuildTableTab(int tab);
+    QWidget* BuildDiscountTab();
+    QWidget* BuildServiceTab();
+    QTableView* MakeGrid(TableId table, QWidget* parent);
+    void MakeTabButtons(int tab, QWidget* parent, class QBoxLayout* layout);
+    void StartTimerFired();
+
+    TableSet tables_;
+    Configuration config_;
+    bool onLine_ = false;
+    bool busy_ = false;  // one exchange at a time
+    AuxiliaryWindows windows_;
+
+    QLabel* modelLabel_ = nullptr;
+    QLabel* serialLabel_ = nullptr;
+    QLabel* versionLabel_ = nullptr;
+    QLabel* programVersionLabel_ = nullptr;
+    QTabWidget* tabs_ = nullptr;
+    QProgressBar* mainBar_ = nullptr;
+    QLabel* pluTabLabel_ = nullptr;
+    QAction* goToPlu_ = nullptr;
+    QAction* clockAction_ = nullptr;
+    QTimer* startTimer_ = nullptr;
+
+    std::array<TabButtons, 8> buttons_{};
+    std::array<QWidget*, 9> entryAreas_{};  // tabs 1-8, then tab 5's second
+    std::array<QTableView*, kTableCount> views_{};
+    std::array<TableModel*, kTableCount> models_{};
+    ServiceTab service_;
+    std::vector<QPushButton*> registerControls_;
+};
+
+// The main window's caption.
+inline constexpr const char* kMainCaption = "ZELTRA SA - program serwisowy do kas fiskalnych";

@@ -1,0 +1,122 @@
+#include "Polaczenie.h"
+
+#include <charconv>
+#include <climits>
+#include <cmath>
+#include <cstdlib>
+
+#include "Pomoc.h"
+#include "Profile.h"
+#include "Tabele.h"
+#include "Ui.h"
+
+namespace {
+
+std::string Trimmed(const std::string& text) {
+    std::size_t b = text.find_first_not_of(" \t");
+    if (b == std::string::npos) return {};
+    std::size_t e = text.find_last_not_of(" \t");
+    return text.substr(b, e - b + 1);
+}
+
+// A whole decimal integer, or the default when the text is anything else.
+int IntegerOr(const std::string& raw, int def) {
+    std::string text = Trimmed(raw);
+    int value = 0;
+    const char* first = text.data();
+    const char* last = first + text.size();
+    if (!text.empty() && *first == '+') ++first;
+    auto [end, ec] = std::from_chars(first, last, value);
+    if (text.empty() || ec != std::errc() || end != last) return def;
+    return value;
+}
+
+// Timeout in seconds (a fraction allowed) to the poll limit of 100 000 polls a unit.
+int PollLimitOr(const std::string& raw, int def) {
+    std::string text = Trimmed(raw);
+    if (text.empty()) return def;
+    // The user may write a decimal comma.
+    for (char& c : text)
+        if (c == ',') c = '.';
+    char* end = nullptr;
+    double seconds = std::strtod(text.c_str(), &end);
+    if (end != text.c_str() + text.size() || !std::isfinite(seconds) || seconds <= 0) return def;
+    double polls = std::round(seconds * 100000.0);
+    if (polls >= static_cast<double>(INT_MAX)) return INT_MAX;
+    return polls < 1 ? 1 : static_cast<int>(polls);
+}
+
+constexpr int kLargestPluCount = 19200;  // the largest register's capacity
+
+}  // namespace
+
+Configuration ReadConfiguration(const std::string& dir) {
+    Configuration c;
+    Profile file;
+    file.Load((dir.empty() ? std::string(".") : dir) + "/config.cfg");
+    c.portName = file.Get("PORTRS", "NrPortu", "COM1");
+    c.pluCount = IntegerOr(file.Get("USTAWIENIA", "MaxPlu", "0"), 0);
+    c.pollLimit = PollLimitOr(file.Get("PORTRS", "Timeout", "2"), 200000);
+    c.baud = IntegerOr(file.Get("PORTRS", "Baud", "9600"), 9600);
+    c.errorMode = IntegerOr(file.Get("USTAWIENIA", "ObslugaBledow", "1"), 1);
+    c.logging = IntegerOr(file.Get("USTAWIENIA", "CzyLogowac", "0"), 0);
+
+    // Values no register or table can work with fall back to safe ones: a
+    // negative PLU count means the model's default, one above the largest
+    // register's capacity is cut to it; an unknown mode is the default mode.
+    if (c.pluCount < 0) c.pluCount = 0;
+    if (c.pluCount > kLargestPluCount) c.pluCount = kLargestPluCount;
+    if (c.errorMode < 0 || c.errorMode > 3) c.errorMode = 1;
+    return c;
+}
+
+void UseConfiguration(const Configuration& config, TableSet& tables) {
+    LinkSettings& link = Link();
+    link.portName = config.portName;
+    link.baud = config.baud;
+    link.pollLimit = config.pollLimit;
+    link.errorMode = config.errorMode;
+    link.logging = config.logging;
+    tables.SetPluCount(config.pluCount);
+}
+
+Identification StartUp(const Configuration& config, TableSet& tables) {
+    UseConfiguration(config, tables);
+    CurrentUi().Message("Uruchom w kasie tryb komunikacji");
+    OpenPort(config.portName);  // a port that fails shows as no answer below
+    SetErrorMode(std::to_string(config.errorMode));
+
+    // A register still in mode 3 from an earlier session answers the mode
+    // command with a status reply even when the program's mode reads none.
+    // Left queued it would be taken for the identification reply: wait for it
+    // and drop it.
+    if (config.errorMode <= 1) {
+        Port().SleepMs(200);
+        Port().Purge();
+    }
+
+    Identification id = Identify(tables.Model());
+    AwaitStatus();  // in both modes, also when nothing answered
+    if (id.onLine) tables.ApplyModel(id.model, PluRule::Configured);
+    return id;
+}
+
+Identification CheckConnection(TableSet& tables,
+                               const std::function<void(const Identification&)>& shown) {
+    Identification id = Identify(tables.Model());
+    if (id.onLine) {
+        if (shown) shown(id);
+        ApplyModelAsking(tables, id.model, PluRule::Configured);
+        AwaitStatus();
+    } else {
+        CurrentUi().Message("Włączono tryb OFF-LINE");
+        if (shown) shown(id);
+        ApplyModelAsking(tables, 0, PluRule::Capacity);
+    }
+    return id;
+}
+
+void EndCommunication() {
+    SendSimpleCommand("_");
+    AwaitStatus();
+}

@@ -1,0 +1,43 @@
+// The program's settings file and its connection with the register: start-up,
+// the connection check and the end of communication. No Qt here; the main
+// window shows the results.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "Identyfikacja.h"
+
+class TableSet;
+
+// The working settings as config.cfg gives them.
+struct Configuration {
+    std::string portName = "COM1";
+    int pluCount = 0;        // 0: the model's default
+    int pollLimit = 200000;  // Timeout x 100 000
+    int baud = 9600;
+    int errorMode = 1;
+    int logging = 0;
+};
+
+// Reads <dir>/config.cfg. A missing file or key, an empty or non-numeric
+// value give that key's default; a fractional Timeout is accepted.
+Configuration ReadConfiguration(const std::string& dir);
+
+// Makes the settings the link's working settings and the table set's PLU count.
+void UseConfiguration(const Configuration& config, TableSet& tables);
+
+// Start-up from the start message to the status reply after identification;
+// applies the identified model when ON-LINE. The link must not be in use.
+Identification StartUp(const Configuration& config, TableSet& tables);
+
+// "&Sprawdź polączenie": identifies again. ON-LINE applies the identified model
+// and reads the status reply; OFF-LINE says so and falls back to model 0 with
+// its full capacity, asking first when that would drop records.
+// `shown` is told the result as soon as it is known (top line, controls),
+// before the model is applied and the status read.
+Identification CheckConnection(TableSet& tables,
+                               const std::function<void(const Identification&)>& shown = {});
+
+// "Zakończ &komunikacje": tells the register that communication ends.
+void EndCommunication();

@@ -1,0 +1,67 @@
+// Program entry: the six windows of the run, the real serial port, the
+// message loop, and the last stop for an error nothing else handled.
+#include <QApplication>
+#include <QDialog>
+#include <QMessageBox>
+
+#include <exception>
+#include <memory>
+
+#include "FmreaderStub.h"
+#include "Konfigkasy.h"
+#include "Konfiguracja.h"
+#include "Main.h"
+#include "Pomoc.h"
+#include "QtSerialPort.h"
+#include "QtUi.h"
+#include "Wybor.h"
+
+namespace {
+
+void ShowFatal(const char* what) {
+    QMessageBox::critical(nullptr, QString::fromUtf8(kMainCaption), QString::fromUtf8(what));
+}
+
+// Qt cannot carry an exception through its event loop: one that escapes an
+// event handler is shown here and ends the program.
+class Application : public QApplication {
+public:
+    using QApplication::QApplication;
+    bool notify(QObject* receiver, QEvent* event) override {
+        try {
+            return QApplication::notify(receiver, event);
+        } catch (const std::exception& e) {
+            ShowFatal(e.what());
+        } catch (...) {
+            ShowFatal("?");
+        }
+        std::exit(1);
+    }
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Application app(argc, argv);
+    QtUi ui;
+    InstallUi(&ui);
+    UsePort(std::make_unique<QtSerialPort>());
+    try {
+        MainWindow main(&ui);
+        ConfigurationDialog configuration(&main);
+        ModelChoiceDialog modelChoice(main.Tables(), &main);
+        RegisterSettingsDialog registerSettings(&main);
+        FmreaderWindow fiscalMemory(&main);
+        QDialog about(&main);
+        about.setWindowTitle(QStringLiteral("ZELTRA SA - O programie"));
+        main.SetAuxiliaryWindows(
+            {&configuration, &modelChoice, &registerSettings, &fiscalMemory, &about});
+        main.show();
+        return app.exec();
+    } catch (const std::exception& e) {
+        ShowFatal(e.what());
+    } catch (...) {
+        ShowFatal("?");
+    }
+    return 1;
+}
