@@ -10,7 +10,9 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "Pomoc.h"
@@ -139,6 +141,24 @@ TEST_F(PtyTest, LinkOverThePty) {
     EXPECT_EQ(ReplyText(), first);
     ASSERT_TRUE(ReadReply());
     EXPECT_EQ(ReplyText(), second);
+
+    // A reply that comes a little later wakes the waiting read.
+    std::thread late([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+        ToPort(second);
+    });
+    const bool lateOk = ReadReply();
+    late.join();
+    ASSERT_TRUE(lateOk);
+    EXPECT_EQ(ReplyText(), second);
+
+    // Bytes that QSerialPort took into its own buffer while the event loop ran
+    // come first, before those still in the device.
+    ToPort(ESC + "Pab");
+    for (int i = 0; i < 100 && Port().Poll() < 4; ++i) QCoreApplication::processEvents();
+    ToPort("cd" + ESC + BS);
+    ASSERT_TRUE(ReadReply());
+    EXPECT_EQ(ReplyText(), ESC + "Pabcd" + ESC + BS);
 
     // Nothing comes: the read ends after its polls.
     Link().pollLimit = 3000;
