@@ -60,6 +60,7 @@ std::string HexToBytes(std::string_view hex);
 // The hexadecimal text of bytes first .. first + count - 1 of a record whose
 // bytes stand in hex (byte j at characters 2j, 2j + 1). Cut to what the text
 // holds, so a short reply gives a short or empty field, never a read past it.
+// The result is a view into hex: keep the text alive while it is used.
 std::string_view HexBytesAt(std::string_view hex, std::size_t first, std::size_t count);
 
 // The name held in record bytes: leading 0xFF skipped, then the bytes up to the
