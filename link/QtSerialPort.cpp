@@ -175,11 +175,17 @@ void QtSerialPort::Purge() {
 #else  // _WIN32
 
 // QSerialPort opens the device for overlapped I/O on Windows, so the traffic
-// stays with QSerialPort's own blocking calls, which need no event loop.
+// stays with QSerialPort's own blocking calls, which need no event loop. As on
+// Unix, the 10 µs that each empty poll stands for are waited out in steps of
+// 2 ms, cut short by input.
 
 int QtSerialPort::Poll() {
     if (!port_->isOpen()) return 0;
-    if (port_->bytesAvailable() == 0) port_->waitForReadyRead(0);
+    if (port_->bytesAvailable() > 0) return static_cast<int>(port_->bytesAvailable());
+    owedNs_ += 10'000;
+    const int waitMs = owedNs_ >= 2'000'000 ? 2 : 0;
+    if (waitMs) owedNs_ = 0;
+    port_->waitForReadyRead(waitMs);
     return static_cast<int>(port_->bytesAvailable());
 }
 
