@@ -53,6 +53,10 @@ public:
 
     // Let the window handle pending events and repaint.
     virtual void ProcessEvents() = 0;
+
+    // Put the PLU table's cursor on column 0 of record row `row` (1-based) and
+    // give the table the focus, but only when the PLU tab is the one showing.
+    virtual void PluCursor(int row) {}
 };
 
 // The process-wide user interface. Never null: until the program or a test

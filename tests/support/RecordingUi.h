@@ -31,6 +31,7 @@ public:
     std::map<UiLabel, std::string> labels;
     std::map<UiLabel, bool> labelVisible;
     int processEvents = 0;
+    std::vector<int> pluCursor;  // every PluCursor() row, in order
 
     void Message(const std::string& text, const std::string& caption, UiIcon icon) override {
         shown.push_back({"message", text, caption, icon});
@@ -69,6 +70,7 @@ public:
     void ShowLabel(UiLabel l, bool visible) override { labelVisible[l] = visible; }
     void SetLabel(UiLabel l, const std::string& text) override { labels[l] = text; }
     void ProcessEvents() override { ++processEvents; }
+    void PluCursor(int row) override { pluCursor.push_back(row); }
 
     // Texts of the message boxes, in order.
     std::vector<std::string> Messages() const {
