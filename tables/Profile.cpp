@@ -115,14 +115,17 @@ struct Profile::Impl {
         return it == s->keys.end() ? nullptr : &s->Entry(it->second);
     }
 
-    void ParseLine(std::string_view raw, Eol eol);
+    void ParseLine(std::string_view raw, Eol eol, bool first);
 };
 
-void Profile::Impl::ParseLine(std::string_view raw, Eol eol) {
+void Profile::Impl::ParseLine(std::string_view raw, Eol eol, bool first) {
     Line line;
     line.text.assign(raw);
     line.eol = eol;
-    std::string_view t = Trim(raw);
+    // A UTF-8 byte order mark that some editors put first is kept but not read.
+    std::string_view body = raw;
+    if (first && body.substr(0, 3) == "\xEF\xBB\xBF") body.remove_prefix(3);
+    std::string_view t = Trim(body);
 
     if (!t.empty() && t.front() == '[') {
         size_t close = t.find(']');
@@ -138,12 +141,12 @@ void Profile::Impl::ParseLine(std::string_view raw, Eol eol) {
     }
 
     Section& s = sections.back();
-    size_t eq = raw.find('=');
+    size_t eq = body.find('=');
     bool comment = !t.empty() && (t.front() == ';' || t.front() == '#');
     if (eq != std::string_view::npos && !comment && sections.size() > 1) {
-        std::string_view key = Trim(raw.substr(0, eq));
+        std::string_view key = Trim(body.substr(0, eq));
         if (!key.empty()) {
-            std::string_view value = Trim(raw.substr(eq + 1));
+            std::string_view value = Trim(body.substr(eq + 1));
             line.keyBegin = static_cast<size_t>(key.data() - raw.data());
             line.keyEnd = line.keyBegin + key.size();
             line.valueBegin = static_cast<size_t>(value.data() - raw.data());
@@ -184,10 +187,11 @@ void Profile::Load(const std::string& path) {
 void Profile::Parse(const std::string& text) {
     impl_ = std::make_unique<Impl>();
     std::string_view rest(text);
+    bool first = true;
     while (!rest.empty()) {
         size_t nl = rest.find('\n');
         if (nl == std::string_view::npos) {
-            impl_->ParseLine(rest, Eol::None);
+            impl_->ParseLine(rest, Eol::None, first);
             break;
         }
         std::string_view raw = rest.substr(0, nl);
@@ -196,7 +200,8 @@ void Profile::Parse(const std::string& text) {
             raw.remove_suffix(1);
             eol = Eol::CrLf;
         }
-        impl_->ParseLine(raw, eol);
+        impl_->ParseLine(raw, eol, first);
+        first = false;
         rest.remove_prefix(nl + 1);
     }
 }

@@ -50,6 +50,7 @@ TEST(Profile, ReadsWhatOtherToolsWrite) {
         {"= inside the value", "[A]\r\nk=a=b\r\n", "A", "k", "a=b"},
         {"long value whole", "[A]\r\nk=" + longValue + "\r\n", "A", "k", longValue},
         {"empty value", "[A]\r\nk=\r\n", "A", "k", ""},
+        {"UTF-8 byte order mark", "\xEF\xBB\xBF[KASA]\r\nTyp_kasy=1\r\n", "KASA", "Typ_kasy", "1"},
     };
     for (const auto& c : cases) {
         Profile p;
