@@ -108,6 +108,9 @@ public:
     // False for others.
     bool SetModel(int index);
 
+    // Fills the databases, header and fiscal memory with a small shop's data.
+    void LoadDemoData();
+
     // Bytes written by the program in; the register's answer out (all of it,
     // for every complete frame in the input so far).
     std::string Feed(const std::string& bytes);

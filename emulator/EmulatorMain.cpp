@@ -25,6 +25,7 @@ const char* kUsage =
     "  --serial TEXT     serial number, six characters (default 123456)\n"
     "  --error-mode N    error-handling mode 0-3 (default 1)\n"
     "  --fiscal          work in fiscal mode (default: training)\n"
+    "  --demo            start with a small shop's databases and fiscal memory\n"
     "  --silent          answer nothing\n"
     "  --drop-every N    drop every N-th reply\n"
     "  --garbage         send noise instead of replies\n"
@@ -75,6 +76,8 @@ int main(int argc, char** argv) {
             return 0;
         } else if (option == "--silent") {
             emulator.switches.silent = true;
+        } else if (option == "--demo") {
+            emulator.LoadDemoData();
         } else if (option == "--fiscal") {
             emulator.state.fiscal = true;
         } else if (option == "--garbage") {

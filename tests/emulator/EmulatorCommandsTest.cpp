@@ -237,3 +237,28 @@ TEST(EmulatorHeaderAndRates, StoredAndRefusedInFiscalMode) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(EmulatorDemoData, RecordsHaveTheRegistersLayout) {
+    Emulator emu;
+    emu.LoadDemoData();
+    const std::map<int, std::size_t> sizes = {{0, 40}, {1, 3}, {2, 120}, {4, 25}, {5, 27}, {7, 46}};
+    for (const auto& [digit, table] : emu.state.records) {
+        for (const auto& [index, record] : table) {
+            SCOPED_TRACE(std::to_string(digit) + "/" + std::to_string(index));
+            EXPECT_EQ(record.size(), sizes.at(digit));
+            // Sent back as the program would send it, the record is taken.
+            Emulator fresh;
+            fresh.state.errorMode = 2;
+            const char letter = "@AB?CD?E"[digit];
+            EXPECT_EQ(fresh.Feed(Request("0;" + std::to_string(index) + letter + record)), kStatus0);
+        }
+    }
+    EXPECT_EQ(emu.state.header.size(), 161u);
+    // The newest report is of 2026-01-05.
+    EXPECT_EQ(emu.Feed(Request("0N", 9)), Reply("01000026200105"));
+    EXPECT_EQ(emu.Feed(Request("0;2;7H", 15)).substr(8, 18), Hex("SER ZOLTY"));
+}
+
+}  // namespace
