@@ -134,6 +134,34 @@ int ChooseModel(const Profile& p, const TableSet& set, Ui& ui) {
 
 int Rows(const TableSet& set, const Part& part) { return set.Rows(part.table); }
 
+// What the buttons of one tab save and load. The bar's maximum is the tab's
+// record count plus a small extra that differs between saving and loading.
+struct Tab {
+    Part parts[2];
+    int partCount;
+    bool plu;         // the PLU table
+    bool modelEntry;  // a save writes Typ_kasy too
+    int saveExtra, loadExtra;
+};
+
+constexpr Part kNone{};
+constexpr Tab kTabs[8] = {
+    {{kPackaging, kNone}, 1, false, false, 0, 0},
+    {{kNone, kNone}, 0, true, true, 0, 0},
+    {{kCashiers, kNone}, 1, false, false, 1, 1},
+    {{kKeys, kNone}, 1, false, true, 1, 1},
+    {{kDiscounts, kSurcharges}, 2, false, true, 1, 1},
+    {{kPaymentForms, kNone}, 1, false, false, 1, 0},
+    {{kHeader, kNone}, 1, false, false, 0, 0},
+    {{kPtu, kNone}, 1, false, false, 1, 1},
+};
+
+int TabRecords(const TableSet& set, const Tab& t) {
+    int n = t.plu ? set.Rows(TableId::Plu) : 0;
+    for (int i = 0; i < t.partCount; ++i) n += Rows(set, t.parts[i]);
+    return n;
+}
+
 bool busy = false;
 
 // Shows the bar for the length of one operation and hides it (at 0) at the end.
@@ -208,50 +236,16 @@ bool LoadDataFile(TableSet& set, const std::string& path) {
 
 bool SaveTableFile(TableSet& set, int tab, const std::string& path) {
     if (busy || tab < 1 || tab > 8) return false;
+    const Tab& t = kTabs[tab - 1];
     Ui& ui = CurrentUi();
     bool ok;
     {
-        Operation op(ui, 0);
+        Operation op(ui, TabRecords(set, t) + t.saveExtra);
         Profile p;
         p.Load(path);
-        switch (tab) {
-            case 1:
-                ui.ProgressSetMaximum(UiBar::Main, Rows(set, kPackaging));
-                WritePart(p, set, kPackaging, ui);
-                break;
-            case 2:
-                ui.ProgressSetMaximum(UiBar::Main, set.Rows(TableId::Plu));
-                WriteModel(p, set);
-                WritePlu(p, set, ui);
-                break;
-            case 3:
-                ui.ProgressSetMaximum(UiBar::Main, Rows(set, kCashiers) + 1);
-                WritePart(p, set, kCashiers, ui);
-                break;
-            case 4:
-                ui.ProgressSetMaximum(UiBar::Main, Rows(set, kKeys) + 1);
-                WriteModel(p, set);
-                WritePart(p, set, kKeys, ui);
-                break;
-            case 5:
-                ui.ProgressSetMaximum(UiBar::Main, Rows(set, kDiscounts) + Rows(set, kSurcharges) + 1);
-                WriteModel(p, set);
-                WritePart(p, set, kDiscounts, ui);
-                WritePart(p, set, kSurcharges, ui);
-                break;
-            case 6:
-                ui.ProgressSetMaximum(UiBar::Main, Rows(set, kPaymentForms) + 1);
-                WritePart(p, set, kPaymentForms, ui);
-                break;
-            case 7:
-                ui.ProgressSetMaximum(UiBar::Main, Rows(set, kHeader));
-                WritePart(p, set, kHeader, ui);
-                break;
-            case 8:
-                ui.ProgressSetMaximum(UiBar::Main, Rows(set, kPtu) + 1);
-                WritePart(p, set, kPtu, ui);
-                break;
-        }
+        if (t.modelEntry) WriteModel(p, set);
+        for (int i = 0; i < t.partCount; ++i) WritePart(p, set, t.parts[i], ui);
+        if (t.plu) WritePlu(p, set, ui);
         ok = p.Save(path);
     }
     if (!ok) ui.Message("Unable to write to " + path, {}, UiIcon::Error);
@@ -260,54 +254,22 @@ bool SaveTableFile(TableSet& set, int tab, const std::string& path) {
 
 bool LoadTableFile(TableSet& set, int tab, const std::string& path) {
     if (busy || tab < 1 || tab > 8) return false;
+    const Tab& t = kTabs[tab - 1];
     Ui& ui = CurrentUi();
-    Operation op(ui, 0);
+    Operation op(ui, TabRecords(set, t) + t.loadExtra);
     Profile p;
     p.Load(path);
-    switch (tab) {
-        case 1:
-            ui.ProgressSetMaximum(UiBar::Main, Rows(set, kPackaging));
-            ReadPart(p, set, kPackaging, ui);
-            break;
-        case 2: {
-            ui.ProgressSetMaximum(UiBar::Main, set.Rows(TableId::Plu));
-            set.ApplyPluPart(ChooseModel(p, set, ui));
-            ui.ProgressSetMaximum(UiBar::Main, set.Rows(TableId::Plu));
-            TableBatch batch(set);
-            ReadPlu(p, set, ui);
-            break;
-        }
-        case 3:
-            ui.ProgressSetMaximum(UiBar::Main, Rows(set, kCashiers) + 1);
-            ReadPart(p, set, kCashiers, ui);
-            break;
-        case 4: {
-            // The file's model is taken without asking; only the key part applies.
-            set.ApplyKeyPart(ReadModel(p));
-            ui.ProgressSetMaximum(UiBar::Main, Rows(set, kKeys) + 1);
-            TableBatch batch(set);
-            ReadPart(p, set, kKeys, ui);
-            break;
-        }
-        case 5: {
-            ui.ProgressSetMaximum(UiBar::Main, Rows(set, kDiscounts) + Rows(set, kSurcharges) + 1);
-            TableBatch batch(set);
-            ReadPart(p, set, kDiscounts, ui);
-            ReadPart(p, set, kSurcharges, ui);
-            break;
-        }
-        case 6:
-            ui.ProgressSetMaximum(UiBar::Main, Rows(set, kPaymentForms));
-            ReadPart(p, set, kPaymentForms, ui);
-            break;
-        case 7:
-            ui.ProgressSetMaximum(UiBar::Main, Rows(set, kHeader));
-            ReadPart(p, set, kHeader, ui);
-            break;
-        case 8:
-            ui.ProgressSetMaximum(UiBar::Main, Rows(set, kPtu) + 1);
-            ReadPart(p, set, kPtu, ui);
-            break;
+    if (tab == 2) {
+        // The PLU part of the file's model (or the kept one) only.
+        set.ApplyPluPart(ChooseModel(p, set, ui));
+        ui.ProgressSetMaximum(UiBar::Main, TabRecords(set, t) + t.loadExtra);
+    } else if (tab == 4) {
+        // The file's model is taken without asking; only the key part applies.
+        set.ApplyKeyPart(ReadModel(p));
+        ui.ProgressSetMaximum(UiBar::Main, TabRecords(set, t) + t.loadExtra);
     }
+    TableBatch batch(set);
+    for (int i = 0; i < t.partCount; ++i) ReadPart(p, set, t.parts[i], ui);
+    if (t.plu) ReadPlu(p, set, ui);
     return true;
 }

@@ -55,6 +55,10 @@ std::string OneLine(std::string_view s) {
     return out;
 }
 
+// Far beyond any profile this program writes (a full data file is about
+// 1.2 MB); a bigger file is not read into memory and not written over.
+constexpr size_t kMaxFileSize = size_t{256} << 20;
+
 enum class Eol : unsigned char { None, Lf, CrLf };
 
 struct Line {
@@ -171,8 +175,9 @@ void Profile::Load(const std::string& path) {
     if (std::FILE* f = std::fopen(path.c_str(), "rb")) {
         char buf[65536];
         size_t n;
-        while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) text.append(buf, n);
-        if (std::ferror(f)) {  // e.g. a directory: reads as empty
+        while ((n = std::fread(buf, 1, sizeof buf, f)) > 0 && text.size() <= kMaxFileSize)
+            text.append(buf, n);
+        if (std::ferror(f) || text.size() > kMaxFileSize) {  // e.g. a folder: reads as empty
             text.clear();
             unreadable = true;
         }
