@@ -109,7 +109,7 @@ MainWindow::MainWindow(QtUi* ui, const QString& configDir) {
         ShowIdentification(id);
     else
         ShowOffLine();
-    onLine_ = id.onLine;
+    onLine_ = onLineAtStart_ = id.onLine;
     SetRegisterControlsEnabled(onLine_);
 
     // 11. The model choice waits until the window is up.
@@ -368,7 +368,7 @@ void MainWindow::ShowOffLine(const QString& serial) {
 
 void MainWindow::StartTimerFired() {
     startTimer_->stop();
-    if (!onLine_ && windows_.modelChoice) windows_.modelChoice->show();
+    if (!onLineAtStart_ && windows_.modelChoice) windows_.modelChoice->show();
 }
 
 void MainWindow::CheckConnectionClicked() {

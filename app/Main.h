@@ -137,6 +137,7 @@ private:
     TableSet tables_;
     Configuration config_;
     bool onLine_ = false;
+    bool onLineAtStart_ = false;  // the model choice is offered only after an OFF-LINE start
     bool busy_ = false;  // one exchange at a time
     AuxiliaryWindows windows_;
 

@@ -1,0 +1,225 @@
+// The main window against the emulator: the top line, the register controls,
+// the model choice, the grids; message boxes go to a recorder.
+#include <QtTest>
+
+#include <QHeaderView>
+#include <QLabel>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTableView>
+
+#include <cstdio>
+#include <fstream>
+#include <memory>
+
+#include <unistd.h>
+
+#include "Main.h"
+#include "Pomoc.h"
+#include "PtyServer.h"
+#include "QtSerialPort.h"
+#include "QtUi.h"
+#include "RecordingUi.h"
+#include "TableModel.h"
+#include "Wybor.h"
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<PtyServer> server;
+    RecordingUi ui;
+    QString dir;
+
+    void WriteConfig(const std::string& timeout, int mode = 1, int maxPlu = 0) {
+        std::ofstream(dir.toStdString() + "/config.cfg", std::ios::binary)
+            << "[PORTRS]\r\nNrPortu=" << server->SlavePath() << "\r\nTimeout=" << timeout
+            << "\r\nBaud=9600\r\n[USTAWIENIA]\r\nObslugaBledow=" << mode << "\r\nMaxPlu=" << maxPlu
+            << "\r\nCzyLogowac=0\r\n";
+    }
+    void Silent(bool silent) {
+        server->WithEmulator([&](Emulator& e) { e.switches.silent = silent; });
+    }
+    static int Enabled(const MainWindow& w) {
+        int n = 0;
+        for (QPushButton* b : w.RegisterControls()) n += b->isEnabled();
+        return n;
+    }
+
+private slots:
+    void init() {
+        char name[] = "/tmp/zeltra-win-XXXXXX";
+        dir = QString::fromLocal8Bit(mkdtemp(name));
+        server = std::make_unique<PtyServer>();
+        QVERIFY(server->Start());
+        server->WithEmulator([](Emulator& e) {
+            e.SetModel(3);
+            e.state.serial = "123456";
+            e.state.version = "V1.0";
+        });
+        ResetLink();
+        UsePort(std::make_unique<QtSerialPort>());
+        ui = RecordingUi();
+        InstallUi(&ui);
+    }
+    void cleanup() {
+        ResetLink();
+        InstallUi(nullptr);
+        server.reset();
+        std::remove((dir.toStdString() + "/config.cfg").c_str());
+        rmdir(dir.toLocal8Bit().constData());
+    }
+
+    void onLineStartUp() {
+        WriteConfig("2");
+        MainWindow w(nullptr, dir);
+        QCOMPARE(w.ModelLabel()->text(), QString("ZELTRA ARK MAXI 20k"));
+        QCOMPARE(w.SerialLabel()->text(), QString("123456"));
+        QCOMPARE(w.VersionLabel()->text(), QString("V1.0"));
+        QCOMPARE(w.ProgramVersionLabel()->text(), QString(" - wersja programu: 1.7.0.0"));
+        QCOMPARE(w.RegisterControls().size(), size_t(34));
+        QCOMPARE(Enabled(w), 34);
+        QVERIFY(w.Service().checkConnection->isEnabled());
+        QVERIFY(w.Buttons(1).loadTable->isEnabled());
+        QCOMPARE(w.Tabs()->currentIndex(), 8);
+        QCOMPARE(w.Tabs()->count(), 9);
+        QCOMPARE(w.windowTitle(), QString("ZELTRA SA - program serwisowy do kas fiskalnych"));
+        QCOMPARE(w.pos(), QPoint(60, 112));
+        QCOMPARE(w.size(), QSize(869, 553));
+        QCOMPARE(w.GridModel(TableId::Plu)->rowCount(), 19200);
+        QCOMPARE(ui.Messages(), std::vector<std::string>{"Uruchom w kasie tryb komunikacji"});
+
+        // End of communication disables them; the connection check brings them back.
+        QTest::mouseClick(w.Service().endCommunication, Qt::LeftButton);
+        QCOMPARE(Enabled(w), 0);
+        QCOMPARE(w.ModelLabel()->text(), QString("ZELTRA ARK MAXI 20k"));
+        QTest::mouseClick(w.Service().checkConnection, Qt::LeftButton);
+        QCOMPARE(Enabled(w), 34);
+        QVERIFY(w.OnLine());
+    }
+
+    void offLineStartUpOffersModelChoice() {
+        Silent(true);
+        WriteConfig("0.2");
+        MainWindow w(nullptr, dir);
+        ModelChoiceDialog choice(w.Tables(), &w);
+        AuxiliaryWindows windows;
+        windows.modelChoice = &choice;
+        w.SetAuxiliaryWindows(windows);
+        QCOMPARE(w.ModelLabel()->text(), QString("TRYB OFF-LINE"));
+        QCOMPARE(w.SerialLabel()->text(), QString());
+        QCOMPARE(w.VersionLabel()->text(), QString());
+        QCOMPARE(Enabled(w), 0);
+        QVERIFY(w.Service().checkConnection->isEnabled());
+        QCOMPARE(ui.Messages(), (std::vector<std::string>{"Uruchom w kasie tryb komunikacji",
+                                                          "Brak odpowiedzi z kasy"}));
+        w.show();
+        QVERIFY(!choice.isVisible());
+        QTRY_VERIFY_WITH_TIMEOUT(choice.isVisible(), 2000);
+        QCOMPARE(choice.windowTitle(), QString("Wybierz rodzaj kasy"));
+        QCOMPARE(choice.List()->count(), 4);
+        QCOMPARE(choice.List()->currentRow(), 0);
+        QCOMPARE(choice.List()->item(3)->text(), QString("ZELTRA ARK MAXI 20K"));
+        QVERIFY(!(choice.windowFlags() & Qt::WindowCloseButtonHint));
+
+        // Esc does not dismiss it; "OK" applies the chosen model.
+        QTest::keyClick(&choice, Qt::Key_Escape);
+        QVERIFY(choice.isVisible());
+        choice.List()->setCurrentRow(3);
+        QTest::mouseClick(choice.OkButton(), Qt::LeftButton);
+        QVERIFY(!choice.isVisible());
+        QCOMPARE(w.Tables().Model(), 3);
+        QCOMPARE(w.GridModel(TableId::Plu)->rowCount(), 19200);
+        QCOMPARE(w.GridModel(TableId::Plu)->columnCount(), 8);
+        QCOMPARE(w.GridModel(TableId::Key)->rowCount(), 20);
+    }
+
+    void onLineStartUpDoesNotOfferModelChoice() {
+        WriteConfig("2");
+        MainWindow w(nullptr, dir);
+        ModelChoiceDialog choice(w.Tables(), &w);
+        AuxiliaryWindows windows;
+        windows.modelChoice = &choice;
+        w.SetAuxiliaryWindows(windows);
+        w.show();
+        QTest::qWait(300);
+        QVERIFY(!choice.isVisible());
+    }
+
+    void connectionCheckGoesOffLineWithoutModelChoice() {
+        WriteConfig("0.2", 1, 500);
+        MainWindow w(nullptr, dir);
+        ModelChoiceDialog choice(w.Tables(), &w);
+        AuxiliaryWindows windows;
+        windows.modelChoice = &choice;
+        w.SetAuxiliaryWindows(windows);
+        QCOMPARE(w.GridModel(TableId::Plu)->rowCount(), 500);
+        Silent(true);
+        w.show();
+        QTest::mouseClick(w.Service().checkConnection, Qt::LeftButton);
+        QCOMPARE(w.ModelLabel()->text(), QString("TRYB OFF-LINE"));
+        QCOMPARE(w.SerialLabel()->text(), QString());
+        QCOMPARE(Enabled(w), 0);
+        QCOMPARE(w.Tables().Model(), 0);
+        QCOMPARE(w.GridModel(TableId::Plu)->rowCount(), 2636);
+        QCOMPARE(w.GridModel(TableId::Plu)->columnCount(), 7);
+        QCOMPARE(ui.Count("Włączono tryb OFF-LINE"), 1);
+        QTest::qWait(300);
+        QVERIFY(!choice.isVisible());
+    }
+
+    void gridsFollowTheTableSet() {
+        WriteConfig("2");
+        MainWindow w(nullptr, dir);
+        TableModel* plu = w.GridModel(TableId::Plu);
+        QTableView* view = w.Grid(TableId::Plu);
+        QCOMPARE(plu->headerData(0, Qt::Horizontal).toString(), QString("Numer PLU"));
+        QCOMPARE(plu->headerData(7, Qt::Horizontal).toString(), QString("Sprzedaż ułamkowa"));
+        QCOMPARE(view->columnWidth(1), 130);
+        QVERIFY(view->verticalHeader()->isHidden());
+
+        // A cell written in Windows-1250 shows in the grid, in its row.
+        QSignalSpy changed(plu, &QAbstractItemModel::dataChanged);
+        w.Tables().SetCell(TableId::Plu, 1, 19200, "\xAFubr \xB3\xF3\x64\x9F");  // "Żubr łódź"
+        QVERIFY(changed.count() >= 1);
+        QCOMPARE(plu->index(19199, 1).data().toString(), QString("Żubr łódź"));
+        QCOMPARE(plu->index(0, 1).data().toString(), QString());
+
+        // After a reshape the columns keep the table's widths.
+        w.Tables().ApplyModel(0, PluRule::Capacity);
+        QCOMPARE(plu->columnCount(), 7);
+        QCOMPARE(plu->rowCount(), 2636);
+        QCOMPARE(view->columnWidth(1), 130);
+        QCOMPARE(view->columnWidth(6), 85);
+        QCOMPARE(plu->index(2635, 1).data().toString(), QString());
+
+        // Tab 5 shows both tables; the surcharge grid has its own titles.
+        QCOMPARE(w.GridModel(TableId::Surcharge)->headerData(0, Qt::Horizontal).toString(),
+                 QString("Numer dopłaty"));
+        QCOMPARE(w.Grid(TableId::Surcharge)->columnWidth(0), 85);
+        QCOMPARE(w.GridModel(TableId::Ptu)->index(6, 0).data().toString(), QString("G"));
+    }
+
+    void qtUiDrivesTheWindow() {
+        WriteConfig("2");
+        QtUi qt;
+        MainWindow w(&qt, dir);  // the start message still goes to the recorder
+        qt.ProgressShow(UiBar::Main, 3);
+        QVERIFY(w.MainBar()->isVisibleTo(&w));
+        for (int i = 0; i < 5; ++i) qt.ProgressStep(UiBar::Main, 1);
+        QCOMPARE(w.MainBar()->value(), 3);
+        qt.ProgressHide(UiBar::Main);
+        QVERIFY(!w.MainBar()->isVisibleTo(&w));
+        qt.ShowLabel(UiLabel::ServicePlu, true);
+        qt.SetLabel(UiLabel::ServicePlu, "Odczytalem PLU nr : 7");
+        QCOMPARE(w.Service().pluLabel->text(), QString("Odczytalem PLU nr : 7"));
+        QVERIFY(w.Service().pluLabel->isVisibleTo(&w));
+        qt.ProgressShow(UiBar::Overall, 5);
+        QVERIFY(w.Service().overallBar->isVisibleTo(&w));
+        QCOMPARE(BoxText("Pierwsza\rDruga"), QString("Pierwsza\nDruga"));
+    }
+};
+
+QTEST_MAIN(MainWindowTest)
+#include "test_main_window.moc"

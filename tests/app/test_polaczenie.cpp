@@ -1,0 +1,245 @@
+// Start-up, the connection check and the end of communication through the
+// real serial code, against the emulator on a pseudo-terminal.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "Polaczenie.h"
+#include "Pomoc.h"
+#include "PtyServer.h"
+#include "QtSerialPort.h"
+#include "RecordingUi.h"
+#include "Tabele.h"
+
+namespace {
+
+const char* const kStart = "Uruchom w kasie tryb komunikacji";
+const char* const kNoAnswer = "Brak odpowiedzi z kasy";
+
+class LinkTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        static int argc = 1;
+        static char name[] = "test_app_link";
+        static char* argv[] = {name, nullptr};
+        if (!QCoreApplication::instance()) new QCoreApplication(argc, argv);
+    }
+    void SetUp() override {
+        ResetLink();
+        UsePort(std::make_unique<QtSerialPort>());
+        InstallUi(&ui);
+        ASSERT_TRUE(server.Start());
+        config.portName = server.SlavePath();
+        config.pollLimit = 20000;  // about 0.2 s: keeps the silent cases quick
+    }
+    void TearDown() override {
+        ResetLink();
+        InstallUi(nullptr);
+        server.Stop();
+    }
+    template <class F>
+    void Register(F&& f) {
+        server.WithEmulator([&](Emulator& e) { f(e); });
+    }
+    std::vector<std::string> Requests() {
+        return server.WithEmulator([](Emulator& e) { return e.requests; });
+    }
+    // Nothing the register sent is left unread.
+    int LeftQueued() {
+        Port().SleepMs(50);
+        return Port().Poll();
+    }
+
+    PtyServer server;
+    RecordingUi ui;
+    Configuration config;
+    TableSet tables;
+};
+
+TEST_F(LinkTest, StartUpOnLineForEveryModel) {
+    struct Case {
+        int preset;  // emulator model preset; -1: a model text the program does not know
+        int model;
+        std::string shown;
+        int pluRows, keyRows, pluColumns;
+    };
+    const Case cases[] = {
+        {0, 0, "ZELTRA ARK", 2636, 20, 7},
+        {1, 1, "ZELTRA ARK MIRRA", 1000, 10, 8},
+        {2, 2, "ZELTRA ARK MAXI", 9600, 20, 8},
+        {3, 3, "ZELTRA ARK MAXI 20k", 19200, 20, 8},
+        {-1, 1, "KASA TESTOWA", 1000, 10, 8},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.shown);
+        ResetLink();
+        UsePort(std::make_unique<QtSerialPort>());
+        ui.shown.clear();
+        TableSet fresh;
+        Register([&](Emulator& e) {
+            if (c.preset >= 0) {
+                e.SetModel(c.preset);
+            } else {
+                e.state.modelText = "KASA TESTOWA";
+                e.state.capacityMarker.clear();
+            }
+            e.state.serial = "654321";
+            e.state.version = "V3.14";
+            e.requests.clear();
+        });
+        Identification id = StartUp(config, fresh);
+        EXPECT_TRUE(id.onLine);
+        EXPECT_EQ(id.model, c.model);
+        EXPECT_EQ(id.shownModel, c.shown);
+        EXPECT_EQ(id.serial, "654321");
+        EXPECT_EQ(id.version, "V3.14");
+        EXPECT_EQ(fresh.Model(), c.model);
+        EXPECT_EQ(fresh.Rows(TableId::Plu), c.pluRows);
+        EXPECT_EQ(fresh.Rows(TableId::Key), c.keyRows);
+        EXPECT_EQ(fresh.Columns(TableId::Plu), c.pluColumns);
+        EXPECT_EQ(ui.Messages(), std::vector<std::string>{kStart});
+        EXPECT_EQ(Requests(), (std::vector<std::string>{"0;1P", "0^"}));
+    }
+}
+
+TEST_F(LinkTest, StartUpByErrorMode) {
+    // Whether the register answers, and in which mode it was left and is
+    // configured: the result, the warnings, and nothing left queued.
+    struct Case {
+        const char* name;
+        int registerMode;  // the register's mode before start-up
+        int configured;
+        bool silent;
+        bool onLine;
+        int warnings;  // "Brak odpowiedzi z kasy"
+    };
+    const Case cases[] = {
+        {"mode 1 reads no status", 1, 1, false, true, 0},
+        {"mode 0 reads no status", 0, 0, false, true, 0},
+        {"mode 2 reads two statuses", 1, 2, false, true, 0},
+        {"mode 3 reads two statuses", 3, 3, false, true, 0},
+        {"register left in mode 3, program in 0", 3, 0, false, true, 0},
+        {"register left in mode 3, program in 1", 3, 1, false, true, 0},
+        {"register left in mode 2, program in 0", 2, 0, false, true, 0},
+        {"silent, mode 1", 1, 1, true, false, 1},
+        {"silent, mode 2", 1, 2, true, false, 3},
+        {"silent, mode 3", 1, 3, true, false, 3},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ResetLink();
+        UsePort(std::make_unique<QtSerialPort>());
+        ui.shown.clear();
+        Register([&](Emulator& e) {
+            e.SetModel(2);
+            e.state.errorMode = c.registerMode;
+            e.switches.silent = c.silent;
+        });
+        Configuration cfg = config;
+        cfg.errorMode = c.configured;
+        TableSet fresh;
+        Identification id = StartUp(cfg, fresh);
+        EXPECT_EQ(id.onLine, c.onLine);
+        EXPECT_EQ(ui.Count(kNoAnswer), c.warnings);
+        EXPECT_EQ(ui.Count(kStart), 1);
+        EXPECT_EQ(Link().errorMode, c.configured);
+        if (c.onLine) {
+            EXPECT_EQ(id.model, 2);
+            EXPECT_EQ(id.shownModel, "ZELTRA ARK MAXI");
+        } else {
+            EXPECT_EQ(id.shownModel, "");
+            EXPECT_EQ(id.serial, "");
+            EXPECT_EQ(fresh.Model(), 1);
+        }
+        EXPECT_EQ(LeftQueued(), 0);
+        // What is left queued would spoil the next identification.
+        if (c.onLine) {
+            Identification again = CheckConnection(fresh);
+            EXPECT_TRUE(again.onLine);
+            EXPECT_EQ(ui.Count(kNoAnswer), 0);
+        }
+    }
+}
+
+TEST_F(LinkTest, EndOfCommunicationThenConnectionCheck) {
+    Register([](Emulator& e) { e.SetModel(3); });
+    ASSERT_TRUE(StartUp(config, tables).onLine);
+    EndCommunication();
+    bool shownOnLine = false;
+    Identification id = CheckConnection(tables, [&](const Identification& i) { shownOnLine = i.onLine; });
+    EXPECT_TRUE(id.onLine);
+    EXPECT_TRUE(shownOnLine);
+    EXPECT_EQ(id.shownModel, "ZELTRA ARK MAXI 20k");
+    EXPECT_EQ(tables.Model(), 3);
+    EXPECT_EQ(Requests(), (std::vector<std::string>{"0;1P", "0^", "_", "0^"}));
+    EXPECT_EQ(ui.Count(kNoAnswer), 0);
+}
+
+TEST_F(LinkTest, EndOfCommunicationInMode2ReadsItsStatus) {
+    config.errorMode = 2;
+    ASSERT_TRUE(StartUp(config, tables).onLine);
+    EndCommunication();
+    EXPECT_EQ(LeftQueued(), 0);
+    EXPECT_TRUE(CheckConnection(tables).onLine);
+    EXPECT_EQ(ui.Count(kNoAnswer), 0);
+}
+
+TEST_F(LinkTest, FailedConnectionCheckFallsBackToModel0) {
+    struct Case {
+        const char* name;
+        int maxPlu;
+        bool recordBeyond;  // a PLU record the fallback would drop
+        std::deque<bool> answers;
+        int model, pluRows;
+        int questions;
+    };
+    const Case cases[] = {
+        {"configured count ignored", 500, false, {}, 0, 2636, 0},
+        {"default count", 0, false, {}, 0, 2636, 0},
+        {"would lose a record, user says no", 0, true, {false}, 3, 19200, 1},
+        {"would lose a record, user says yes", 0, true, {true}, 0, 2636, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ResetLink();
+        UsePort(std::make_unique<QtSerialPort>());
+        ui.shown.clear();
+        ui.answers = c.answers;
+        Register([](Emulator& e) {
+            e.SetModel(3);
+            e.switches.silent = false;
+        });
+        Configuration cfg = config;
+        cfg.pluCount = c.maxPlu;
+        TableSet fresh;
+        ASSERT_TRUE(StartUp(cfg, fresh).onLine);
+        if (c.recordBeyond) fresh.SetCell(TableId::Plu, 0, 5000, "5000");
+        Register([](Emulator& e) { e.switches.silent = true; });
+        bool shownOffLine = false;
+        Identification id = CheckConnection(fresh, [&](const Identification& i) { shownOffLine = !i.onLine; });
+        EXPECT_FALSE(id.onLine);
+        EXPECT_TRUE(shownOffLine);
+        EXPECT_EQ(id.serial, "");
+        EXPECT_EQ(id.version, "");
+        EXPECT_EQ(ui.Count("Włączono tryb OFF-LINE"), 1);
+        EXPECT_EQ(ui.Count(kNoAnswer), 1);
+        int questions = 0;
+        for (const auto& s : ui.shown) questions += s.kind == "question";
+        EXPECT_EQ(questions, c.questions);
+        EXPECT_EQ(fresh.Model(), c.model);
+        EXPECT_EQ(fresh.Rows(TableId::Plu), c.pluRows);
+    }
+}
+
+TEST_F(LinkTest, PortThatCannotOpenShowsAsNoAnswer) {
+    config.portName = "/dev/zeltra-no-such-port";
+    Identification id = StartUp(config, tables);
+    EXPECT_FALSE(id.onLine);
+    EXPECT_EQ(ui.Messages(), (std::vector<std::string>{kStart, kNoAnswer}));
+}
+
+}  // namespace
