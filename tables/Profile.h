@@ -21,6 +21,9 @@ public:
     Profile& operator=(Profile&&) noexcept;
 
     // Reads the file; a missing or unreadable file gives an empty profile.
+    // Lines may end with CR LF or LF alone; blank and foreign lines are kept
+    // as they are. A file that exists but cannot be read (or is beyond 256 MB)
+    // is not written over by Save.
     void Load(const std::string& path);
     // Parses text as the content of a file (tests, fuzzing).
     void Parse(const std::string& text);
@@ -28,6 +31,8 @@ public:
     std::string Get(const std::string& section, const std::string& key,
                     const std::string& def) const;
     bool Has(const std::string& section, const std::string& key) const;
+    // Line breaks in a name or value become spaces, so an entry stays one
+    // line; an empty key is ignored.
     void Set(const std::string& section, const std::string& key, const std::string& value);
 
     // The whole file as it would be written.
