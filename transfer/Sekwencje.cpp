@@ -1,0 +1,483 @@
+// The command sequences between the table set and the register.
+#include "Sekwencje.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <string_view>
+
+#include "Bcd.h"
+#include "Cp1250.h"
+#include "Pomoc.h"
+#include "Ui.h"
+#include "Uklady.h"
+
+namespace {
+
+const char* const kNoRecordNumber = "Musisz podac numer rekordu!";
+const char* const kCashierOneStays = "Kasjer z nr 1 nie może być usunięty z kasy";
+const char* const kBadPassword = "Hasło kierownika musi mieć 4 cyfry";
+const char* const kHeaderTooLong =
+    "Za długi nagłówek. Zmniej ilość znaków.\rMaksymalna ilość znaków wynosi 160";
+const char* const kHeaderFiscal =
+    "Programowanie nagłówka z komputera\rjest możliwe tylko w trybie szkoleniowym";
+const char* const kPtuFiscal =
+    "Programowanie stawek z komputera\rjest możliwe tylko w trybie szkoleniowym";
+
+// Largest values of the packed number fields. A larger value is sent as the
+// field's largest rather than cut to its low digits.
+constexpr std::uint64_t kMaxPrice = 9999999999ULL;  // 10 digits
+constexpr std::uint64_t kMaxFour = 9999;            // 4 digits
+// A 6-digit stock is read back as negative from a first digit 6 on.
+constexpr std::int64_t kMaxStock = 599999;
+constexpr std::int64_t kMinStock = -400000;
+
+// ---- small text helpers ----------------------------------------------------
+
+bool IsDigit(char ch) { return ch >= '0' && ch <= '9'; }
+
+bool AllDigits(std::string_view s) {
+    return !s.empty() && std::all_of(s.begin(), s.end(), IsDigit);
+}
+
+// Up to n characters from offset `at`; fewer (or none) when the text is shorter.
+std::string Slice(std::string_view text, std::size_t at, std::size_t n) {
+    if (at >= text.size()) return {};
+    return std::string(text.substr(at, n));
+}
+
+// The whole number formed by the leading digits (0 when there are none),
+// held below a limit so that nothing overflows.
+std::uint64_t LeadingNumber(std::string_view text, std::uint64_t limit) {
+    std::uint64_t v = 0;
+    for (char ch : text) {
+        if (!IsDigit(ch)) break;
+        v = std::min<std::uint64_t>(v * 10 + static_cast<std::uint64_t>(ch - '0'), limit);
+    }
+    return v;
+}
+
+// A plain positive decimal number of at most nine digits, or 0.
+long long PositiveNumber(std::string_view text) {
+    if (!AllDigits(text) || text.size() > 9) return 0;
+    return static_cast<long long>(LeadingNumber(text, 999999999));
+}
+
+// A decimal text ("." or "," as separator, optional leading minus) in units of
+// 10^-decimals, rounded half up on the dropped digits.
+std::int64_t SignedScaled(std::string_view text, int decimals) {
+    while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
+    bool negative = false;
+    if (!text.empty() && (text.front() == '-' || text.front() == '+')) {
+        negative = text.front() == '-';
+        text.remove_prefix(1);
+    }
+    const std::uint64_t v = std::min<std::uint64_t>(DecimalToScaled(text, decimals), 1000000000000ULL);
+    return negative ? -static_cast<std::int64_t>(v) : static_cast<std::int64_t>(v);
+}
+
+// A whole number of units of 10^-decimals as decimal text with that many
+// decimals: "1250", 2 -> "12.50"; "-1500", 3 -> "-1.500".
+std::string WithDecimals(std::string_view number, int decimals) {
+    std::string sign;
+    if (!number.empty() && number.front() == '-') {
+        sign = "-";
+        number.remove_prefix(1);
+    }
+    std::string digits(number);
+    if (digits.size() < static_cast<std::size_t>(decimals) + 1)
+        digits.insert(0, decimals + 1 - digits.size(), '0');
+    digits.insert(digits.size() - decimals, ".");
+    return sign + digits;
+}
+
+// ---- frames ------------------------------------------------------------------
+
+// Builds the frame of the payload in a request area filled with `fill` and
+// writes `length` bytes of it (at least the frame).
+void SendFrame(const std::string& payload, int length, std::uint8_t fill = 0) {
+    ClearRequestArea(fill);
+    const auto frame = static_cast<int>(BuildFrame(payload));
+    WriteRequest(std::max(length, frame));
+}
+
+// Copies bytes into a record's span, never past the span or the record.
+void Put(std::string& record, FieldSpan span, std::string_view bytes) {
+    for (int k = 0; k < span.width && k < static_cast<int>(bytes.size()); ++k) {
+        const auto at = static_cast<std::size_t>(span.offset + k);
+        if (at < record.size()) record[at] = bytes[static_cast<std::size_t>(k)];
+    }
+}
+
+std::string Byte(unsigned value) { return std::string(1, static_cast<char>(value & 0xFF)); }
+
+// ---- register information --------------------------------------------------
+
+// Two characters as one byte: a digit counts its value, any other character
+// its code minus 55 ('A' to 'F' give 10 to 15).
+unsigned HexTextByte(std::string_view two) {
+    auto value = [](char ch) -> unsigned {
+        if (IsDigit(ch)) return static_cast<unsigned>(ch - '0');
+        return static_cast<unsigned>(static_cast<unsigned char>(ch)) - 55U;
+    };
+    const unsigned hi = two.size() > 0 ? value(two[0]) : 0;
+    const unsigned lo = two.size() > 1 ? value(two[1]) : 0;
+    return (hi * 16 + lo) & 0xFF;
+}
+
+// Two decimal digits of a value (0 to 99) packed in one byte.
+unsigned PackedTwoDigits(int value) {
+    const int v = std::clamp(value, 0, 9999) % 100;
+    return static_cast<unsigned>(((v / 10) << 4) | (v % 10));
+}
+
+}  // namespace
+
+std::string ReadRegisterState() {
+    std::memset(ReplyArea(), 0, kReplyAreaSize);
+    SendFrame("0N", 9);
+    ReadReplyOrWarn();
+    std::string block = Slice(ReplyText(), 4, 14);
+    AwaitStatus();
+    return block;
+}
+
+std::string ReadUniqueNumber() {
+    std::memset(ReplyArea(), 0, kReplyAreaSize);
+    SendFrame("0;4J", 12);
+    ReadReplyOrWarn();
+    std::string bytes = HexToBytes(Slice(ReplyText(), 6, 22));
+    bytes.resize(strnlen(bytes.c_str(), bytes.size()));
+    AwaitStatus();
+    return bytes;
+}
+
+std::string ReadRegisterClock() {
+    std::memset(ReplyArea(), 0, kReplyAreaSize);
+    SendFrame("0L", 9);
+    ReadReplyOrWarn();
+    const std::string g = Slice(ReplyText(), 4, 14);
+    auto pair = [&](std::size_t k) { return Slice(g, 2 * k, 2); };
+    std::string text = pair(6) + pair(5) + "-" + pair(4) + "-" + pair(3) + " " + pair(2) + ":" +
+                       pair(1) + ":" + pair(0);
+    AwaitStatus();
+    return text;
+}
+
+bool IsFiscalBlock(const std::string& block) { return Slice(block, 2, 2) == "01"; }
+
+const std::array<const char*, kInfoRows>& RegisterInfoNames() {
+    static const std::array<const char*, kInfoRows> names = {
+        "Typ kasy",
+        "Nr fabryczny",
+        "Wersja oprogramowania",
+        "Nr unikatowy",
+        "Tryb obsługi błędów",
+        "Tryb pracy",
+        "Sposób wprowadzania kwot",
+        "Sposób komunikacji",
+        "Jakość wydruku",
+        "Data ostatniego zapisu w FM",
+        "Data i czas w kasie",
+    };
+    return names;
+}
+
+std::array<std::optional<std::string>, kInfoRows> RegisterInfoValues(
+    const std::string& model, const std::string& serial, const std::string& version,
+    const std::string& uniqueNumber, const std::string& block, const std::string& clock) {
+    std::array<std::optional<std::string>, kInfoRows> rows;
+    rows[0] = model;
+    rows[1] = serial;
+    rows[2] = version;
+    rows[3] = Cp1250ToUtf8(uniqueNumber);
+
+    const std::string mode = Slice(block, 0, 2);
+    if (mode == "00") rows[4] = "Wyświetlacz-ON, RS232-OFF";
+    else if (mode == "01") rows[4] = "Wyświetlacz-OFF, RS232-OFF";
+    else if (mode == "02") rows[4] = "Wyświetlacz-ON, RS232-ON";
+    else if (mode == "03") rows[4] = "Wyświetlacz-OFF, RS232-ON";
+
+    const std::string work = Slice(block, 2, 2);
+    if (work == "00") rows[5] = "Tryb szkoleniowy";
+    else if (work == "01") rows[5] = "Tryb fiskalny";
+
+    const unsigned flags = HexTextByte(Slice(block, 4, 2));
+    rows[6] = flags & 1 ? "w groszach" : "w złotówkach";
+    rows[7] = flags & 2 ? "ON-LINE" : "OFF-LINE";
+    rows[8] = flags & 8 ? "Ciemny wydruk" : flags & 4 ? "Jaśniejszy wydruk" : "Normalny wydruk";
+
+    // The year comes with its halves swapped: last two digits first.
+    rows[9] = Cp1250ToUtf8(Slice(block, 8, 2) + Slice(block, 6, 2) + "-" + Slice(block, 10, 2) + "-" +
+                           Slice(block, 12, 2));
+    rows[10] = Cp1250ToUtf8(clock);
+    return rows;
+}
+
+bool SendManagerPassword(const std::string& password) {
+    if (password.size() != 4 || !AllDigits(password)) {
+        CurrentUi().Message(kBadPassword);
+        return false;
+    }
+    auto digit = [&](int k) { return static_cast<unsigned>(password[static_cast<std::size_t>(k)] - '0'); };
+    SendFrame("0G" + Byte(digit(0) << 4 | digit(1)) + Byte(digit(2) << 4 | digit(3)), 11);
+    AwaitStatus();
+    return true;
+}
+
+int SettingsNumber(int amountMode, int communication, int printQuality) {
+    return amountMode + 2 * communication + 4 * printQuality;
+}
+
+void SendSettingsByte(int number) {
+    SendFrame("0;" + std::to_string(number) + "W", 11);
+    AwaitStatus();
+}
+
+void SetRegisterClock(int seconds, int minutes, int hours, int day, int month, int year) {
+    const int y = std::clamp(year, 0, 9999);
+    std::string payload = "0Y";
+    for (int v : {seconds, minutes, hours, day, month, y % 100, y / 100}) payload += Byte(PackedTwoDigits(v));
+    SendFrame(payload, 15);
+    // The register answers the clock like every other command in modes 2 and 3;
+    // leaving that reply queued would spoil the next command's reply.
+    AwaitStatus();
+}
+
+std::string ClockText(int seconds, int minutes, int hours, int day, int month, int year) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", year, month, day, hours, minutes,
+                  seconds);
+    return text;
+}
+
+// ---- uploads -------------------------------------------------------------------
+
+namespace {
+
+// A table row as the sequences address it.
+struct RowRef {
+    TableId table;
+    int row;
+};
+
+// Records 1 to 4 of the discount pair are discount rows, 5 to 8 surcharge rows 1 to 4.
+RowRef DiscountPairRow(int record) {
+    return record <= 4 ? RowRef{TableId::Discount, record} : RowRef{TableId::Surcharge, record - 4};
+}
+
+// The record number held in a row's number cell; the record the row stands
+// for when the cell is not a plain positive number.
+long long RecordNumberOf(const std::string& cell, int record) {
+    const long long n = PositiveNumber(cell);
+    return n > 0 ? n : record;
+}
+
+// Writes one record's frame: "0;" index letter record, check, ESC '\', the
+// layout's zeros; steps the bar; reads the status reply in modes 2 and 3.
+void SendRecordFrame(const RecordLayout& layout, long long index, const std::string& record) {
+    const std::string payload = "0;" + std::to_string(index) + layout.sendLetter + record;
+    ClearRequestArea(0);
+    const auto frame = static_cast<int>(BuildFrame(payload));
+    CurrentUi().ProgressStep(UiBar::Main);
+    WriteRequest(frame + layout.zerosAfter);
+    AwaitStatus();
+}
+
+template <typename RowOf, typename Encode>
+void SendRecords(const TableSet& set, const RecordLayout& layout, int count, int barMaximum,
+                 bool indexFromRow, RowOf rowOf, Encode encode) {
+    Ui& ui = CurrentUi();
+    ui.ProgressShow(UiBar::Main, barMaximum);
+    for (int k = 1; k <= count; ++k) {
+        const RowRef at = rowOf(k);
+        const std::string& number = set.Cell(at.table, 0, at.row);
+        if (number.empty()) {  // no record: the register's one stays as it is
+            ui.ProgressStep(UiBar::Main);
+            continue;
+        }
+        const long long index = (indexFromRow ? k : RecordNumberOf(number, k)) - 1;
+        std::string record(static_cast<std::size_t>(layout.recordBytes), '\0');
+        encode(record, at);
+        SendRecordFrame(layout, index, record);
+    }
+    ui.ProgressHide(UiBar::Main);
+}
+
+RowRef SameRow(TableId t, int k) { return {t, k}; }
+
+// A price text in hundredths, as 10 packed digits.
+std::string PriceField(const std::string& text) {
+    return PackBcd(static_cast<std::int64_t>(std::min(DecimalToScaled(text, 2), kMaxPrice)), 10);
+}
+
+// A bar code of digits; none (0xFF) when it is empty, zero or not a number.
+std::string BarcodeField(const std::string& text) {
+    const bool none = !AllDigits(text) || text.find_first_not_of('0') == std::string::npos;
+    return none ? std::string(7, '\xFF') : PackDigitsInOrder(text, 7);
+}
+
+}  // namespace
+
+void SendPackagingTable(const TableSet& set) {
+    using namespace PackagingLayout;
+    const TableId t = TableId::Packaging;
+    SendRecords(set, kRecord, set.Rows(t), 15, false, [&](int k) { return SameRow(t, k); },
+                [&](std::string& record, RowRef at) {
+                    Put(record, kName, NameField(set.Cell(t, 1, at.row), 18, 19));
+                    Put(record, kPrice, PriceField(set.Cell(t, 2, at.row)));
+                });
+}
+
+void SendPluTable(const TableSet& set) {
+    using namespace PluLayout;
+    const TableId t = TableId::Plu;
+    const int model = set.Model();
+    SendRecords(set, kRecord, set.Rows(t), set.Rows(t), false, [&](int k) { return SameRow(t, k); },
+                [&](std::string& record, RowRef at) {
+                    auto cell = [&](int col) -> const std::string& { return set.Cell(t, col, at.row); };
+                    const bool fractions = model == 0 || cell(7) == "TAK";
+
+                    const std::string& pack = cell(4);
+                    const unsigned packaging =
+                        !pack.empty() && pack[0] == '(' ? 0 : static_cast<unsigned>(LeadingNumber(pack, 15));
+                    const std::string& rate = cell(3);
+                    const unsigned letter =
+                        rate.size() == 1 && rate[0] >= 'A' && rate[0] <= 'G' ? static_cast<unsigned>(rate[0] - 'A') : 0;
+                    const unsigned ptu = packaging << 4 | letter | (model > 0 && !fractions ? 8 : 0);
+
+                    const std::int64_t stock =
+                        std::clamp(SignedScaled(cell(6), fractions ? 3 : 0), kMinStock, kMaxStock);
+
+                    Put(record, kName, NameField(cell(1), 15, 16));
+                    Put(record, kBarcode, BarcodeField(cell(2)));
+                    Put(record, kPrice, PriceField(cell(5)));
+                    Put(record, kPtuByte, Byte(ptu));
+                    Put(record, kStock, PackBcd(stock, 6));
+                });
+}
+
+void SendCashierTable(const TableSet& set) {
+    using namespace CashierLayout;
+    const TableId t = TableId::Cashier;
+    SendRecords(set, kRecord, set.Rows(t), 8, false, [&](int k) { return SameRow(t, k); },
+                [&](std::string& record, RowRef at) {
+                    Put(record, kName, NameField(set.Cell(t, 1, at.row), 6, 6));
+                    Put(record, kPassword, PackDigitsInOrder(set.Cell(t, 2, at.row), 2));
+                });
+}
+
+void SendKeyTable(const TableSet& set) {
+    using namespace KeyLayout;
+    const TableId t = TableId::Key;
+    SendRecords(set, kRecord, set.Rows(t), set.Rows(t), true, [&](int k) { return SameRow(t, k); },
+                [&](std::string& record, RowRef at) {
+                    // Four digits hold no more than the first four characters.
+                    const auto plu = LeadingNumber(Slice(set.Cell(t, 1, at.row), 0, 4), kMaxFour);
+                    const auto quantity = static_cast<unsigned>(LeadingNumber(set.Cell(t, 2, at.row), 15));
+                    const unsigned flags = quantity | (set.Cell(t, 3, at.row) == "TAK" ? 0x10 : 0);
+                    Put(record, kPlu, PackBcd(static_cast<std::int64_t>(plu), 4));
+                    Put(record, kFlags, Byte(flags));
+                });
+}
+
+void SendDiscountTable(const TableSet& set) {
+    using namespace DiscountLayout;
+    SendRecords(set, kRecord, 8, 7, false, DiscountPairRow, [&](std::string& record, RowRef at) {
+        // The multiplier in thousandths: 1000 less (discount) or more (surcharge)
+        // the percentage in tenths.
+        const std::uint64_t tenths = DecimalToScaled(set.Cell(at.table, 2, at.row), 2) / 10;
+        const std::uint64_t m = at.table == TableId::Discount ? 1000 - std::min<std::uint64_t>(tenths, 1000)
+                                                              : 1000 + std::min<std::uint64_t>(tenths, kMaxFour - 1000);
+        Put(record, kName, NameField(set.Cell(at.table, 1, at.row), 18, 19));
+        Put(record, kMultiplier, PackBcd(static_cast<std::int64_t>(m), 4));
+    });
+}
+
+void SendPaymentFormTable(const TableSet& set) {
+    using namespace PaymentFormLayout;
+    const TableId t = TableId::PaymentForm;
+    SendRecords(set, kRecord, set.Rows(t), 4, false, [&](int k) { return SameRow(t, k); },
+                [&](std::string& record, RowRef at) { Put(record, kName, NameField(set.Cell(t, 1, at.row), 18, 18)); });
+}
+
+bool FiscalModeTest(FiscalGuard item) {
+    if (!IsFiscalBlock(ReadRegisterState())) return true;
+    CurrentUi().Message(item == FiscalGuard::Header ? kHeaderFiscal : kPtuFiscal);
+    return false;
+}
+
+void SendHeader(const TableSet& set) {
+    std::string payload = "0X";
+    for (int r = 1; r <= set.Rows(TableId::Header); ++r) {
+        const std::string& line = set.Cell(TableId::Header, 1, r);
+        if (line.empty()) continue;
+        payload += ToMazovia(std::string_view(line));
+        payload += '\r';
+    }
+    if (payload.size() > 2 + static_cast<std::size_t>(HeaderLayout::kMaxLineBytes)) {
+        CurrentUi().Message(kHeaderTooLong);
+        return;
+    }
+    payload.resize(HeaderLayout::kPayloadBytes, '\xFF');
+    SendFrame(payload, HeaderLayout::kWriteLength, 0xFF);
+    CurrentUi().ProgressStep(UiBar::Main);
+    AwaitStatus();
+}
+
+void SendPtuRates(const TableSet& set) {
+    std::string payload = "0Z";
+    for (int r = 1; r <= PtuLayout::kRates; ++r) {
+        const std::string& status = set.Cell(TableId::Ptu, 2, r);
+        if (status == "NIEAKTYWNA") payload += "\xFF\xFF";
+        else if (status == "ZWOLNIONA") payload += "\xFE\xFF";
+        else if (status == "AKTYWNA")
+            payload += PackBcd(static_cast<std::int64_t>(std::min(DecimalToScaled(set.Cell(TableId::Ptu, 1, r), 2), kMaxFour)), 4);
+        else payload += std::string(2, '\0');
+    }
+    ClearRequestArea(0xFF);
+    const std::size_t frame = BuildFrame(payload);
+    RequestArea()[frame] = 0;  // the byte after the frame is sent as zero
+    CurrentUi().ProgressStep(UiBar::Main);
+    WriteRequest(PtuLayout::kWriteLength);
+    AwaitStatus();
+}
+
+namespace {
+
+// Runs steps with the overall bar and the progress label of the service tab.
+// The bar is full after the sixth step.
+template <typename Set>
+void RunAll(Set& set, int barMaximum, std::initializer_list<std::pair<const char*, void (*)(Set&)>> steps) {
+    Ui& ui = CurrentUi();
+    ui.ShowLabel(UiLabel::Progress, true);
+    ui.ProgressShow(UiBar::Overall, barMaximum);
+    int done = 0;
+    for (const auto& [label, run] : steps) {
+        ui.SetLabel(UiLabel::Progress, label);
+        ui.ProcessEvents();
+        run(set);
+        ++done;
+        if (done < 6) ui.ProgressStep(UiBar::Overall);
+        else ui.ProgressSetValue(UiBar::Overall, barMaximum);
+    }
+    ui.ProcessEvents();
+    ui.ShowLabel(UiLabel::Progress, false);
+    ui.SetLabel(UiLabel::Progress, "");
+    ui.ProgressHide(UiBar::Overall);
+}
+
+}  // namespace
+
+void SendAllTables(const TableSet& set) {
+    RunAll<const TableSet>(set, 5,
+                           {
+                               {"Całkowity postęp:\tWysyłam bazę opakowań", SendPackagingTable},
+                               {"Całkowity postęp:\tWysyłam bazę PLU", SendPluTable},
+                               {"Całkowity postęp:\tWysyłam bazę kasjerów", SendCashierTable},
+                               {"Całkowity postęp:\tWysyłam bazę klawiszy", SendKeyTable},
+                               {"Całkowity postęp:\tWysyłam bazę rabatów/dopłat", SendDiscountTable},
+                               {"Całkowity postęp:\tWysyłam bazę form płatności", SendPaymentFormTable},
+                           });
+}
