@@ -1,17 +1,7 @@
 #include "Identyfikacja.h"
 
+#include "Bcd.h"
 #include "Pomoc.h"
-
-namespace {
-
-// The two-character groups in reverse order; a last odd character is a group.
-std::string SwapHexPairs(const std::string& text) {
-    std::string out;
-    for (std::size_t i = 0; i < text.size(); i += 2) out.insert(0, text.substr(i, 2));
-    return out;
-}
-
-}  // namespace
 
 const char* const kModelTexts[kModelCount] = {"ZELTRA ARK", "ZELTRA ARK MIRRA", "ZELTRA ARK MAXI",
                                               "ZELTRA ARK MAXI"};

@@ -23,6 +23,7 @@
 #include "Pliki.h"
 #include "QtUi.h"
 #include "TableModel.h"
+#include "Wersja.h"
 #include "Wybor.h"
 
 namespace {
@@ -64,11 +65,6 @@ std::string PathFromDialog(const QString& chosen) {
 }
 
 QString DataFileFilter() { return U(kDataFileFilterName) + U(" (*.pod)"); }
-
-// The program's version as the top line shows it.
-std::string ProgramVersionText() {
-    return " - wersja programu: " ZELTRA_VERSION_TEXT;
-}
 
 }  // namespace
 

@@ -1,12 +1,12 @@
 // Program entry: the six windows of the run, the real serial port, the
 // message loop, and the last stop for an error nothing else handled.
 #include <QApplication>
-#include <QDialog>
 #include <QMessageBox>
 
 #include <exception>
 #include <memory>
 
+#include "About.h"
 #include "FmreaderStub.h"
 #include "Konfigkasy.h"
 #include "Konfiguracja.h"
@@ -52,8 +52,8 @@ int main(int argc, char** argv) {
         ModelChoiceDialog modelChoice(main.Tables(), &main);
         RegisterSettingsDialog registerSettings(&main);
         FmreaderWindow fiscalMemory(&main);
-        QDialog about(&main);
-        about.setWindowTitle(QStringLiteral("ZELTRA SA - O programie"));
+        AboutBox about(&main);
+        about.SetVersionSource(main.ProgramVersionLabel());
         main.SetAuxiliaryWindows(
             {&configuration, &modelChoice, &registerSettings, &fiscalMemory, &about});
         main.show();
