@@ -744,3 +744,105 @@ void ReadAllTables(TableSet& set) {
                          {"Całkowity postęp:\tOdczytuje stawki PTU", ReadPtuRates},
                      });
 }
+
+// ---- deletions -----------------------------------------------------------------
+
+namespace {
+
+// The record delete letter of a table; 0 for the header and the PTU rates.
+char DeleteLetter(TableId table) {
+    switch (table) {
+    case TableId::Packaging: return PackagingLayout::kRecord.deleteLetter;
+    case TableId::Plu: return PluLayout::kRecord.deleteLetter;
+    case TableId::Cashier: return CashierLayout::kRecord.deleteLetter;
+    case TableId::Key: return KeyLayout::kRecord.deleteLetter;
+    case TableId::Discount:
+    case TableId::Surcharge: return DiscountLayout::kRecord.deleteLetter;
+    case TableId::PaymentForm: return PaymentFormLayout::kRecord.deleteLetter;
+    default: return 0;
+    }
+}
+
+void SendDelete(long long record, char letter) {
+    SendSimpleCommand("0;" + std::to_string(record - 1) + letter);
+    AwaitStatus();
+}
+
+// Empties the row of a record; a number that names no row empties nothing.
+void EmptyRecordRow(TableSet& set, TableId table, long long record) {
+    RowRef at{table, 0};
+    if (table == TableId::Discount || table == TableId::Surcharge) {
+        if (record >= 1 && record <= 8) at = DiscountPairRow(static_cast<int>(record));
+    } else if (record >= 1 && record <= set.Rows(table)) {
+        at.row = static_cast<int>(record);
+    }
+    if (at.row >= 1) set.ClearRow(at.table, at.row);
+}
+
+}  // namespace
+
+bool DeleteRecord(TableSet& set, TableId table, const std::string& numberField) {
+    const char letter = DeleteLetter(table);
+    if (letter == 0) return false;
+    // No number, or 0 (which would name the title row), deletes nothing.
+    const long long n = PositiveNumber(numberField);
+    if (n == 0) {
+        CurrentUi().Message(kNoRecordNumber);
+        return false;
+    }
+    if (table == TableId::Cashier && n == 1) {
+        CurrentUi().Message(kCashierOneStays);
+        return false;
+    }
+    SendDelete(n, letter);
+    EmptyRecordRow(set, table, n);
+    return true;
+}
+
+bool PluExists(int row) {
+    SendRecordRead(PluLayout::kRecord.readDigit, static_cast<long long>(row) - 1);
+    ReadReplyOrWarn();
+    const std::string reply = ReplyText();
+    const std::size_t semi = reply.size() > 4 ? reply.find(';', 4) : std::string::npos;
+    bool exists = false;
+    if (semi != std::string::npos) {
+        const std::string_view hex = std::string_view(reply).substr(std::min(semi + 3, reply.size()));
+        exists = !NameFromHex(HexBytesAt(hex, PluLayout::kName.offset, PluLayout::kName.width)).empty();
+    }
+    AwaitStatus();
+    return exists;
+}
+
+void DeleteTable(TableSet& set, TableId table) {
+    const char letter = DeleteLetter(table);
+    if (letter == 0) return;
+    Ui& ui = CurrentUi();
+    if (table == TableId::Plu) {
+        const int count = set.Rows(TableId::Plu);
+        ui.ProgressShow(UiBar::Main, count);
+        for (int r = 1; r <= count; ++r) {
+            // Only PLU records the register holds are deleted; every row is emptied.
+            if (PluExists(r)) SendDelete(r, letter);
+            ui.ProgressStep(UiBar::Main);
+            set.ClearRow(TableId::Plu, r);
+        }
+        ui.ProgressHide(UiBar::Main);
+        return;
+    }
+
+    int first = 1, last = 0, barMaximum = 0;
+    switch (table) {
+    case TableId::Packaging: last = 15, barMaximum = 15; break;
+    case TableId::Cashier: first = 2, last = 8, barMaximum = 6; break;  // cashier 1 always stays
+    case TableId::Key: last = set.Rows(TableId::Key), barMaximum = last; break;
+    case TableId::PaymentForm: last = 4, barMaximum = 3; break;
+    default: last = 8, barMaximum = 7; break;  // discounts and surcharges
+    }
+    ui.ProgressShow(UiBar::Main, barMaximum);
+    for (int r = first; r <= last; ++r) {
+        SendDelete(r, letter);
+        ui.ProgressStep(UiBar::Main);
+        EmptyRecordRow(set, table, r);
+    }
+    ui.ProgressHide(UiBar::Main);
+}
