@@ -5,6 +5,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTabWidget>
@@ -218,6 +219,42 @@ private slots:
         qt.ProgressShow(UiBar::Overall, 5);
         QVERIFY(w.Service().overallBar->isVisibleTo(&w));
         QCOMPARE(BoxText("Pierwsza\rDruga"), QString("Pierwsza\nDruga"));
+    }
+
+    void startUpThroughMessageBoxes() {
+        // The real boxes: each one is answered as soon as it shows.
+        struct Box {
+            QString title, text;
+            QMessageBox::Icon icon;
+        };
+        QList<Box> boxes;
+        QTimer answer;
+        answer.setInterval(20);
+        connect(&answer, &QTimer::timeout, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box) return;
+            boxes.append({box->windowTitle(), box->text(), box->icon()});
+            box->button(QMessageBox::Ok) ? box->button(QMessageBox::Ok)->click()
+                                         : box->button(QMessageBox::Yes)->click();
+        });
+        answer.start();
+        Silent(true);
+        WriteConfig("0.2");
+        QtUi qt;
+        InstallUi(&qt);
+        MainWindow w(&qt, dir);
+        QCOMPARE(boxes.size(), 2);
+        QCOMPARE(boxes[0].text, QString("Uruchom w kasie tryb komunikacji"));
+        QCOMPARE(boxes[1].text, QString("Brak odpowiedzi z kasy"));
+        QCOMPARE(boxes[1].title, QString("Uwaga!"));
+        QCOMPARE(boxes[1].icon, QMessageBox::Warning);
+        QCOMPARE(w.ModelLabel()->text(), QString("TRYB OFF-LINE"));
+
+        // "\r" is a line break; Yes answers true.
+        QVERIFY(qt.Question("Pierwsza\rDruga", "Uwaga!", UiIcon::Information));
+        QCOMPARE(boxes.last().text, QString("Pierwsza\nDruga"));
+        QCOMPARE(boxes.last().icon, QMessageBox::Information);
+        InstallUi(&ui);
     }
 };
 
