@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
+#include <QCompleter>
 #include <QGridLayout>
 #include <QGuiApplication>
 #include <QInputMethodEvent>
@@ -69,6 +70,9 @@ QComboBox* RecordEditor::AddCombo(FieldKind kind, const char* label, const char*
     combo->setInsertPolicy(QComboBox::NoInsert);
     combo->addItems(items);
     combo->setEditText(start);
+    // Typed text stays as typed: a case-blind completer would turn "aktywna"
+    // into the item "AKTYWNA" when the focus leaves.
+    if (combo->completer()) combo->completer()->setCaseSensitivity(Qt::CaseSensitive);
     Guard(combo->lineEdit());
     // Keys may arrive at the combo or straight at its line.
     combo->lineEdit()->installEventFilter(this);
