@@ -43,6 +43,9 @@ RecordEditor::Entry& RecordEditor::Register(QWidget* widget, FieldKind kind, con
     grid_->addWidget(e.label, 0, at);
     grid_->addWidget(widget, 1, at);
     widget->installEventFilter(this);
+    // Tab walks the fields in column order and ends on the add button.
+    if (!entries_.empty()) setTabOrder(entries_.back().widget, widget);
+    setTabOrder(widget, addButton_);
     entries_.push_back(e);
     return entries_.back();
 }

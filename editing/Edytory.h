@@ -163,3 +163,6 @@ private:
     QLineEdit* value_;
     QComboBox* status_;
 };
+
+// The entry row of `table`, of the class above that serves it.
+RecordEditor* CreateRecordEditor(TableSet& tables, TableId table, QWidget* parent = nullptr);

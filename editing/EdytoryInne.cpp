@@ -138,3 +138,18 @@ bool PtuEditor::Add(bool) {
     Finish(row, {value_}, symbol_);
     return true;
 }
+
+RecordEditor* CreateRecordEditor(TableSet& tables, TableId table, QWidget* parent) {
+    switch (table) {
+    case TableId::Packaging: return new PackagingEditor(tables, parent);
+    case TableId::Plu: return new PluEditor(tables, parent);
+    case TableId::Cashier: return new CashierEditor(tables, parent);
+    case TableId::Key: return new KeyEditor(tables, parent);
+    case TableId::Discount: return new DiscountEditor(tables, false, parent);
+    case TableId::Surcharge: return new SurchargeEditor(tables, parent);
+    case TableId::PaymentForm: return new PaymentFormEditor(tables, parent);
+    case TableId::Header: return new HeaderEditor(tables, parent);
+    case TableId::Ptu: return new PtuEditor(tables, parent);
+    }
+    return nullptr;
+}

@@ -33,15 +33,13 @@ struct Rig {
     Rig(const QString& which, int modelIndex, int pluCount) {
         tables.SetPluCount(pluCount);
         tables.ApplyModel(modelIndex, PluRule::Configured);
-        if (which == "packaging") editor = new PackagingEditor(tables, &window);
-        if (which == "plu") editor = new PluEditor(tables, &window);
-        if (which == "cashier") editor = new CashierEditor(tables, &window);
-        if (which == "key") editor = new KeyEditor(tables, &window);
-        if (which == "discount") editor = new DiscountEditor(tables, false, &window);
-        if (which == "surcharge") editor = new SurchargeEditor(tables, &window);
-        if (which == "payment") editor = new PaymentFormEditor(tables, &window);
-        if (which == "header") editor = new HeaderEditor(tables, &window);
-        if (which == "ptu") editor = new PtuEditor(tables, &window);
+        static const std::map<QString, TableId> tableOf = {
+            {"packaging", TableId::Packaging}, {"plu", TableId::Plu},
+            {"cashier", TableId::Cashier},     {"key", TableId::Key},
+            {"discount", TableId::Discount},   {"surcharge", TableId::Surcharge},
+            {"payment", TableId::PaymentForm}, {"header", TableId::Header},
+            {"ptu", TableId::Ptu}};
+        editor = CreateRecordEditor(tables, tableOf.at(which), &window);
         auto* plu = qobject_cast<PluEditor*>(editor);
         if (plu) plu->SetModel(modelIndex);
         model.setRowCount(tables.Rows(editor->Table()));
@@ -490,6 +488,10 @@ private slots:
         packaging.F("name")->setFocus();
         packaging.editor->FocusFirstField();  // the packaging tab sets no focus
         QVERIFY(packaging.Focused("name"));
+        QTest::keyClick(packaging.F("name"), Qt::Key_Tab);
+        QVERIFY(packaging.Focused("price"));
+        QTest::keyClick(packaging.F("price"), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), packaging.editor->AddButton());
     }
 };
 
