@@ -147,3 +147,22 @@ std::vector<OutputChunk> PlanOutput(const std::string& bytes, const EmulatorSwit
 // Record bytes as the register sends them back: two upper-case hexadecimal
 // digits a byte.
 std::string HexText(const std::string& bytes);
+
+// ---- fiscal memory --------------------------------------------------------
+// The history holds records 8 to 2045: kinds 01 (daily report), 02 (PTU rate
+// change) and 03 (RAM reset), in the byte layouts the reader decodes; the
+// record after the last one reads erased (0xFF).
+constexpr int kFiscalHistoryRecords = 2038;
+
+// Replaces the fiscal memory with `count` generated records (0 to 2038) from
+// record 8 on. Record 8 + i is a RAM reset when i % 50 == 0, a PTU rate change
+// when i % 100 == 1 and a daily report otherwise; the dates run one day a
+// record from 2020-01-01. See FiscalMemory.cpp for the values.
+void GenerateFiscalMemory(RegisterState& state, int count);
+
+// Replaces the fiscal memory with the records of a text file: one record a
+// line as hexadecimal text (two digits a byte), from record 8 on; blank lines
+// and lines starting with '#' are skipped. False, with the memory unchanged,
+// when the file cannot be read, a line is not whole bytes of hexadecimal
+// text, a record is longer than 64 bytes or there are more than 2038.
+bool LoadFiscalMemory(RegisterState& state, const std::string& path);

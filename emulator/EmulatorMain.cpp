@@ -26,6 +26,9 @@ const char* kUsage =
     "  --error-mode N    error-handling mode 0-3 (default 1)\n"
     "  --fiscal          work in fiscal mode (default: training)\n"
     "  --demo            start with a small shop's databases and fiscal memory\n"
+    "  --fiscal-records N  a generated fiscal memory of N records (0-2038)\n"
+    "  --fiscal-memory FILE  the fiscal memory from FILE: one record a line in\n"
+    "                    hexadecimal text, from record 8 on; '#' starts a comment\n"
     "  --silent          answer nothing\n"
     "  --drop-every N    drop every N-th reply\n"
     "  --garbage         send noise instead of replies\n"
@@ -78,6 +81,13 @@ int main(int argc, char** argv) {
             emulator.switches.silent = true;
         } else if (option == "--demo") {
             emulator.LoadDemoData();
+        } else if (option == "--fiscal-records") {
+            if (!takeValue(arg) || !ParseInt(arg, 0, kFiscalHistoryRecords, number))
+                return Fail("--fiscal-records takes 0 to 2038");
+            GenerateFiscalMemory(emulator.state, number);
+        } else if (option == "--fiscal-memory") {
+            if (!takeValue(arg)) return Fail("--fiscal-memory takes a file");
+            if (!LoadFiscalMemory(emulator.state, arg)) return Fail("cannot load the fiscal memory from " + arg);
         } else if (option == "--fiscal") {
             emulator.state.fiscal = true;
         } else if (option == "--garbage") {
