@@ -238,6 +238,17 @@ void RecordEditor::ShowRecord(int row) {
     if (!entries_.empty()) Focus(entries_.front().widget);
 }
 
+QString RecordEditor::NumberText() const {
+    if (entries_.empty()) return {};
+    if (auto* combo = qobject_cast<QComboBox*>(entries_.front().widget)) return combo->currentText();
+    return LineOf(entries_.front())->text();
+}
+
+void RecordEditor::ClearAfterDeletion() {
+    for (const Entry& e : entries_)
+        if (auto* line = qobject_cast<QLineEdit*>(e.widget)) line->clear();
+}
+
 void RecordEditor::FocusFirstField() {
     if (!entries_.empty()) Focus(entries_.front().widget);
 }
@@ -294,5 +305,3 @@ void RecordEditor::Finish(int row, const std::vector<QWidget*>& emptied, QWidget
 }
 
 std::string RecordEditor::Cell(const QString& text) { return Utf8ToCp1250(text.toStdString()); }
-
-QString RecordEditor::Text(QLineEdit* field) { return field->text(); }

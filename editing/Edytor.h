@@ -32,6 +32,8 @@ public:
     // `byEnter`: Enter in the last field rather than the add button (some
     // tables word or order their checks differently). True when written.
     bool AddRecord(bool byEnter);
+    // The number (PTU: symbol) field's text, as a record deletion reads it.
+    QString NumberText() const;
 
 public slots:
     // Copies record row `row` of the table into the fields and focuses the
@@ -40,6 +42,9 @@ public slots:
     void ShowRecord(int row);
     // Focus for a tab just shown: the number (PTU: symbol) field.
     virtual void FocusFirstField();
+    // After the record or the table was deleted in the register: the text
+    // fields are emptied (and, per table, its other controls reset).
+    virtual void ClearAfterDeletion();
 
 signals:
     // A record went into `row`: the owner makes column 0 of that row the
@@ -87,7 +92,6 @@ protected:
     void Finish(int row, const std::vector<QWidget*>& emptied, QWidget* focus);
 
     static std::string Cell(const QString& text);
-    static QString Text(QLineEdit* field);
 
     TableSet& tables_;
     const TableId table_;

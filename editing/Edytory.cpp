@@ -115,6 +115,13 @@ bool PluEditor::Add(bool) {
     return true;
 }
 
+void PluEditor::ClearAfterDeletion() {
+    RecordEditor::ClearAfterDeletion();
+    rate_->setEditText("A");
+    packaging_->setText("0");
+    if (tables_.Model() != 0) fractional_->setChecked(false);
+}
+
 void PluEditor::GoToPlu(bool pluTabShowing) {
     if (!pluTabShowing) return;
     if (number_->text().isEmpty()) return Refuse("Należy najpierw podać numer szukanego rekordu");
@@ -162,6 +169,11 @@ KeyEditor::KeyEditor(TableSet& tables, QWidget* parent)
     quantity_ = AddLine(FieldKind::Decimal, "Ilość", "quantity", 2);
     CopyAsIs(quantity_);
     ends_ = AddSwitch("Zakończenia paragonu", "ends", 3);
+}
+
+void KeyEditor::ClearAfterDeletion() {
+    RecordEditor::ClearAfterDeletion();
+    ends_->setChecked(false);
 }
 
 bool KeyEditor::Add(bool) {

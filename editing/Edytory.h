@@ -33,6 +33,8 @@ public:
     PluEditor(TableSet& tables, QWidget* parent = nullptr);
     QLabel* Hint() const { return hint_; }
     QCheckBox* FractionalSwitch() const { return fractional_; }
+    // Rate back to "A", packaging to "0", the switch off where it shows.
+    void ClearAfterDeletion() override;
 
 public slots:
     // F9: with the PLU tab showing, moves the grid to the PLU whose number is
@@ -83,6 +85,7 @@ class KeyEditor : public RecordEditor {
     Q_OBJECT
 public:
     KeyEditor(TableSet& tables, QWidget* parent = nullptr);
+    void ClearAfterDeletion() override;  // also the switch off
 
 protected:
     bool Add(bool byEnter) override;

@@ -27,7 +27,7 @@ KeyAction JudgeKey(FieldKind kind, char32_t ch, bool hasComma, bool refuseBacksp
         if (ch >= 'A' && ch <= 'G') return KeyAction::Replace;
         return KeyAction::DropAndWarn;
     case FieldKind::Text:
-        return StorableTextChar(ch) || ch < 0x20 ? KeyAction::Pass : KeyAction::Drop;
+        return StorableTextChar(ch) ? KeyAction::Pass : KeyAction::Drop;
     case FieldKind::Choice:
         return ch == ';' ? KeyAction::Drop : KeyAction::Pass;
     case FieldKind::Switch:

@@ -477,6 +477,33 @@ private slots:
         QVERIFY(rig.Focused("fractional"));
     }
 
+    // What a deletion in the register leaves in the entry row.
+    void clearingAfterDeletion_data() {
+        QTest::addColumn<QString>("which");
+        QTest::addColumn<int>("model");
+        QTest::addColumn<QStringList>("fields");
+        QTest::addColumn<QStringList>("after");
+        QTest::newRow("plu") << "plu" << 1
+            << QStringList{"number=3", "name=X", "barcode=1", "rate=C", "packaging=2", "price=1", "stock=2", "fractional=TAK"}
+            << QStringList{"number=", "name=", "barcode=", "rate=A", "packaging=0", "price=", "stock=", "fractional=NIE"};
+        QTest::newRow("plu model 0") << "plu" << 0 << QStringList{"number=3"} << QStringList{"number=", "fractional=TAK"};
+        QTest::newRow("key") << "key" << 1 << QStringList{"number=3", "plu=4", "quantity=1", "ends=TAK"}
+            << QStringList{"number=", "plu=", "quantity=", "ends=NIE"};
+        QTest::newRow("surcharge") << "surcharge" << 1 << QStringList{"number=6", "name=X", "value=1"}
+            << QStringList{"number=", "name=", "value="};
+    }
+    void clearingAfterDeletion() {
+        QFETCH(QString, which);
+        QFETCH(int, model);
+        QFETCH(QStringList, fields);
+        QFETCH(QStringList, after);
+        Rig rig(which, model, 0);
+        rig.Fill(fields);
+        QCOMPARE(rig.editor->NumberText(), rig.Text("number"));
+        rig.editor->ClearAfterDeletion();
+        for (const QString& p : after) QCOMPARE(rig.Text(p.section('=', 0, 0)), p.section('=', 1));
+    }
+
     void captions() {
         Rig discount("discount", 1, 0), surcharge("surcharge", 1, 0), header("header", 1, 0);
         QCOMPARE(discount.editor->AddButton()->text(), QString("Dodaj r&ekord"));
