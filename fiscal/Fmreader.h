@@ -1,0 +1,135 @@
+// The fiscal memory reader's core: the requests for the identity record and
+// the history records, the decoding of their hexadecimal text into table
+// cells, the three tables the window shows, and the search in them.
+//
+// Plain C++ on the link: the window drives it and shows its results. Cell
+// texts and titles are UTF-8 (the decoded cells are plain ASCII).
+#pragma once
+
+#include <array>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// The history records the reader asks for: 8 to 2045.
+constexpr int kFirstFiscalRecord = 8;
+constexpr int kFiscalRecordCount = 2038;
+constexpr int kLastFiscalRecord = kFirstFiscalRecord + kFiscalRecordCount - 1;
+
+// The three kinds of history record, each with a table of its own.
+enum class FiscalKind { DailyReport = 0, PtuChange = 1, RamReset = 2 };
+constexpr int kFiscalKindCount = 3;
+
+// ---- decoding --------------------------------------------------------------
+// Each decoder takes the field's hexadecimal text as the register sends it
+// (byte 0 first, two digits a byte).
+
+// Year (byte 1, byte 0), month, day with the digits copied: 07200915 gives
+// 2007-09-15.
+std::string FiscalDate(std::string_view hex);
+// Hour ":" minute, digits copied.
+std::string FiscalTime(std::string_view hex);
+// Five bytes of packed BCD in hundredths, least significant byte first, with
+// two decimals and no leading zeros: 5634120000 gives 1234.56. A field that is
+// not ten decimal digits (a letter, a record cut short) shows its text as it
+// stands.
+std::string FiscalAmount(std::string_view hex);
+// Two or three bytes of packed BCD, least significant byte first, as a whole
+// number: 3412 gives 1234. A field with a letter shows its text as it stands.
+std::string FiscalCount(std::string_view hex);
+// Byte 1 "." byte 0, digits copied (0022 gives 22.00); FF.FF is "NAK" and
+// FF.FE "zw".
+std::string FiscalRate(std::string_view hex);
+
+// A history record as the reader sees it.
+struct DecodedFiscalRecord {
+    bool end = false;                 // a digit of byte 0 is F: the memory ends here
+    std::optional<FiscalKind> kind;   // none for a kind that gives no row
+    std::vector<std::string> fields;  // the cells after the running number
+};
+// Decodes a record's hexadecimal text. The kind is the low digit of byte 0
+// (1, 2, 3); anything else gives no row.
+DecodedFiscalRecord DecodeFiscalRecord(std::string_view hex);
+
+// ---- the tables --------------------------------------------------------------
+
+// One of the window's tables: column titles and record rows 1 .. Rows().
+// Starts with its standard number of empty rows (2038, 30, 200) and grows when
+// a reading brings more records of its kind: nothing read is dropped.
+class FiscalTable {
+public:
+    explicit FiscalTable(FiscalKind kind);
+
+    FiscalKind Kind() const { return kind_; }
+    const std::string& Caption() const;  // "Raporty dobowe", "Stawki PTU", "Zerowania RAM"
+    int Rows() const { return static_cast<int>(rows_.size()); }
+    int Columns() const { return static_cast<int>(titles_.size()); }
+    int StandardRows() const;
+    const std::string& Title(int column) const;     // "" outside the table
+    const std::string& Cell(int column, int row) const;  // row from 1; "" outside
+    // Writes a record row (row from 1); grows the table when the row lies
+    // beyond it. Cells beyond the columns are dropped, missing ones left empty.
+    void SetRow(int row, const std::vector<std::string>& cells);
+    // Empties every record row and goes back to the standard number of rows.
+    void Clear();
+
+private:
+    FiscalKind kind_;
+    std::vector<std::string> titles_;
+    std::vector<std::vector<std::string>> rows_;
+};
+
+using FiscalTables = std::array<FiscalTable, kFiscalKindCount>;
+FiscalTables MakeFiscalTables();
+FiscalTable& TableOf(FiscalTables& tables, FiscalKind kind);
+
+// ---- the register ------------------------------------------------------------
+
+// "0;4J" (12 bytes written): part 0 gives the unique number (bytes 0-10 of the
+// identity record), part 1 the taxpayer's number NIP (bytes 32-44), as the
+// register's bytes up to the first zero byte. Empty when no reply came. The
+// status reply is read after the reply, in error-handling modes 2 and 3.
+std::string ReadFiscalIdentity(int part);
+
+// "0;<n>J" (15 bytes written): the record's hexadecimal text, from reply
+// position 7 + d on (d the digits of n less one), without the reply's two
+// closing characters. After a missing reply it is the 0xFF filling, which
+// reads as no known kind and no end. The status reply is read after it.
+std::string ReadFiscalRecord(int n);
+
+enum class FiscalReadEnd {
+    Ended,      // a record with an F digit: the fiscal memory ended
+    Exhausted,  // record 2045 read without an end
+    Stopped,    // the caller asked to stop
+};
+
+struct FiscalReadHooks {
+    std::function<void()> beforeRecord;  // let the window handle its events
+    std::function<bool()> stop;          // asked before and after each record
+    std::function<void(FiscalKind, int row)> rowWritten;
+};
+
+// Reads records 8 to 2045 into the tables, from row 1 of each on, column 0
+// holding the running number of that kind (1, 2, 3, ...). The tables are not
+// cleared first. A record that arrives after a stop is asked for is dropped.
+FiscalReadEnd ReadFiscalMemory(FiscalTables& tables, const FiscalReadHooks& hooks);
+
+// ---- search ------------------------------------------------------------------
+
+// The search of the window: one position shared by every search, whatever the
+// table or column. Repeating a search steps through its matches, then reports
+// none and starts again from the top.
+class FiscalSearch {
+public:
+    // The next row from the search position on whose cell in the column
+    // contains the text (case-sensitive); the position then moves past it. No
+    // match (an empty text never matches) sets the position back to row 1.
+    std::optional<int> FindInTable(const FiscalTable& table, int column, const std::string& text);
+    int Position() const { return position_; }
+    void Reset() { position_ = 1; }
+
+private:
+    int position_ = 1;
+};

@@ -1,0 +1,334 @@
+#include "FmreaderWindow.h"
+
+#include <QAbstractTableModel>
+#include <QCoreApplication>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QHideEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QShowEvent>
+#include <QTableView>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include "Cp1250.h"
+#include "Sekwencje.h"
+#include "Ui.h"
+
+// Shows one fiscal table in a QTableView: the titles as the column headers,
+// record row r as view row r - 1. Its row count follows the table only when
+// told, so the view always sees a count that matches what it was told.
+class FiscalTableModel : public QAbstractTableModel {
+public:
+    FiscalTableModel(const FiscalTable& table, QObject* parent)
+        : QAbstractTableModel(parent), table_(table), rows_(table.Rows()) {}
+
+    int rowCount(const QModelIndex& parent = {}) const override { return parent.isValid() ? 0 : rows_; }
+    int columnCount(const QModelIndex& parent = {}) const override {
+        return parent.isValid() ? 0 : table_.Columns();
+    }
+    QVariant data(const QModelIndex& index, int role) const override {
+        if (role != Qt::DisplayRole || !index.isValid()) return {};
+        return QString::fromStdString(table_.Cell(index.column(), index.row() + 1));
+    }
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
+        if (role != Qt::DisplayRole) return {};
+        if (orientation == Qt::Horizontal) return QString::fromStdString(table_.Title(section));
+        return section + 1;
+    }
+
+    // Record row `row` was written; the table may have grown to hold it.
+    void RowWritten(int row) {
+        if (table_.Rows() > rows_) {
+            beginInsertRows({}, rows_, table_.Rows() - 1);
+            rows_ = table_.Rows();
+            endInsertRows();
+        }
+        emit dataChanged(index(row - 1, 0), index(row - 1, table_.Columns() - 1));
+    }
+    // The table was emptied or reshaped as a whole.
+    void Reset() {
+        beginResetModel();
+        rows_ = table_.Rows();
+        endResetModel();
+    }
+
+private:
+    const FiscalTable& table_;
+    int rows_;
+};
+
+namespace {
+
+const char* const kCaption = "Odczyt pamięci";
+const char* const kBusy = "Pobieram dane proszę czekać";
+const char* const kDone = "Dane pobrano";
+const char* const kTraining = "Kasa jest w trybie szkoleniowym\r";
+const char* const kSearchCaption = "Wyszukiwanie rekordu";
+const char* const kDatePrompt = "Podaj datę szukanego rekordu";
+const char* const kNumberPrompt = "Podaj numer szukanego rekordu";
+const char* const kDateInitial = "rrrr-mm-dd";
+const char* const kNumberInitial = "0";
+
+const QColor kRed(255, 0, 0);
+const QColor kTeal(0, 128, 128);
+
+constexpr int kDefaultIntervalMs = 1000;
+
+// Menu texts of the three searches, in the order of FiscalKind.
+const char* const kSearchMenus[kFiscalKindCount] = {
+    "Szukaj raportu dobowego", "Szukaj zmiany stawek PTU", "Szukaj zerowania  RAM"};
+const char* const kObjectNames[kFiscalKindCount] = {"dailyReports", "ptuChanges", "ramResets"};
+
+void SetLabelColor(QLabel* label, const QColor& color) {
+    QPalette p = label->palette();
+    p.setColor(QPalette::WindowText, color);
+    label->setPalette(p);
+}
+
+QString FromCp1250(const std::string& text) { return QString::fromStdString(Cp1250ToUtf8(text)); }
+
+}  // namespace
+
+FmreaderWindow::FmreaderWindow(QWidget* parent) : QDialog(parent), tables_(MakeFiscalTables()) {
+    setObjectName("Fmreader");
+    setWindowTitle(QString::fromUtf8(kCaption));
+    setModal(false);
+    resize(900, 640);
+
+    auto* layout = new QVBoxLayout(this);
+    BuildMenu();
+
+    auto* identity = new QGridLayout();
+    identity->addWidget(new QLabel(QStringLiteral("Nr unikatowy"), this), 0, 0);
+    uniqueLabel_ = new QLabel(this);
+    uniqueLabel_->setObjectName("uniqueNumber");
+    identity->addWidget(uniqueLabel_, 0, 1);
+    identity->addWidget(new QLabel(QStringLiteral("NIP podatnika"), this), 1, 0);
+    nipLabel_ = new QLabel(this);
+    nipLabel_->setObjectName("nip");
+    identity->addWidget(nipLabel_, 1, 1);
+    identity->setColumnStretch(2, 1);
+    busyLabel_ = new QLabel(this);
+    busyLabel_->setObjectName("busy");
+    QFont bold = busyLabel_->font();
+    bold.setBold(true);
+    busyLabel_->setFont(bold);
+    identity->addWidget(busyLabel_, 0, 3, 2, 1);
+    ResetBusyLabel();
+    busyLabel_->hide();
+    layout->addLayout(identity);
+
+    auto addTable = [&](FiscalKind kind, QBoxLayout* into, int stretch) {
+        const auto k = static_cast<std::size_t>(kind);
+        auto* box = new QVBoxLayout();
+        box->addWidget(new QLabel(QString::fromStdString(tables_[k].Caption()), this));
+        models_[k] = new FiscalTableModel(tables_[k], this);
+        auto* view = new QTableView(this);
+        view->setObjectName(kObjectNames[k]);
+        view->setModel(models_[k]);
+        view->setSelectionMode(QAbstractItemView::SingleSelection);
+        view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+        view->verticalHeader()->setVisible(false);
+        view->verticalHeader()->setDefaultSectionSize(20);
+        view->horizontalHeader()->setDefaultSectionSize(kind == FiscalKind::DailyReport ? 74 : 64);
+        views_[k] = view;
+        box->addWidget(view);
+        into->addLayout(box, stretch);
+    };
+    auto* top = new QHBoxLayout();
+    addTable(FiscalKind::DailyReport, top, 1);
+    layout->addLayout(top, 3);
+    auto* bottom = new QHBoxLayout();
+    addTable(FiscalKind::PtuChange, bottom, 3);
+    addTable(FiscalKind::RamReset, bottom, 1);
+    layout->addLayout(bottom, 2);
+
+    auto* buttons = new QHBoxLayout();
+    buttons->addStretch(1);
+    auto* ok = new QPushButton(QStringLiteral("OK"), this);
+    ok->setObjectName("ok");
+    ok->setAutoDefault(false);
+    buttons->addWidget(ok);
+    layout->addLayout(buttons);
+    connect(ok, &QPushButton::clicked, this, &FmreaderWindow::CloseWithOk);
+
+    startTimer_ = new QTimer(this);
+    startTimer_->setSingleShot(true);
+    startTimer_->setInterval(kDefaultIntervalMs);
+    connect(startTimer_, &QTimer::timeout, this, &FmreaderWindow::OnStartTimer);
+    blinkTimer_ = new QTimer(this);
+    blinkTimer_->setInterval(kDefaultIntervalMs);
+    connect(blinkTimer_, &QTimer::timeout, this, &FmreaderWindow::OnBlink);
+
+    // A reading must not outlive the program's end.
+    if (QCoreApplication::instance())
+        connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, this, [this] { stop_ = true; });
+}
+
+FmreaderWindow::~FmreaderWindow() = default;
+
+void FmreaderWindow::BuildMenu() {
+    auto* bar = new QMenuBar(this);
+    QMenu* file = bar->addMenu(QStringLiteral("Plik"));
+    QAction* exit = file->addAction(QString::fromUtf8("Wyjście"));
+    exit->setObjectName("exit");
+    connect(exit, &QAction::triggered, this, &FmreaderWindow::CloseWithOk);
+
+    QMenu* search = bar->addMenu(QStringLiteral("Szukaj rekordu"));
+    for (int k = 0; k < kFiscalKindCount; ++k) {
+        const auto kind = static_cast<FiscalKind>(k);
+        QMenu* sub = search->addMenu(QString::fromUtf8(kSearchMenus[k]));
+        QAction* byDate = sub->addAction(QStringLiteral("Wg. daty"));
+        byDate->setObjectName(QString("%1ByDate").arg(kObjectNames[k]));
+        connect(byDate, &QAction::triggered, this, [this, kind] { SearchByDate(kind); });
+        QAction* byNumber = sub->addAction(QStringLiteral("Wg. numeru"));
+        byNumber->setObjectName(QString("%1ByNumber").arg(kObjectNames[k]));
+        connect(byNumber, &QAction::triggered, this, [this, kind] { SearchByNumber(kind); });
+    }
+    layout()->setMenuBar(bar);
+}
+
+bool FmreaderWindow::Open() {
+    const std::string block = ReadRegisterState();
+    if (block.size() >= 4 && block.compare(2, 2, "00") == 0) {
+        CurrentUi().Message(kTraining);
+        return false;
+    }
+    if (isVisible()) {
+        raise();
+        activateWindow();
+    } else {
+        show();
+    }
+    return true;
+}
+
+void FmreaderWindow::SetIntervals(int startMs, int blinkMs) {
+    startTimer_->setInterval(std::max(0, startMs));
+    blinkTimer_->setInterval(std::max(1, blinkMs));
+}
+
+const FiscalTable& FmreaderWindow::Table(FiscalKind kind) const { return tables_[static_cast<std::size_t>(kind)]; }
+
+QTableView* FmreaderWindow::View(FiscalKind kind) const { return views_[static_cast<std::size_t>(kind)]; }
+
+QString FmreaderWindow::UniqueNumberText() const { return uniqueLabel_->text(); }
+
+QString FmreaderWindow::NipText() const { return nipLabel_->text(); }
+
+void FmreaderWindow::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (event->spontaneous()) return;  // restored from the task bar: nothing new
+    blinkTimer_->start();
+    if (reading_) {
+        // The reading from before the close is still on the stack and stops at
+        // its next record; a fresh one follows it then.
+        restart_ = true;
+        return;
+    }
+    startTimer_->start();
+}
+
+void FmreaderWindow::hideEvent(QHideEvent* event) {
+    QDialog::hideEvent(event);
+    if (event->spontaneous()) return;  // minimised: the reading goes on
+    stop_ = true;
+    restart_ = false;
+    startTimer_->stop();
+    blinkTimer_->stop();
+}
+
+void FmreaderWindow::OnStartTimer() {
+    startTimer_->stop();
+    if (reading_) return;
+    do {
+        restart_ = false;
+        stop_ = false;
+        RunReading();
+    } while (restart_ && isVisible());
+}
+
+void FmreaderWindow::OnBlink() {
+    busyLabel_->setVisible(!busyLabel_->isVisible());
+    update();
+}
+
+void FmreaderWindow::RunReading() {
+    reading_ = true;
+    emit readingActive(true);
+    EmptyTables();
+    search_.Reset();
+    ResetBusyLabel();
+    uniqueLabel_->clear();
+    nipLabel_->clear();
+
+    uniqueLabel_->setText(FromCp1250(ReadFiscalIdentity(0)));
+    nipLabel_->setText(FromCp1250(ReadFiscalIdentity(1)));
+
+    FiscalReadHooks hooks;
+    hooks.beforeRecord = [] { QCoreApplication::processEvents(); };
+    hooks.stop = [this] { return stop_; };
+    hooks.rowWritten = [this](FiscalKind kind, int row) { ShowRowWritten(kind, row); };
+    const FiscalReadEnd end = ReadFiscalMemory(tables_, hooks);
+
+    startTimer_->stop();
+    blinkTimer_->stop();
+    if (end != FiscalReadEnd::Stopped) {
+        // Also after record 2045 without an end: nothing more is read, so the
+        // label must not go on asking the user to wait.
+        busyLabel_->setText(QString::fromUtf8(kDone));
+        SetLabelColor(busyLabel_, kTeal);
+        busyLabel_->show();
+    }
+    reading_ = false;
+    emit readingActive(false);
+}
+
+void FmreaderWindow::ShowRowWritten(FiscalKind kind, int row) {
+    const auto k = static_cast<std::size_t>(kind);
+    models_[k]->RowWritten(row);
+    views_[k]->setCurrentIndex(models_[k]->index(row - 1, 0));
+    views_[k]->setFocus();
+}
+
+void FmreaderWindow::CloseWithOk() {
+    EmptyTables();
+    startTimer_->stop();
+    ResetBusyLabel();
+    stop_ = true;
+    hide();
+}
+
+void FmreaderWindow::EmptyTables() {
+    for (std::size_t k = 0; k < tables_.size(); ++k) {
+        tables_[k].Clear();
+        models_[k]->Reset();
+        views_[k]->setCurrentIndex(models_[k]->index(0, 0));
+    }
+}
+
+void FmreaderWindow::ResetBusyLabel() {
+    busyLabel_->setText(QString::fromUtf8(kBusy));
+    SetLabelColor(busyLabel_, kRed);
+}
+
+void FmreaderWindow::SearchByDate(FiscalKind kind) { Search(kind, 1, kDatePrompt, kDateInitial); }
+
+void FmreaderWindow::SearchByNumber(FiscalKind kind) { Search(kind, 0, kNumberPrompt, kNumberInitial); }
+
+void FmreaderWindow::Search(FiscalKind kind, int column, const std::string& prompt, const std::string& initial) {
+    // A cancelled box searches for its initial text.
+    const std::string text = CurrentUi().Input(prompt, kSearchCaption, initial).value_or(initial);
+    const auto k = static_cast<std::size_t>(kind);
+    if (const auto row = search_.FindInTable(tables_[k], column, text)) {
+        views_[k]->setCurrentIndex(models_[k]->index(*row - 1, column));
+        views_[k]->setFocus();
+    } else {
+        CurrentUi().Message("Nie można odnaleźć „" + text + "”", "Znajdź", UiIcon::Information);
+    }
+}

@@ -1,0 +1,86 @@
+// The fiscal memory window "Odczyt pamięci": reads the register's fiscal
+// memory into the daily reports, PTU changes and RAM resets tables, shows the
+// unique number and NIP, and finds records by date or number.
+//
+// It lives for the whole run, hidden. Open() checks the register's work mode
+// and shows the window; showing it starts a fresh reading after the start
+// timer (1000 ms). Hiding it in any way (the close box, "OK", "Plik" ->
+// "Wyjście") stops a running reading before its next record. While a reading
+// runs, readingActive(true) tells the main window to keep its register
+// controls disabled, so no other command meets the reading on the line.
+#pragma once
+
+#include <QDialog>
+
+#include <array>
+
+#include "Fmreader.h"
+
+class QAction;
+class QLabel;
+class QTableView;
+class QTimer;
+class FiscalTableModel;
+
+class FmreaderWindow : public QDialog {
+    Q_OBJECT
+public:
+    explicit FmreaderWindow(QWidget* parent = nullptr);
+    ~FmreaderWindow() override;
+
+    // Reads the information block ("0N"): in training mode shows
+    // "Kasa jest w trybie szkoleniowym\r" and stays closed (false); otherwise
+    // shows the window (true), which starts a reading when it was hidden.
+    bool Open();
+
+    // The start timer's delay and the blink period, 1000 ms each; tests
+    // shorten them.
+    void SetIntervals(int startMs, int blinkMs);
+
+    bool Reading() const { return reading_; }
+    const FiscalTable& Table(FiscalKind kind) const;
+    QTableView* View(FiscalKind kind) const;
+    QString UniqueNumberText() const;
+    QString NipText() const;
+    QLabel* BusyLabel() const { return busyLabel_; }
+
+signals:
+    // True when a reading starts, false when it has ended or stopped.
+    void readingActive(bool active);
+
+public:
+    // "OK" and "Plik" -> "Wyjście": empty the tables and hide.
+    void CloseWithOk();
+    // "Szukaj rekordu" -> the table's "Wg. daty" / "Wg. numeru".
+    void SearchByDate(FiscalKind kind);
+    void SearchByNumber(FiscalKind kind);
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
+private:
+    void BuildMenu();
+    void OnStartTimer();
+    void OnBlink();
+    void RunReading();
+    void Search(FiscalKind kind, int column, const std::string& prompt, const std::string& initial);
+    void ShowRowWritten(FiscalKind kind, int row);
+    void ResetBusyLabel();
+    void EmptyTables();
+
+    FiscalTables tables_;
+    FiscalSearch search_;
+    std::array<FiscalTableModel*, kFiscalKindCount> models_{};
+    std::array<QTableView*, kFiscalKindCount> views_{};
+
+    QLabel* uniqueLabel_ = nullptr;
+    QLabel* nipLabel_ = nullptr;
+    QLabel* busyLabel_ = nullptr;
+    QTimer* startTimer_ = nullptr;
+    QTimer* blinkTimer_ = nullptr;
+
+    bool reading_ = false;  // a reading is on the stack
+    bool stop_ = false;     // the running reading ends before its next record
+    bool restart_ = false;  // shown again while a stopping reading was still on the stack
+};
