@@ -1,6 +1,14 @@
 // The entry rows of tabs 1 to 8, one class per table. Each is built with the
-// table set it writes into; the owner connects recordAdded (and, for the PLU
-// row, goToRow) to its grid and the grid's current-cell change to ShowRecord.
+// table set it writes into. The owner wires it to its grid (view row = record
+// row - 1, the title row being the header):
+//   grid current-cell change to view row v   -> ShowRecord(v + 1)
+//   recordAdded(row), PluEditor::goToRow(row) -> current cell (row - 1, 0), grid focused
+//   tab shown                                 -> FocusFirstField()
+//   F9                                        -> PluEditor::GoToPlu(PLU tab showing)
+//   model sizes applied (model, PLU part only) -> PluEditor::SetModel(model, pluPartOnly)
+//   record or table deleted in the register   -> NumberText(), ClearAfterDeletion()
+// A view that gets the focus with no current cell makes its first cell
+// current, which shows record 1 in the entry row.
 #pragma once
 
 #include "Edytor.h"
