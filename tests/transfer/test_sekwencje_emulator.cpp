@@ -1,0 +1,137 @@
+// Round trips through the register emulator: every table sent, read back into
+// an empty table set and compared cell for cell, with the status replies of
+// mode 2 read after every command.
+#include <deque>
+
+#include "Emulator.h"
+#include "test_sekwencje_wspolne.h"
+
+using namespace seqtest;
+
+namespace {
+
+// A port wired straight to an emulator: what the program writes goes in, the
+// emulator's answer waits to be read.
+class EmulatorPort : public SerialPort {
+public:
+    explicit EmulatorPort(Emulator& emu) : emu_(emu) {}
+    bool Open(const std::string&, int) override { return open_ = true; }
+    bool IsOpen() const override { return open_; }
+    void Close() override { open_ = false; }
+    int Poll() override { return static_cast<int>(queued_.size()); }
+    bool ReadByte(std::uint8_t& byte) override {
+        if (queued_.empty()) return false;
+        byte = queued_.front();
+        queued_.pop_front();
+        return true;
+    }
+    void Write(const std::uint8_t* data, std::size_t n) override {
+        for (char c : emu_.Feed(data, n)) queued_.push_back(static_cast<std::uint8_t>(c));
+    }
+    void Drain() override {}
+    void Purge() override { queued_.clear(); }
+    void SleepMs(int) override {}
+    std::size_t Queued() const { return queued_.size(); }
+
+private:
+    Emulator& emu_;
+    std::deque<std::uint8_t> queued_;
+    bool open_ = true;
+};
+
+class EmulatorRoundTrip : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ResetLink();
+        emu.SetModel(1);
+        emu.state.errorMode = 2;
+        auto p = std::make_unique<EmulatorPort>(emu);
+        port = p.get();
+        UsePort(std::move(p));
+        Link().errorMode = 2;
+        Link().pollLimit = 5000;
+        InstallUi(&ui);
+        sent.ApplyModel(1, PluRule::Configured);
+        got.ApplyModel(1, PluRule::Configured);
+    }
+    void TearDown() override {
+        InstallUi(nullptr);
+        ResetLink();
+    }
+    void Row(TableId t, int row, const std::vector<std::string>& cells) {
+        for (int c = 0; c < static_cast<int>(cells.size()); ++c) sent.SetCell(t, c, row, cells[c]);
+    }
+
+    Emulator emu;
+    EmulatorPort* port = nullptr;
+    RecordingUi ui;
+    TableSet sent, got;
+};
+
+TEST_F(EmulatorRoundTrip, EveryTableComesBackAsSent) {
+    Row(TableId::Packaging, 1, {"1", W("Butelka żółta"), "0.50"});
+    Row(TableId::Packaging, 15, {"15", "Skrzynka", "12.00"});
+    Row(TableId::Plu, 1, {"1", W("Woda źródlana"), "5901234123457", "B", "1", "1.20", "12", "NIE"});
+    Row(TableId::Plu, 2, {"2", "Ser", "", "G", "0", "25.99", "-1.500", "TAK"});
+    Row(TableId::Plu, 1000, {"1000", "Ostatni", "12345", "A", "15", "99999.99", "0.000", "TAK"});
+    Row(TableId::Cashier, 1, {"1", "ANNA", "0012"});
+    Row(TableId::Cashier, 8, {"8", W("ŁUCJA"), "9999"});
+    Row(TableId::Key, 1, {"1", "12", "1", "NIE"});
+    Row(TableId::Key, 10, {"10", "1000", "15", "TAK"});
+    Row(TableId::Discount, 1, {"1", W("Stały klient"), "5.00"});
+    Row(TableId::Discount, 4, {"4", "Hurt", "12.50"});
+    Row(TableId::Surcharge, 1, {"5", "Noc", "10.00"});
+    Row(TableId::Surcharge, 4, {"8", "Dostawa", "100.00"});
+    Row(TableId::PaymentForm, 1, {"1", W("GOTÓWKA")});
+    Row(TableId::PaymentForm, 4, {"4", "KARTA"});
+    sent.SetCell(TableId::Header, 1, 1, W("  Sklep Ślimak  "));
+    sent.SetCell(TableId::Header, 1, 2, "ul. Polna 1");
+    sent.SetCell(TableId::Ptu, 1, 1, "23.00");
+    sent.SetCell(TableId::Ptu, 2, 1, "AKTYWNA");
+    sent.SetCell(TableId::Ptu, 2, 2, "ZWOLNIONA");
+    sent.SetCell(TableId::Ptu, 1, 3, "12.50");
+    sent.SetCell(TableId::Ptu, 2, 3, "AKTYWNA");
+
+    SendAllTables(sent);
+    ASSERT_TRUE(FiscalModeTest(FiscalGuard::Header));
+    SendHeader(sent);
+    ASSERT_TRUE(FiscalModeTest(FiscalGuard::PtuRates));
+    SendPtuRates(sent);
+    EXPECT_EQ(emu.badChecks, 0);
+    EXPECT_TRUE(ui.Messages().empty()) << ui.Messages().front();
+
+    ReadAllTables(got);
+    EXPECT_TRUE(ui.Messages().empty()) << ui.Messages().front();
+    EXPECT_EQ(port->Queued(), 0u) << "every status reply was read";
+
+    for (TableId t : {TableId::Packaging, TableId::Plu, TableId::Cashier, TableId::Key, TableId::Discount,
+                      TableId::Surcharge, TableId::PaymentForm, TableId::Header, TableId::Ptu}) {
+        for (int r = 1; r <= sent.Rows(t); ++r)
+            for (int c = 0; c < sent.Columns(t); ++c)
+                EXPECT_EQ(got.Cell(t, c, r), sent.Cell(t, c, r))
+                    << "table " << static_cast<int>(t) << " row " << r << " column " << c;
+    }
+}
+
+TEST_F(EmulatorRoundTrip, FiscalRegisterRefusesHeaderAndDeletionsEmptyIt) {
+    emu.state.fiscal = true;
+    EXPECT_FALSE(FiscalModeTest(FiscalGuard::Header));
+    EXPECT_FALSE(FiscalModeTest(FiscalGuard::PtuRates));
+    EXPECT_EQ(ui.Messages().size(), 2u);
+    ui.Clear();
+
+    emu.state.fiscal = false;
+    Row(TableId::Plu, 3, {"3", "Trzeci", "", "A", "0", "1.00", "1", "NIE"});
+    Row(TableId::Plu, 5, {"5", "Piaty", "", "A", "0", "1.00", "1", "NIE"});
+    SendPluTable(sent);
+    EXPECT_TRUE(PluExists(3));
+    EXPECT_FALSE(PluExists(4));
+    EXPECT_TRUE(DeleteRecord(sent, TableId::Plu, "3"));
+    EXPECT_FALSE(PluExists(3));
+    EXPECT_TRUE(PluExists(5));
+    DeleteTable(sent, TableId::Plu);
+    EXPECT_FALSE(PluExists(5));
+    EXPECT_TRUE(ui.Messages().empty()) << ui.Messages().front();
+}
+
+}  // namespace
