@@ -100,11 +100,12 @@ MainWindow::MainWindow(QtUi* ui, const QString& configDir) {
     // 2-9. Settings, the register's identification, the model.
     config_ = ReadConfiguration(configDir.isEmpty() ? QFile::encodeName(QDir::currentPath()).toStdString()
                                                     : QFile::encodeName(configDir).toStdString());
-    Identification id = StartUp(config_, tables_);
-    if (id.onLine)
-        ShowIdentification(id);
-    else
-        ShowOffLine();
+    Identification id = StartUp(config_, tables_, [this](const Identification& found) {
+        if (found.onLine)
+            ShowIdentification(found);
+        else
+            ShowOffLine();
+    });
     onLine_ = onLineAtStart_ = id.onLine;
     SetRegisterControlsEnabled(onLine_);
 

@@ -80,7 +80,8 @@ void UseConfiguration(const Configuration& config, TableSet& tables) {
     tables.SetPluCount(config.pluCount);
 }
 
-Identification StartUp(const Configuration& config, TableSet& tables) {
+Identification StartUp(const Configuration& config, TableSet& tables,
+                       const std::function<void(const Identification&)>& shown) {
     UseConfiguration(config, tables);
     CurrentUi().Message("Uruchom w kasie tryb komunikacji");
     OpenPort(config.portName);  // a port that fails shows as no answer below
@@ -96,6 +97,7 @@ Identification StartUp(const Configuration& config, TableSet& tables) {
     }
 
     Identification id = Identify(tables.Model());
+    if (shown) shown(id);
     AwaitStatus();  // in both modes, also when nothing answered
     if (id.onLine) tables.ApplyModel(id.model, PluRule::Configured);
     return id;

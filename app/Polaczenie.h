@@ -28,8 +28,10 @@ Configuration ReadConfiguration(const std::string& dir);
 void UseConfiguration(const Configuration& config, TableSet& tables);
 
 // Start-up from the start message to the status reply after identification;
-// applies the identified model when ON-LINE. The link must not be in use.
-Identification StartUp(const Configuration& config, TableSet& tables);
+// applies the identified model when ON-LINE. `shown` is told the result as
+// soon as it is known (the top line), before the status reply is read.
+Identification StartUp(const Configuration& config, TableSet& tables,
+                       const std::function<void(const Identification&)>& shown = {});
 
 // "&Sprawdź polączenie": identifies again. ON-LINE applies the identified model
 // and reads the status reply; OFF-LINE says so and falls back to model 0 with
