@@ -149,7 +149,7 @@ private slots:
     }
 
     void connectionCheckGoesOffLineWithoutModelChoice() {
-        WriteConfig("0.2", 1, 500);
+        WriteConfig("2", 1, 500);
         MainWindow w(nullptr, dir);
         ModelChoiceDialog choice(w.Tables(), &w);
         AuxiliaryWindows windows;
@@ -157,6 +157,7 @@ private slots:
         w.SetAuxiliaryWindows(windows);
         QCOMPARE(w.GridModel(TableId::Plu)->rowCount(), 500);
         Silent(true);
+        Link().pollLimit = 20000;
         w.show();
         QTest::mouseClick(w.Service().checkConnection, Qt::LeftButton);
         QCOMPARE(w.ModelLabel()->text(), QString("TRYB OFF-LINE"));

@@ -19,6 +19,7 @@ namespace {
 
 const char* const kStart = "Uruchom w kasie tryb komunikacji";
 const char* const kNoAnswer = "Brak odpowiedzi z kasy";
+constexpr int kShortPollLimit = 20000;  // about 0.2 s: keeps the silent cases quick
 
 class LinkTest : public ::testing::Test {
 protected:
@@ -34,7 +35,7 @@ protected:
         InstallUi(&ui);
         ASSERT_TRUE(server.Start());
         config.portName = server.SlavePath();
-        config.pollLimit = 20000;  // about 0.2 s: keeps the silent cases quick
+        config.pollLimit = 200000;  // Timeout=2; the silent cases use 0.2 s
     }
     void TearDown() override {
         ResetLink();
@@ -141,6 +142,7 @@ TEST_F(LinkTest, StartUpByErrorMode) {
         });
         Configuration cfg = config;
         cfg.errorMode = c.configured;
+        if (c.silent) cfg.pollLimit = kShortPollLimit;
         TableSet fresh;
         Identification id = StartUp(cfg, fresh);
         EXPECT_EQ(id.onLine, c.onLine);
@@ -219,6 +221,7 @@ TEST_F(LinkTest, FailedConnectionCheckFallsBackToModel0) {
         ASSERT_TRUE(StartUp(cfg, fresh).onLine);
         if (c.recordBeyond) fresh.SetCell(TableId::Plu, 0, 5000, "5000");
         Register([](Emulator& e) { e.switches.silent = true; });
+        Link().pollLimit = kShortPollLimit;
         bool shownOffLine = false;
         Identification id = CheckConnection(fresh, [&](const Identification& i) { shownOffLine = !i.onLine; });
         EXPECT_FALSE(id.onLine);
@@ -237,6 +240,7 @@ TEST_F(LinkTest, FailedConnectionCheckFallsBackToModel0) {
 
 TEST_F(LinkTest, PortThatCannotOpenShowsAsNoAnswer) {
     config.portName = "/dev/zeltra-no-such-port";
+    config.pollLimit = kShortPollLimit;
     Identification id = StartUp(config, tables);
     EXPECT_FALSE(id.onLine);
     EXPECT_EQ(ui.Messages(), (std::vector<std::string>{kStart, kNoAnswer}));
