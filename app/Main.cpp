@@ -363,6 +363,12 @@ void MainWindow::ShowOffLine(const QString& serial) {
     versionLabel_->clear();
 }
 
+void MainWindow::EnterOffLine(const QString& serial) {
+    onLine_ = false;
+    ShowOffLine(serial);
+    SetRegisterControlsEnabled(false);
+}
+
 void MainWindow::StartTimerFired() {
     startTimer_->stop();
     if (!onLineAtStart_ && windows_.modelChoice) windows_.modelChoice->show();
@@ -372,12 +378,13 @@ void MainWindow::CheckConnectionClicked() {
     if (busy_ || DataFileBusy()) return;
     busy_ = true;
     CheckConnection(tables_, [this](const Identification& id) {
-        if (id.onLine)
-            ShowIdentification(id);
-        else
-            ShowOffLine();
-        onLine_ = id.onLine;
-        SetRegisterControlsEnabled(id.onLine);
+        if (!id.onLine) {
+            EnterOffLine();
+            return;
+        }
+        ShowIdentification(id);
+        onLine_ = true;
+        SetRegisterControlsEnabled(true);
     });
     busy_ = false;
 }

@@ -81,6 +81,10 @@ public:
     const std::vector<QPushButton*>& RegisterControls() const { return registerControls_; }
     void SetRegisterControlsEnabled(bool enabled);
 
+    // OFF-LINE: the top line says so (with `serial` as the serial number), the
+    // register controls are disabled.
+    void EnterOffLine(const QString& serial = QString());
+
     // Top line.
     void ShowIdentification(const Identification& id);
     void ShowOffLine(const QString& serial = QString());
