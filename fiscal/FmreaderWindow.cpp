@@ -170,7 +170,20 @@ FmreaderWindow::FmreaderWindow(QWidget* parent) : QDialog(parent), tables_(MakeF
         connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, this, [this] { stop_ = true; });
 }
 
-FmreaderWindow::~FmreaderWindow() = default;
+FmreaderWindow::~FmreaderWindow() {
+    // The models read the tables, which go before QDialog hides and deletes
+    // its children: take the views and models down while the tables live.
+    stop_ = true;
+    hide();
+    for (QTableView*& v : views_) {
+        delete v;
+        v = nullptr;
+    }
+    for (FiscalTableModel*& m : models_) {
+        delete m;
+        m = nullptr;
+    }
+}
 
 void FmreaderWindow::BuildMenu() {
     auto* bar = new QMenuBar(this);
