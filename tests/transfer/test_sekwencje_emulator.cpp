@@ -134,4 +134,27 @@ TEST_F(EmulatorRoundTrip, FiscalRegisterRefusesHeaderAndDeletionsEmptyIt) {
     EXPECT_TRUE(ui.Messages().empty()) << ui.Messages().front();
 }
 
+TEST_F(EmulatorRoundTrip, InformationSettingsAndClock) {
+    emu.now = [] { return 1000000000LL; };
+    EXPECT_TRUE(SendManagerPassword("1234"));
+    EXPECT_EQ(emu.state.managerPassword, "\x12\x34");
+    SendSettingsByte(SettingsNumber(1, 1, 2));
+    EXPECT_EQ(emu.state.settingsFlags, 11);
+    SetRegisterClock(58, 59, 23, 31, 12, 2007);
+    EXPECT_EQ(ReadRegisterClock(), "2007-12-31 23:59:58");
+    EXPECT_EQ(port->Queued(), 0u) << "the clock's status reply was read";
+
+    const std::string block = ReadRegisterState();
+    const auto rows = RegisterInfoValues("ZELTRA ARK MIRRA", "123456", "V1.07", ReadUniqueNumber(), block,
+                                         ReadRegisterClock());
+    EXPECT_EQ(rows[3], std::optional<std::string>("ZEL12345678"));
+    EXPECT_EQ(rows[4], std::optional<std::string>("Wyświetlacz-ON, RS232-ON"));
+    EXPECT_EQ(rows[5], std::optional<std::string>("Tryb szkoleniowy"));
+    EXPECT_EQ(rows[6], std::optional<std::string>("w groszach"));
+    EXPECT_EQ(rows[7], std::optional<std::string>("ON-LINE"));
+    EXPECT_EQ(rows[8], std::optional<std::string>("Ciemny wydruk"));
+    EXPECT_EQ(rows[10], std::optional<std::string>("2007-12-31 23:59:58"));
+    EXPECT_TRUE(ui.Messages().empty()) << ui.Messages().front();
+}
+
 }  // namespace
