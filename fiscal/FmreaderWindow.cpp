@@ -2,6 +2,7 @@
 
 #include <QAbstractTableModel>
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -78,6 +79,7 @@ const QColor kRed(255, 0, 0);
 const QColor kTeal(0, 128, 128);
 
 constexpr int kDefaultIntervalMs = 1000;
+constexpr int kEventsEveryMs = 20;
 
 // Menu texts of the three searches, in the order of FiscalKind.
 const char* const kSearchMenus[kFiscalKindCount] = {
@@ -284,7 +286,16 @@ void FmreaderWindow::RunReading() {
     nipLabel_->setText(FromCp1250(ReadFiscalIdentity(1)));
 
     FiscalReadHooks hooks;
-    hooks.beforeRecord = [] { QCoreApplication::processEvents(); };
+    // Events are handled before a record when a few milliseconds have passed
+    // since the last time: the blink, the menus and the close stay as lively
+    // as a screen can show, and a register that answers at once is not held
+    // up by a repaint of the tables after every record.
+    QElapsedTimer sinceEvents;
+    hooks.beforeRecord = [&sinceEvents] {
+        if (sinceEvents.isValid() && sinceEvents.elapsed() < kEventsEveryMs) return;
+        QCoreApplication::processEvents();
+        sinceEvents.start();
+    };
     hooks.stop = [this] { return stop_; };
     hooks.rowWritten = [this](FiscalKind kind, int row) { ShowRowWritten(kind, row); };
     const FiscalReadEnd end = ReadFiscalMemory(tables_, hooks);
