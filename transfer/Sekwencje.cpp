@@ -763,6 +763,20 @@ char DeleteLetter(TableId table) {
     }
 }
 
+// The table's message for a record number it cannot hold (the wording of the
+// entry rows' buttons).
+const char* WrongNumberMessage(TableId table) {
+    switch (table) {
+    case TableId::Packaging: return "Zły numer opakowania";
+    case TableId::Plu: return "Zły numer PLU";
+    case TableId::Cashier: return "Zły numer kasjera";
+    case TableId::Key: return "Zły numer klawisza";
+    case TableId::Discount: return "Zły numer rabtu\rRabaty muszą mieć numery 1-4";
+    case TableId::Surcharge: return "Zły numer dopłaty\rDopłaty muszą mieć numery 5-8";
+    default: return "Zły numer formy płatności";
+    }
+}
+
 void SendDelete(long long record, char letter) {
     SendSimpleCommand("0;" + std::to_string(record - 1) + letter);
     AwaitStatus();
@@ -784,10 +798,14 @@ void EmptyRecordRow(TableSet& set, TableId table, long long record) {
 bool DeleteRecord(TableSet& set, TableId table, const std::string& numberField) {
     const char letter = DeleteLetter(table);
     if (letter == 0) return false;
-    // No number, or 0 (which would name the title row), deletes nothing.
+    if (numberField.empty()) {
+        CurrentUi().Message(kNoRecordNumber);
+        return false;
+    }
+    // 0 would name the title row: refused like any number that is not one.
     const long long n = PositiveNumber(numberField);
     if (n == 0) {
-        CurrentUi().Message(kNoRecordNumber);
+        CurrentUi().Message(WrongNumberMessage(table));
         return false;
     }
     if (table == TableId::Cashier && n == 1) {

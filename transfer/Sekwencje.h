@@ -91,9 +91,11 @@ void ReadAllTables(TableSet& set);
 
 // Deletes the record named by the entry row's number field of `table`
 // (Discount for "Nr rabatu", Surcharge for "Nr dopłaty", which holds 5 to 8)
-// in the register and empties its row. False when refused with a message
-// (empty or non-numeric field, 0, cashier 1): the caller then keeps the entry
-// row; on true it clears it.
+// in the register and empties its row (a number above the table's rows is
+// sent and empties nothing). False when refused with a message: an empty field
+// ("Musisz podac numer rekordu!"), 0 or a text that is no number (the table's
+// wrong-number message), cashier 1. The caller then keeps the entry row; on
+// true it clears it.
 bool DeleteRecord(TableSet& set, TableId table, const std::string& numberField);
 // Deletes every record of the table in the register and empties the rows.
 // Discount and Surcharge both mean the pair (records 1 to 8).

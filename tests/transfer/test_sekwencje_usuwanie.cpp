@@ -61,10 +61,12 @@ TEST_F(DeleteTest, SingleRecords) {
          TableId::Cashier, 0},
         {"an empty number is refused", TableId::Packaging, "", false, "", "Musisz podac numer rekordu!",
          TableId::Packaging, 0},
-        {"0 would name the title row: refused", TableId::Key, "0", false, "", "Musisz podac numer rekordu!",
-         TableId::Key, 0},
-        {"a number that is not one: refused", TableId::Plu, "1a", false, "", "Musisz podac numer rekordu!",
-         TableId::Plu, 0},
+        {"0 would name the title row: refused", TableId::Key, "0", false, "", "Zły numer klawisza", TableId::Key, 0},
+        {"0 in the surcharge field", TableId::Surcharge, "00", false, "",
+         "Zły numer dopłaty\rDopłaty muszą mieć numery 5-8", TableId::Surcharge, 0},
+        {"0 in the payment form field", TableId::PaymentForm, "0", false, "", "Zły numer formy płatności",
+         TableId::PaymentForm, 0},
+        {"a number that is not one: refused", TableId::Plu, "1a", false, "", "Zły numer PLU", TableId::Plu, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
