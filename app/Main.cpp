@@ -20,6 +20,7 @@
 #include <QVBoxLayout>
 
 #include "Cp1250.h"
+#include "FmreaderWindow.h"
 #include "Pliki.h"
 #include "QtUi.h"
 #include "TableModel.h"
@@ -129,7 +130,13 @@ MainWindow::~MainWindow() {
     delete takeCentralWidget();
 }
 
-void MainWindow::SetAuxiliaryWindows(const AuxiliaryWindows& windows) { windows_ = windows; }
+void MainWindow::SetAuxiliaryWindows(const AuxiliaryWindows& windows) {
+    if (windows_.fiscalMemory) disconnect(windows_.fiscalMemory, nullptr, this, nullptr);
+    windows_ = windows;
+    if (windows_.fiscalMemory)
+        connect(windows_.fiscalMemory, &FmreaderWindow::readingActive, this,
+                &MainWindow::FiscalReadingActive);
+}
 
 void MainWindow::BuildTopLine(QWidget* parent, QBoxLayout* layout) {
     auto* line = new QHBoxLayout();
@@ -299,6 +306,7 @@ QWidget* MainWindow::BuildServiceTab() {
     connect(s.checkConnection, &QPushButton::clicked, this, &MainWindow::CheckConnectionClicked);
     connect(s.endCommunication, &QPushButton::clicked, this,
             &MainWindow::EndCommunicationClicked);
+    connect(s.fiscalMemory, &QPushButton::clicked, this, &MainWindow::FiscalMemoryClicked);
     return page;
 }
 
@@ -348,7 +356,15 @@ QWidget* MainWindow::EntryArea(int tab, int which) const {
 }
 
 void MainWindow::SetRegisterControlsEnabled(bool enabled) {
-    for (QPushButton* b : registerControls_) b->setEnabled(enabled);
+    controlsOn_ = enabled;
+    for (QPushButton* b : registerControls_) b->setEnabled(enabled && !fiscalReading_);
+}
+
+void MainWindow::FiscalReadingActive(bool active) {
+    // The reading lets the window handle events between its records: no other
+    // command may meet it on the line meanwhile.
+    fiscalReading_ = active;
+    SetRegisterControlsEnabled(controlsOn_);
 }
 
 void MainWindow::ShowIdentification(const Identification& id) {
@@ -375,7 +391,7 @@ void MainWindow::StartTimerFired() {
 }
 
 void MainWindow::CheckConnectionClicked() {
-    if (busy_ || DataFileBusy()) return;
+    if (busy_ || fiscalReading_ || DataFileBusy()) return;
     busy_ = true;
     CheckConnection(tables_, [this](const Identification& id) {
         if (!id.onLine) {
@@ -390,10 +406,17 @@ void MainWindow::CheckConnectionClicked() {
 }
 
 void MainWindow::EndCommunicationClicked() {
-    if (busy_ || DataFileBusy()) return;
+    if (busy_ || fiscalReading_ || DataFileBusy()) return;
     busy_ = true;
     EndCommunication();
     SetRegisterControlsEnabled(false);
+    busy_ = false;
+}
+
+void MainWindow::FiscalMemoryClicked() {
+    if (busy_ || fiscalReading_ || DataFileBusy() || !windows_.fiscalMemory) return;
+    busy_ = true;
+    windows_.fiscalMemory->Open();
     busy_ = false;
 }
 

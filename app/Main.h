@@ -23,6 +23,7 @@ class QTableView;
 class QTableWidget;
 class QTimer;
 class QWidget;
+class FmreaderWindow;
 class ModelChoiceDialog;
 class QtUi;
 class TableModel;
@@ -58,7 +59,7 @@ struct AuxiliaryWindows {
     QDialog* configuration = nullptr;
     ModelChoiceDialog* modelChoice = nullptr;
     QDialog* registerSettings = nullptr;
-    QWidget* fiscalMemory = nullptr;
+    FmreaderWindow* fiscalMemory = nullptr;
     QDialog* about = nullptr;
 };
 
@@ -79,6 +80,8 @@ public:
 
     // The 34 controls that exchange data with the register.
     const std::vector<QPushButton*>& RegisterControls() const { return registerControls_; }
+    // ON-LINE state of the controls; while the fiscal memory is being read they
+    // stay disabled and take this state when the reading ends.
     void SetRegisterControlsEnabled(bool enabled);
 
     // OFF-LINE: the top line says so (with `serial` as the serial number), the
@@ -118,6 +121,8 @@ signals:
 public slots:
     void CheckConnectionClicked();
     void EndCommunicationClicked();
+    void FiscalMemoryClicked();
+    void FiscalReadingActive(bool active);
     void OpenDataFile();
     void SaveDataFileAs();
     void LoadTableClicked(int tab);
@@ -143,6 +148,8 @@ private:
     bool onLine_ = false;
     bool onLineAtStart_ = false;  // the model choice is offered only after an OFF-LINE start
     bool busy_ = false;  // one exchange at a time
+    bool fiscalReading_ = false;
+    bool controlsOn_ = false;
     AuxiliaryWindows windows_;
 
     QLabel* modelLabel_ = nullptr;

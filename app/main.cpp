@@ -7,7 +7,7 @@
 #include <memory>
 
 #include "About.h"
-#include "FmreaderStub.h"
+#include "FmreaderWindow.h"
 #include "Konfigkasy.h"
 #include "Konfiguracja.h"
 #include "Main.h"

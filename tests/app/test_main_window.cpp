@@ -17,6 +17,7 @@
 
 #include <unistd.h>
 
+#include "FmreaderWindow.h"
 #include "Main.h"
 #include "Pomoc.h"
 #include "PtyServer.h"
@@ -220,6 +221,39 @@ private slots:
         qt.ProgressShow(UiBar::Overall, 5);
         QVERIFY(w.Service().overallBar->isVisibleTo(&w));
         QCOMPARE(BoxText("Pierwsza\rDruga"), QString("Pierwsza\nDruga"));
+    }
+
+    void fiscalReadingHoldsTheRegisterControls() {
+        WriteConfig("2");
+        MainWindow w(nullptr, dir);
+        FmreaderWindow fiscal(&w);
+        AuxiliaryWindows windows;
+        windows.fiscalMemory = &fiscal;
+        w.SetAuxiliaryWindows(windows);
+        QCOMPARE(Enabled(w), 34);
+
+        // The button asks the register for its state before the window opens.
+        server->WithEmulator([](Emulator& e) { e.requests.clear(); });
+        QTest::mouseClick(w.Service().fiscalMemory, Qt::LeftButton);
+        auto requests = server->WithEmulator([](Emulator& e) { return e.requests; });
+        QVERIFY(!requests.empty());
+        QCOMPARE(requests.front(), std::string("0N"));
+        fiscal.hide();
+
+        // While a reading runs nothing else may talk to the register.
+        QMetaObject::invokeMethod(&fiscal, "readingActive", Q_ARG(bool, true));
+        QCOMPARE(Enabled(w), 0);
+        server->WithEmulator([](Emulator& e) { e.requests.clear(); });
+        QTest::mouseClick(w.Service().checkConnection, Qt::LeftButton);
+        QVERIFY(server->WithEmulator([](Emulator& e) { return e.requests.empty(); }));
+        QMetaObject::invokeMethod(&fiscal, "readingActive", Q_ARG(bool, false));
+        QCOMPARE(Enabled(w), 34);
+
+        // A reading that ends after the communication ended leaves them disabled.
+        QMetaObject::invokeMethod(&fiscal, "readingActive", Q_ARG(bool, true));
+        w.SetRegisterControlsEnabled(false);
+        QMetaObject::invokeMethod(&fiscal, "readingActive", Q_ARG(bool, false));
+        QCOMPARE(Enabled(w), 0);
     }
 
     void startUpThroughMessageBoxes() {
