@@ -167,6 +167,44 @@ TEST_F(LinkTest, StartUpByErrorMode) {
     }
 }
 
+TEST_F(LinkTest, StartUpOverASlowLine) {
+    // Replies that trickle in byte by byte or at the line's real speed.
+    struct Case {
+        const char* name;
+        bool split;
+        int baud;
+        int registerMode, configured;
+    };
+    const Case cases[] = {
+        {"single bytes", true, 0, 1, 1},
+        {"9600 baud", false, 9600, 1, 1},
+        {"9600 baud, mode 2", false, 9600, 1, 2},
+        {"9600 baud, register left in mode 3", false, 9600, 3, 0},
+        {"single bytes, register left in mode 3", true, 0, 3, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ResetLink();
+        UsePort(std::make_unique<QtSerialPort>());
+        ui.shown.clear();
+        Register([&](Emulator& e) {
+            e.SetModel(0);
+            e.state.errorMode = c.registerMode;
+            e.switches.split = c.split;
+            e.switches.baud = c.baud;
+        });
+        Configuration cfg = config;
+        cfg.errorMode = c.configured;
+        TableSet fresh;
+        Identification id = StartUp(cfg, fresh);
+        EXPECT_TRUE(id.onLine);
+        EXPECT_EQ(id.model, 0);
+        EXPECT_EQ(id.serial, "123456");
+        EXPECT_EQ(ui.Count(kNoAnswer), 0);
+        EXPECT_EQ(LeftQueued(), 0);
+    }
+}
+
 TEST_F(LinkTest, EndOfCommunicationThenConnectionCheck) {
     Register([](Emulator& e) { e.SetModel(3); });
     ASSERT_TRUE(StartUp(config, tables).onLine);
