@@ -16,6 +16,8 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 #include "Cp1250.h"
 #include "Sekwencje.h"
 #include "Ui.h"
