@@ -10,7 +10,6 @@
 #ifndef _WIN32
 #include <cerrno>
 #include <poll.h>
-#include <sys/ioctl.h>
 #include <termios.h>
 #include <time.h>
 #include <unistd.h>
@@ -29,11 +28,6 @@ void WaitNs(long long ns) {
     }
 }
 
-int QueuedBytes(int fd) {
-    int queued = 0;
-    if (ioctl(fd, FIONREAD, &queued) == -1 || queued < 0) return 0;
-    return queued;
-}
 #endif
 
 }  // namespace
@@ -65,7 +59,7 @@ bool QtSerialPort::IsOpen() const { return port_->isOpen(); }
 
 void QtSerialPort::Close() {
     if (port_->isOpen()) port_->close();
-    queued_ = 0;
+    inPos_ = inLen_ = 0;
     owedNs_ = 0;
 }
 
@@ -81,21 +75,35 @@ void QtSerialPort::Close() {
 // ppoll() returns as soon as input arrives, so nothing is read later than it
 // would be, the time-out lasts about poll limit x 10 µs, and the CPU sleeps.
 
+int QtSerialPort::Fill() {
+    inPos_ = inLen_ = 0;
+    for (;;) {
+        // QSerialPort opens the device non-blocking: an empty line gives EAGAIN.
+        const ssize_t r = ::read(static_cast<int>(port_->handle()), in_.data(), in_.size());
+        if (r > 0) {
+            inLen_ = static_cast<std::size_t>(r);
+            return static_cast<int>(r);
+        }
+        if (r == -1 && errno == EINTR) continue;
+        return 0;
+    }
+}
+
 int QtSerialPort::Poll() {
     if (!port_->isOpen()) return 0;
     const int buffered = static_cast<int>(port_->bytesAvailable());
     if (buffered > 0) return buffered;
-    if (queued_ > 0) return queued_;
+    if (inPos_ < inLen_) return static_cast<int>(inLen_ - inPos_);
 
     const int fd = static_cast<int>(port_->handle());
     owedNs_ += kPollWaitNs;
     if (owedNs_ < kWaitBatchNs) {
         // Between the waits, look at the device now and then without waiting,
         // so that even a very short poll limit sees input that is there.
-        if (emptyPolls_++ % 16 != 0) return 0;
-        queued_ = QueuedBytes(fd);
-        if (queued_ > 0) owedNs_ = 0;
-        return queued_;
+        if (emptyPolls_++ % 64 != 0) return 0;
+        const int got = Fill();
+        if (got > 0) owedNs_ = 0;
+        return got;
     }
 
     const auto start = std::chrono::steady_clock::now();
@@ -103,8 +111,8 @@ int QtSerialPort::Poll() {
     const timespec wait{static_cast<time_t>(owedNs_ / 1'000'000'000),
                         static_cast<long>(owedNs_ % 1'000'000'000)};
     const int ready = ppoll(&p, 1, &wait, nullptr);
-    queued_ = QueuedBytes(fd);
-    if (queued_ > 0) {
+    const int got = Fill();
+    if (got > 0) {
         owedNs_ = 0;  // input ends the silence; the next one starts afresh
     } else if (ready > 0) {
         // A hung-up or failing line wakes ppoll at once: sleep the owed time
@@ -118,7 +126,7 @@ int QtSerialPort::Poll() {
         // Oversleeping is paid back by the next polls, within one batch.
         owedNs_ = std::max(owedNs_ - slept, -kWaitBatchNs);
     }
-    return queued_;
+    return got;
 }
 
 bool QtSerialPort::ReadByte(std::uint8_t& byte) {
@@ -129,16 +137,9 @@ bool QtSerialPort::ReadByte(std::uint8_t& byte) {
         byte = static_cast<std::uint8_t>(c);
         return true;
     }
-    for (;;) {
-        const ssize_t r = ::read(static_cast<int>(port_->handle()), &byte, 1);
-        if (r == 1) {
-            if (queued_ > 0) --queued_;
-            return true;
-        }
-        if (r == -1 && errno == EINTR) continue;
-        queued_ = 0;
-        return false;
-    }
+    if (inPos_ >= inLen_ && Fill() == 0) return false;
+    byte = in_[inPos_++];
+    return true;
 }
 
 void QtSerialPort::Write(const std::uint8_t* data, std::size_t n) {
@@ -169,7 +170,7 @@ void QtSerialPort::Purge() {
     if (!port_->isOpen()) return;
     port_->clear(QSerialPort::AllDirections);  // also empties QSerialPort's own buffer
     tcflush(static_cast<int>(port_->handle()), TCIOFLUSH);
-    queued_ = 0;
+    inPos_ = inLen_ = 0;
 }
 
 #else  // _WIN32

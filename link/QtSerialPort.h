@@ -3,6 +3,8 @@
 // event loop runs (start-up talks to the register before the window shows).
 #pragma once
 
+#include <array>
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -30,8 +32,13 @@ public:
     void SleepMs(int ms) override;
 
 private:
+    // Takes what the device holds into in_ with one read; the bytes count as
+    // queued until ReadByte hands them out.
+    int Fill();
+
     std::unique_ptr<QSerialPort> port_;
-    int queued_ = 0;          // bytes the device reported at the last check, less those read
+    std::array<std::uint8_t, 1024> in_{};
+    std::size_t inPos_ = 0, inLen_ = 0;  // bytes taken from the device, not yet handed out
     long long owedNs_ = 0;    // waiting owed by polls that found nothing
     unsigned emptyPolls_ = 0;
 };
