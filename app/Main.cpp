@@ -3,10 +3,12 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDateTime>
 #include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFocusEvent>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -20,9 +22,12 @@
 #include <QVBoxLayout>
 
 #include "Cp1250.h"
+#include "Edytory.h"
 #include "FmreaderWindow.h"
+#include "Konfigkasy.h"
 #include "Pliki.h"
 #include "QtUi.h"
+#include "Sekwencje.h"
 #include "TableModel.h"
 #include "Wersja.h"
 #include "Wybor.h"
@@ -67,6 +72,27 @@ std::string PathFromDialog(const QString& chosen) {
 
 QString DataFileFilter() { return U(kDataFileFilterName) + U(" (*.pod)"); }
 
+// A grid that takes the focus without choosing a cell. A view with no current
+// cell makes its first cell current when it gets the focus by keyboard, and
+// that would copy record 1 over what the user typed into the entry row.
+class GridView final : public QTableView {
+public:
+    using QTableView::QTableView;
+
+protected:
+    void focusInEvent(QFocusEvent* event) override {
+        if (currentIndex().isValid()) {
+            QTableView::focusInEvent(event);
+            return;
+        }
+        QAbstractScrollArea::focusInEvent(event);
+        setAttribute(Qt::WA_InputMethodEnabled, false);
+        viewport()->update();
+    }
+};
+
+constexpr int kPluTab = 1;  // "&2. Baza PLU"
+
 }  // namespace
 
 MainWindow::MainWindow(QtUi* ui, const QString& configDir) {
@@ -93,10 +119,15 @@ MainWindow::MainWindow(QtUi* ui, const QString& configDir) {
     setCentralWidget(central);
     BuildMenu();
 
+    // The entry rows, wired before start-up applies the model.
+    for (int tab = 1; tab <= 8; ++tab) BuildEditor(tab, 0, kTabTables[tab - 1]);
+    BuildEditor(5, 1, TableId::Surcharge);
+    WireTransfers();
+
     for (QPushButton* b : registerControls_) b->setEnabled(false);
     if (ui)
         ui->Attach({this, mainBar_, service_.overallBar, service_.progressLabel, pluTabLabel_,
-                    service_.pluLabel});
+                    service_.pluLabel, tabs_, Grid(TableId::Plu)});
 
     // 2-9. Settings, the register's identification, the model.
     config_ = ReadConfiguration(configDir.isEmpty() ? QFile::encodeName(QDir::currentPath()).toStdString()
@@ -109,6 +140,8 @@ MainWindow::MainWindow(QtUi* ui, const QString& configDir) {
     });
     onLine_ = onLineAtStart_ = id.onLine;
     SetRegisterControlsEnabled(onLine_);
+    // An OFF-LINE start applies no model: the PLU entry row follows the initial one.
+    pluEditor_->SetModel(tables_.Model());
 
     // 11. The model choice waits until the window is up.
     startTimer_ = new QTimer(this);
@@ -133,6 +166,8 @@ MainWindow::~MainWindow() {
 void MainWindow::SetAuxiliaryWindows(const AuxiliaryWindows& windows) {
     if (windows_.fiscalMemory) disconnect(windows_.fiscalMemory, nullptr, this, nullptr);
     windows_ = windows;
+    if (auto* settings = qobject_cast<RegisterSettingsDialog*>(windows_.registerSettings))
+        settings->SetRunner([this](const std::function<void()>& work) { return RunExclusive(work); });
     if (windows_.fiscalMemory)
         connect(windows_.fiscalMemory, &FmreaderWindow::readingActive, this,
                 &MainWindow::FiscalReadingActive);
@@ -164,7 +199,7 @@ void MainWindow::BuildTopLine(QWidget* parent, QBoxLayout* layout) {
 QTableView* MainWindow::MakeGrid(TableId table, QWidget* parent) {
     int i = static_cast<int>(table);
     models_[i] = new TableModel(tables_, table, this);
-    views_[i] = new QTableView(parent);
+    views_[i] = new GridView(parent);
     views_[i]->setObjectName(QStringLiteral("grid%1").arg(i));
     SetUpTableView(views_[i], models_[i]);
     return views_[i];
@@ -330,9 +365,12 @@ void MainWindow::BuildMenu() {
                 [this, index = index] { ShowTab(index); });
     clockAction_ = programming->addAction(U("&Zegar"));
     clockAction_->setObjectName("clockAction");
+    connect(clockAction_, &QAction::triggered, this, &MainWindow::ClockClicked);
 
     QMenu* settings = bar->addMenu(U("Us&tawienia"));
-    settings->addAction(U("&Kasy"))->setObjectName("registerSettingsAction");
+    QAction* registerSettings = settings->addAction(U("&Kasy"));
+    registerSettings->setObjectName("registerSettingsAction");
+    connect(registerSettings, &QAction::triggered, this, &MainWindow::ShowRegisterSettings);
     settings->addAction(U("&Programu"))->setObjectName("configurationAction");
 
     // A top-level item without a drop-down: clicking it opens the About box.
@@ -353,6 +391,193 @@ void MainWindow::BuildMenu() {
 QWidget* MainWindow::EntryArea(int tab, int which) const {
     if (tab == 5 && which == 1) return entryAreas_[8];
     return tab >= 1 && tab <= 8 ? entryAreas_[tab - 1] : nullptr;
+}
+
+RecordEditor* MainWindow::Editor(int tab, int which) const {
+    if (tab == 5 && which == 1) return editors_[8];
+    return tab >= 1 && tab <= 8 ? editors_[tab - 1] : nullptr;
+}
+
+void MainWindow::BuildEditor(int tab, int which, TableId table) {
+    QWidget* area = EntryArea(tab, which);
+    RecordEditor* editor = CreateRecordEditor(tables_, table, area);
+    area->layout()->addWidget(editor);
+    editors_[tab == 5 && which == 1 ? 8 : tab - 1] = editor;
+
+    // View row v shows record row v + 1 (the titles are the header).
+    QTableView* grid = Grid(table);
+    connect(grid->selectionModel(), &QItemSelectionModel::currentChanged, editor,
+            [editor](const QModelIndex& current) {
+                if (current.isValid()) editor->ShowRecord(current.row() + 1);
+            });
+    // The grid moves first (which copies the row back into the fields), then
+    // the editor empties its fields and takes the focus back.
+    auto moveTo = [grid](int row) {
+        QAbstractItemModel* m = grid->model();
+        if (row < 1 || row > m->rowCount()) return;
+        grid->setCurrentIndex(m->index(row - 1, 0));
+        grid->setFocus();
+    };
+    connect(editor, &RecordEditor::recordAdded, grid, moveTo);
+
+    if (table == TableId::Plu) {
+        pluEditor_ = static_cast<PluEditor*>(editor);
+        connect(pluEditor_, &PluEditor::goToRow, grid, moveTo);
+        connect(goToPlu_, &QAction::triggered, pluEditor_,
+                [this] { pluEditor_->GoToPlu(tabs_->currentIndex() == kPluTab); });
+        connect(this, &MainWindow::ModelSizesApplied, pluEditor_, &PluEditor::SetModel);
+    }
+}
+
+void MainWindow::WireTransfers() {
+    // Showing a tab puts the focus into its entry row (tab 5: the discounts').
+    connect(tabs_, &QTabWidget::currentChanged, this, [this](int index) {
+        if (RecordEditor* editor = Editor(index + 1)) editor->FocusFirstField();
+    });
+    for (int tab = 1; tab <= 8; ++tab) {
+        const TabButtons& b = buttons_[tab - 1];
+        connect(b.read, &QPushButton::clicked, this, [this, tab] { ReadTableClicked(tab); });
+        connect(b.send, &QPushButton::clicked, this, [this, tab] { SendTableClicked(tab); });
+        if (b.deleteTable)
+            connect(b.deleteTable, &QPushButton::clicked, this, [this, tab] { DeleteTableClicked(tab); });
+        if (b.deleteRecord)
+            connect(b.deleteRecord, &QPushButton::clicked, this,
+                    [this, tab] { DeleteRecordClicked(tab, 0); });
+        if (b.deleteRecord2)
+            connect(b.deleteRecord2, &QPushButton::clicked, this,
+                    [this, tab] { DeleteRecordClicked(tab, 1); });
+    }
+    connect(service_.readAll, &QPushButton::clicked, this, &MainWindow::ReadAllClicked);
+    connect(service_.sendAll, &QPushButton::clicked, this, &MainWindow::SendAllClicked);
+    connect(service_.information, &QPushButton::clicked, this, &MainWindow::InformationClicked);
+}
+
+bool MainWindow::RunExclusive(const std::function<void()>& work) {
+    if (busy_ || fiscalReading_ || DataFileBusy()) return false;
+    struct Hold {
+        bool& flag;
+        explicit Hold(bool& f) : flag(f) { flag = true; }
+        ~Hold() { flag = false; }
+    } hold(busy_);
+    work();
+    return true;
+}
+
+void MainWindow::ReadTableClicked(int tab) {
+    RunExclusive([this, tab] {
+        switch (tab) {
+        case 1: ReadPackagingTable(tables_); break;
+        case 2: ReadPluTable(tables_); break;
+        case 3: ReadCashierTable(tables_); break;
+        case 4: ReadKeyTable(tables_); break;
+        case 5: ReadDiscountTable(tables_); break;
+        case 6: ReadPaymentFormTable(tables_); break;
+        case 7: ReadHeader(tables_); break;
+        case 8: ReadPtuRates(tables_); break;
+        default: break;
+        }
+    });
+}
+
+void MainWindow::SendTableClicked(int tab) {
+    RunExclusive([this, tab] {
+        switch (tab) {
+        case 1: SendPackagingTable(tables_); break;
+        case 2: SendPluTable(tables_); break;
+        case 3: SendCashierTable(tables_); break;
+        case 4: SendKeyTable(tables_); break;
+        case 5: SendDiscountTable(tables_); break;
+        case 6: SendPaymentFormTable(tables_); break;
+        // A fiscal register keeps its header and rates: asked first.
+        case 7:
+            if (FiscalModeTest(FiscalGuard::Header)) SendHeader(tables_);
+            break;
+        case 8:
+            if (FiscalModeTest(FiscalGuard::PtuRates)) SendPtuRates(tables_);
+            break;
+        default: break;
+        }
+    });
+}
+
+void MainWindow::DeleteTableClicked(int tab) {
+    if (tab < 1 || tab > 6) return;
+    RunExclusive([this, tab] {
+        DeleteTable(tables_, kTabTables[tab - 1]);
+        Editor(tab)->ClearAfterDeletion();
+        if (tab == 5) Editor(5, 1)->ClearAfterDeletion();  // the pair went together
+    });
+}
+
+void MainWindow::DeleteRecordClicked(int tab, int which) {
+    RecordEditor* editor = Editor(tab, which);
+    if (tab < 1 || tab > 6 || !editor) return;
+    RunExclusive([this, editor] {
+        const std::string number = Utf8ToCp1250(editor->NumberText().toStdString());
+        // A refused number leaves the entry row as typed.
+        if (DeleteRecord(tables_, editor->Table(), number)) editor->ClearAfterDeletion();
+    });
+}
+
+void MainWindow::ReadAllClicked() {
+    RunExclusive([this] { ReadAllTables(tables_); });
+}
+
+void MainWindow::SendAllClicked() {
+    RunExclusive([this] { SendAllTables(tables_); });
+}
+
+void MainWindow::InformationClicked() {
+    RunExclusive([this] {
+        QTableWidget* grid = service_.informationGrid;
+        auto put = [grid](int row, int column, const std::string& utf8) {
+            const QString text = QString::fromStdString(utf8);
+            if (QTableWidgetItem* item = grid->item(row, column))
+                item->setText(text);
+            else
+                grid->setItem(row, column, new QTableWidgetItem(text));
+        };
+        const std::string block = ReadRegisterState();
+        service_.informationHeading->show();
+        grid->show();
+        grid->setColumnWidth(0, 170);
+        grid->setColumnWidth(1, 180);
+        const auto& names = RegisterInfoNames();
+        for (int r = 0; r < kInfoRows; ++r) put(r, 0, names[static_cast<size_t>(r)]);
+
+        // Rows 0-2 repeat the top line; the register is not asked again.
+        const std::string model = modelLabel_->text().toStdString();
+        const std::string serial = serialLabel_->text().toStdString();
+        const std::string version = versionLabel_->text().toStdString();
+        const std::string unique = ReadUniqueNumber();
+        // Rows without a value (an unknown mode) keep what they showed.
+        const auto values = RegisterInfoValues(model, serial, version, unique, block, std::string());
+        for (int r = 0; r < kInfoRows - 1; ++r)
+            if (const auto& v = values[static_cast<size_t>(r)]) put(r, 1, *v);
+        const std::string clock = ReadRegisterClock();
+        if (const auto& v = RegisterInfoValues(model, serial, version, unique, block, clock)[kInfoRows - 1])
+            put(kInfoRows - 1, 1, *v);
+    });
+}
+
+void MainWindow::ClockClicked() {
+    if (busy_ || fiscalReading_ || DataFileBusy()) return;
+    // One moment, both shown and sent: the values come from the clock, not
+    // from a date text whose form depends on the system's settings.
+    const QDateTime now = QDateTime::currentDateTime();
+    const QDate d = now.date();
+    const QTime t = now.time();
+    const std::string text = "Czy zaprogramowac zegar z następującą datą:\r" + std::string(20, ' ') +
+                             ClockText(t.second(), t.minute(), t.hour(), d.day(), d.month(), d.year());
+    if (!CurrentUi().Question(text, "Programowanie zegara", UiIcon::Question)) return;
+    RunExclusive([&] { SetRegisterClock(t.second(), t.minute(), t.hour(), d.day(), d.month(), d.year()); });
+}
+
+void MainWindow::ShowRegisterSettings() {
+    if (!windows_.registerSettings) return;
+    windows_.registerSettings->show();
+    windows_.registerSettings->raise();
+    windows_.registerSettings->activateWindow();
 }
 
 void MainWindow::SetRegisterControlsEnabled(bool enabled) {
@@ -421,7 +646,7 @@ void MainWindow::FiscalMemoryClicked() {
 }
 
 void MainWindow::OpenDataFile() {
-    if (DataFileBusy()) return;
+    if (busy_ || DataFileBusy()) return;
     QString chosen = QFileDialog::getOpenFileName(this, QString(), QDir::currentPath(),
                                                   DataFileFilter());
     if (chosen.isEmpty()) return;
@@ -429,7 +654,7 @@ void MainWindow::OpenDataFile() {
 }
 
 void MainWindow::SaveDataFileAs() {
-    if (DataFileBusy()) return;
+    if (busy_ || DataFileBusy()) return;
     QString chosen = QFileDialog::getSaveFileName(this, QString(), QDir::currentPath(),
                                                   DataFileFilter());
     if (chosen.isEmpty()) return;
@@ -437,7 +662,7 @@ void MainWindow::SaveDataFileAs() {
 }
 
 void MainWindow::LoadTableClicked(int tab) {
-    if (DataFileBusy()) return;
+    if (busy_ || DataFileBusy()) return;
     QString chosen = QFileDialog::getOpenFileName(this, QString(), QDir::currentPath(),
                                                   DataFileFilter());
     if (chosen.isEmpty()) return;
@@ -445,7 +670,7 @@ void MainWindow::LoadTableClicked(int tab) {
 }
 
 void MainWindow::SaveTableClicked(int tab) {
-    if (DataFileBusy()) return;
+    if (busy_ || DataFileBusy()) return;
     QString chosen = QFileDialog::getSaveFileName(this, QString(), QDir::currentPath(),
                                                   DataFileFilter());
     if (chosen.isEmpty()) return;

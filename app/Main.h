@@ -6,6 +6,7 @@
 #include <QPointer>
 #include <QString>
 #include <array>
+#include <functional>
 #include <vector>
 
 #include "Identyfikacja.h"
@@ -25,7 +26,9 @@ class QTimer;
 class QWidget;
 class FmreaderWindow;
 class ModelChoiceDialog;
+class PluEditor;
 class QtUi;
+class RecordEditor;
 class TableModel;
 
 // The buttons of one of tabs 1-8; those a tab does not have stay null.
@@ -100,6 +103,9 @@ public:
     // Tab n = 1..8; the entry area under each grid (tab 5: two).
     const TabButtons& Buttons(int tab) const { return buttons_.at(tab - 1); }
     QWidget* EntryArea(int tab, int which = 0) const;
+    // The entry row in that area (tab 5: 0 discounts, 1 surcharges).
+    RecordEditor* Editor(int tab, int which = 0) const;
+    PluEditor* PluEntry() const { return pluEditor_; }
     QTableView* Grid(TableId table) const { return views_.at(static_cast<int>(table)); }
     TableModel* GridModel(TableId table) const { return models_.at(static_cast<int>(table)); }
     const ServiceTab& Service() const { return service_; }
@@ -107,6 +113,13 @@ public:
     QLabel* PluTabLabel() const { return pluTabLabel_; }
     QAction* GoToPluAction() const { return goToPlu_; }
     QAction* ClockAction() const { return clockAction_; }
+
+    // Runs `work`, an exchange with the register, unless another one (or a
+    // data-file operation, or a fiscal memory reading) is under way: the
+    // sequences let the window handle events, and a second command on the
+    // line would take the first one's replies. False when refused.
+    bool RunExclusive(const std::function<void()>& work);
+    bool Busy() const { return busy_; }
 
     // TableListener: the grids follow the table set.
     void CellsChanged(TableId table, int firstRow, int lastRow) override;
@@ -129,6 +142,17 @@ public slots:
     void SaveTableClicked(int tab);
     void ShowAbout();
     void ShowTab(int index);
+    // Transfers of tabs 1-8 and of the service tab.
+    void ReadTableClicked(int tab);
+    void SendTableClicked(int tab);
+    void DeleteTableClicked(int tab);
+    void DeleteRecordClicked(int tab, int which);
+    void ReadAllClicked();
+    void SendAllClicked();
+    // Register services.
+    void InformationClicked();
+    void ClockClicked();
+    void ShowRegisterSettings();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -142,6 +166,8 @@ private:
     QTableView* MakeGrid(TableId table, QWidget* parent);
     void MakeTabButtons(int tab, QWidget* parent, class QBoxLayout* layout);
     void StartTimerFired();
+    void BuildEditor(int tab, int which, TableId table);
+    void WireTransfers();
 
     TableSet tables_;
     Configuration config_;
@@ -167,8 +193,11 @@ private:
     std::array<QWidget*, 9> entryAreas_{};  // tabs 1-8, then tab 5's second
     std::array<QTableView*, kTableCount> views_{};
     std::array<TableModel*, kTableCount> models_{};
+    std::array<RecordEditor*, 9> editors_{};  // as entryAreas_
+    PluEditor* pluEditor_ = nullptr;
     ServiceTab service_;
     std::vector<QPushButton*> registerControls_;
+
 };
 
 // The main window's caption.

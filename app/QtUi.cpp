@@ -5,6 +5,8 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QProgressBar>
+#include <QTabWidget>
+#include <QTableView>
 
 #include <algorithm>
 
@@ -42,6 +44,8 @@ void QtUi::Attach(const QtUiWidgets& w) {
     progressLabel_ = w.progressLabel;
     pluTabLabel_ = w.pluTabLabel;
     servicePluLabel_ = w.servicePluLabel;
+    tabs_ = w.tabs;
+    pluGrid_ = w.pluGrid;
 }
 
 void QtUi::Message(const std::string& text, const std::string& caption, UiIcon icon) {
@@ -111,3 +115,13 @@ void QtUi::SetLabel(UiLabel label, const std::string& text) {
 }
 
 void QtUi::ProcessEvents() { QCoreApplication::processEvents(); }
+
+void QtUi::PluCursor(int row) {
+    // Only where the user can see it: the PLU tab must be the one showing.
+    if (!tabs_ || !pluGrid_ || !tabs_->currentWidget() || !tabs_->currentWidget()->isAncestorOf(pluGrid_))
+        return;
+    QAbstractItemModel* model = pluGrid_->model();
+    if (!model || row < 1 || row > model->rowCount()) return;
+    pluGrid_->setCurrentIndex(model->index(row - 1, 0));
+    pluGrid_->setFocus();
+}

@@ -9,6 +9,8 @@
 
 class QLabel;
 class QProgressBar;
+class QTabWidget;
+class QTableView;
 class QWidget;
 
 // The widgets the core writes to; any of them may be missing.
@@ -19,6 +21,8 @@ struct QtUiWidgets {
     QLabel* progressLabel = nullptr;    // service tab, "Postęp"
     QLabel* pluTabLabel = nullptr;      // PLU tab, "Odczytano"
     QLabel* servicePluLabel = nullptr;  // service tab, "Odczytalem PLU nr"
+    QTabWidget* tabs = nullptr;         // the main window's tabs
+    QTableView* pluGrid = nullptr;      // the PLU table, on one of them
 };
 
 class QtUi final : public Ui {
@@ -40,6 +44,7 @@ public:
     void SetLabel(UiLabel label, const std::string& text) override;
 
     void ProcessEvents() override;
+    void PluCursor(int row) override;
 
 private:
     QProgressBar* Bar(UiBar bar) const;
@@ -48,6 +53,8 @@ private:
     QPointer<QWidget> parent_;
     QPointer<QProgressBar> mainBar_, overallBar_;
     QPointer<QLabel> progressLabel_, pluTabLabel_, servicePluLabel_;
+    QPointer<QTabWidget> tabs_;
+    QPointer<QTableView> pluGrid_;
 };
 
 // The program's texts use "\r" as the line break of the boxes.
