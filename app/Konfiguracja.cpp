@@ -1,7 +1,202 @@
 #include "Konfiguracja.h"
 
-ConfigurationDialog::ConfigurationDialog(QWidget* parent) : QDialog(parent) {
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include <charconv>
+#include <climits>
+#include <cmath>
+#include <cstdlib>
+#include <optional>
+
+#include "Cp1250.h"
+#include "Profile.h"
+#include "Ui.h"
+
+namespace {
+
+constexpr int kLargestPluCount = 19200;  // the largest register's capacity
+
+std::string ConfigPath(const std::string& dir) {
+    return (dir.empty() ? std::string(".") : dir) + "/config.cfg";
+}
+
+std::string Trimmed(const std::string& text) {
+    std::size_t b = text.find_first_not_of(" \t");
+    if (b == std::string::npos) return {};
+    std::size_t e = text.find_last_not_of(" \t");
+    return text.substr(b, e - b + 1);
+}
+
+// A whole decimal integer; nothing for any other text. Read the way start-up
+// reads config.cfg, so a value means the same now and at the next start.
+std::optional<int> WholeNumber(const std::string& raw) {
+    std::string text = Trimmed(raw);
+    const char* first = text.data();
+    const char* last = first + text.size();
+    if (!text.empty() && *first == '+') ++first;
+    int value = 0;
+    auto [end, ec] = std::from_chars(first, last, value);
+    if (text.empty() || ec != std::errc() || end != last) return std::nullopt;
+    return value;
+}
+
+// A time-out in seconds (fraction and decimal comma allowed) as a poll limit of
+// 100 000 polls a second; nothing for a text that is not a positive number.
+std::optional<int> PollLimit(const std::string& raw) {
+    std::string text = Trimmed(raw);
+    if (text.empty()) return std::nullopt;
+    for (char& c : text)
+        if (c == ',') c = '.';
+    char* end = nullptr;
+    double seconds = std::strtod(text.c_str(), &end);
+    if (end != text.c_str() + text.size() || !std::isfinite(seconds) || seconds <= 0)
+        return std::nullopt;
+    double polls = std::round(seconds * 100000.0);
+    if (polls >= static_cast<double>(INT_MAX)) return INT_MAX;
+    return polls < 1 ? 1 : static_cast<int>(polls);
+}
+
+QString FromCp1250(const std::string& text) {
+    return QString::fromStdString(Cp1250ToUtf8(text));
+}
+
+std::string ToCp1250(const QString& text) { return Utf8ToCp1250(text.toStdString()); }
+
+}  // namespace
+
+ConfigurationTexts ReadConfigurationTexts(const std::string& dir) {
+    Profile file;
+    file.Load(ConfigPath(dir));
+    ConfigurationTexts t;
+    t.port = file.Get("PORTRS", "NrPortu", "COM1");
+    t.timeout = file.Get("PORTRS", "Timeout", "2");
+    t.baud = file.Get("PORTRS", "Baud", "9600");
+    t.errorMode = file.Get("USTAWIENIA", "ObslugaBledow", "1");
+    t.maxPlu = file.Get("USTAWIENIA", "MaxPlu", "");
+    // Any non-zero value turns the log on, so it shows as "TAK".
+    t.logging = WholeNumber(file.Get("USTAWIENIA", "CzyLogowac", "0")).value_or(0) != 0 ? 1 : 0;
+    return t;
+}
+
+bool SaveConfigurationTexts(const std::string& dir, const ConfigurationTexts& t) {
+    const std::string path = ConfigPath(dir);
+    Profile file;
+    file.Load(path);
+    file.Set("PORTRS", "NrPortu", t.port);
+    file.Set("PORTRS", "Timeout", t.timeout);
+    file.Set("PORTRS", "Baud", t.baud);
+    file.Set("USTAWIENIA", "ObslugaBledow", t.errorMode);
+    file.Set("USTAWIENIA", "MaxPlu", t.maxPlu);
+    file.Set("USTAWIENIA", "CzyLogowac", std::to_string(t.logging));
+    return file.Save(path);
+}
+
+Configuration AppliedConfiguration(const Configuration& inForce, const ConfigurationTexts& t) {
+    Configuration c = inForce;
+    c.portName = t.port;
+    c.baud = WholeNumber(t.baud).value_or(inForce.baud);
+    c.pollLimit = PollLimit(t.timeout).value_or(inForce.pollLimit);
+    if (std::optional<int> plu = WholeNumber(t.maxPlu)) {
+        // As at start-up: below 0 is the model's default, above the largest
+        // register's capacity is cut to it.
+        c.pluCount = *plu < 0 ? 0 : (*plu > kLargestPluCount ? kLargestPluCount : *plu);
+    }
+    c.logging = t.logging != 0 ? 1 : 0;
+    return c;
+}
+
+ConfigurationDialog::ConfigurationDialog(QWidget* parent, const QString& configDir)
+    : QDialog(parent) {
     setObjectName("Konfiguracja");
     setWindowTitle(QStringLiteral("Konfiguracja"));
     setModal(false);
+    // The directory is fixed now: the file read at entry is the one saved to.
+    dir_ = QFile::encodeName(configDir.isEmpty() ? QDir::currentPath() : configDir).toStdString();
+
+    port_ = new QLineEdit(this);
+    port_->setObjectName("port");
+    speed_ = new QComboBox(this);
+    speed_->setObjectName("speed");
+    // Editable, so that a speed from the file outside the list still shows.
+    speed_->setEditable(true);
+    speed_->setInsertPolicy(QComboBox::NoInsert);
+    speed_->addItems({"9600", "19200", "38400"});
+    timeout_ = new QLineEdit(this);
+    timeout_->setObjectName("timeout");
+    errorMode_ = new QLineEdit(this);
+    errorMode_->setObjectName("errorMode");
+    plu_ = new QLineEdit(this);
+    plu_->setObjectName("maxPlu");
+    logging_ = new QComboBox(this);
+    logging_->setObjectName("logging");
+    logging_->addItems({"NIE", "TAK"});
+
+    auto* form = new QFormLayout();
+    form->addRow(QString::fromUtf8("Numer portu RS232"), port_);
+    form->addRow(QString::fromUtf8("Prędkość transmisji"), speed_);
+    form->addRow(QString::fromUtf8("Time-OUT"), timeout_);
+    form->addRow(QString::fromUtf8("Obsługa błędów"), errorMode_);
+    form->addRow(QString::fromUtf8("Ograniczenie PLU"), plu_);
+    form->addRow(QString::fromUtf8("Logowanie transmisji"), logging_);
+
+    save_ = new QPushButton(QString::fromUtf8("Wyjście z zapisem"), this);
+    save_->setObjectName("save");
+    close_ = new QPushButton(QString::fromUtf8("Wyjście bez zapisu"), this);
+    close_->setObjectName("close");
+    // Enter in a field must not save by accident.
+    save_->setAutoDefault(false);
+    close_->setAutoDefault(false);
+    auto* buttons = new QHBoxLayout();
+    buttons->addWidget(save_);
+    buttons->addWidget(close_);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(form);
+    layout->addLayout(buttons);
+
+    connect(save_, &QPushButton::clicked, this, &ConfigurationDialog::SaveClicked);
+    connect(close_, &QPushButton::clicked, this, &ConfigurationDialog::CloseClicked);
+
+    SetTexts(ReadConfigurationTexts(dir_));
 }
+
+ConfigurationTexts ConfigurationDialog::Texts() const {
+    ConfigurationTexts t;
+    t.port = ToCp1250(port_->text());
+    t.timeout = ToCp1250(timeout_->text());
+    t.baud = ToCp1250(speed_->currentText());
+    t.errorMode = ToCp1250(errorMode_->text());
+    t.maxPlu = ToCp1250(plu_->text());
+    t.logging = logging_->currentIndex() == 1 ? 1 : 0;
+    return t;
+}
+
+void ConfigurationDialog::SetTexts(const ConfigurationTexts& t) {
+    port_->setText(FromCp1250(t.port));
+    speed_->setCurrentText(FromCp1250(t.baud));
+    timeout_->setText(FromCp1250(t.timeout));
+    errorMode_->setText(FromCp1250(t.errorMode));
+    plu_->setText(FromCp1250(t.maxPlu));
+    logging_->setCurrentIndex(t.logging != 0 ? 1 : 0);
+}
+
+void ConfigurationDialog::SaveClicked() {
+    const ConfigurationTexts texts = Texts();
+    // A file that cannot be written is said so; the values can still be used now.
+    if (!SaveConfigurationTexts(dir_, texts))
+        CurrentUi().Message("Nie udało się zapisać pliku config.cfg", "Uwaga!", UiIcon::Warning);
+    if (CurrentUi().Question("Czy uwzględnić zmiany w bieżącej sesji programu",
+                             "Uwzględnić zmiany ?"))
+        emit applyRequested(texts);
+    hide();
+}
+
+void ConfigurationDialog::CloseClicked() { hide(); }

@@ -1,10 +1,78 @@
-// The configuration dialog "Konfiguracja": edits config.cfg.
+// The configuration dialog "Konfiguracja": edits config.cfg and can hand the
+// new values to the running program.
 #pragma once
 
 #include <QDialog>
+#include <QString>
+#include <string>
+
+#include "Polaczenie.h"
+
+class QComboBox;
+class QLineEdit;
+class QPushButton;
+
+// What the dialog's fields hold, as typed (Windows-1250), unvalidated.
+struct ConfigurationTexts {
+    std::string port = "COM1";
+    std::string timeout = "2";
+    std::string baud = "9600";
+    std::string errorMode = "1";
+    std::string maxPlu;  // empty: the model's default
+    int logging = 0;     // position in the logging list: 0 "NIE", 1 "TAK"
+};
+
+// The dialog's texts from <dir>/config.cfg; a missing file or key gives the
+// texts the dialog shows by default (an absent MaxPlu an empty field).
+ConfigurationTexts ReadConfigurationTexts(const std::string& dir);
+
+// Writes the texts to <dir>/config.cfg in the dialog's order, as they are;
+// other lines of the file stay. False when the file could not be written.
+bool SaveConfigurationTexts(const std::string& dir, const ConfigurationTexts& texts);
+
+// The working settings after applying the texts over those in force. A speed,
+// time-out or PLU text that is empty or not a number keeps the value in force;
+// the time-out may be fractional, as at start-up. The error-handling mode is
+// never taken over: it takes effect at the next start.
+Configuration AppliedConfiguration(const Configuration& inForce, const ConfigurationTexts& texts);
 
 class ConfigurationDialog : public QDialog {
     Q_OBJECT
 public:
-    explicit ConfigurationDialog(QWidget* parent = nullptr);
+    // Fills the fields from config.cfg in `configDir` (the current directory
+    // when empty); saving writes the same file.
+    explicit ConfigurationDialog(QWidget* parent = nullptr, const QString& configDir = QString());
+
+    // The fields as typed.
+    ConfigurationTexts Texts() const;
+    void SetTexts(const ConfigurationTexts& texts);
+    const std::string& Directory() const { return dir_; }
+
+    QLineEdit* PortEdit() const { return port_; }
+    QComboBox* SpeedBox() const { return speed_; }
+    QLineEdit* TimeoutEdit() const { return timeout_; }
+    QLineEdit* ErrorModeEdit() const { return errorMode_; }
+    QLineEdit* PluEdit() const { return plu_; }
+    QComboBox* LoggingBox() const { return logging_; }
+    QPushButton* SaveButton() const { return save_; }
+    QPushButton* CloseButton() const { return close_; }
+
+signals:
+    // The user saved and chose to apply the texts in the running program.
+    void applyRequested(const ConfigurationTexts& texts);
+
+public slots:
+    void SaveClicked();
+    void CloseClicked();
+
+private:
+    std::string dir_;
+    QLineEdit* port_ = nullptr;
+    QComboBox* speed_ = nullptr;
+    QLineEdit* timeout_ = nullptr;
+    QLineEdit* errorMode_ = nullptr;
+    QLineEdit* plu_ = nullptr;
+    QComboBox* logging_ = nullptr;
+    QPushButton* save_ = nullptr;
+    QPushButton* close_ = nullptr;
 };

@@ -703,3 +703,61 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     event->accept();
     QCoreApplication::quit();
 }
+
+// ---- The configuration dialog ("Us&tawienia" -> "&Programu") ----
+
+#include "Konfiguracja.h"
+#include "Pomoc.h"
+#include "Ui.h"
+
+void MainWindow::AttachConfigurationDialog(ConfigurationDialog* dialog) {
+    if (configurationDialog_) disconnect(configurationDialog_, nullptr, this, nullptr);
+    configurationDialog_ = dialog;
+    if (!dialog) return;
+    connect(dialog, &ConfigurationDialog::applyRequested, this, &MainWindow::ApplyConfiguration);
+    if (auto* item = findChild<QAction*>("configurationAction"))
+        connect(item, &QAction::triggered, this, &MainWindow::ShowConfiguration,
+                Qt::UniqueConnection);
+}
+
+void MainWindow::ShowConfiguration() {
+    if (!configurationDialog_) return;
+    // Not modal: the main window stays usable beside it.
+    configurationDialog_->show();
+    configurationDialog_->raise();
+    configurationDialog_->activateWindow();
+}
+
+void MainWindow::ApplyConfiguration(const ConfigurationTexts& texts) {
+    // A transfer, a reading or a file operation that lets the window handle
+    // events must not find its port closed or its tables reshaped under it.
+    // The file already holds the new values, so they come with the next start.
+    const bool applied = RunExclusive([this, &texts] {
+        ClosePort();
+
+        // Speed, time-out and PLU texts that are no numbers keep the values in
+        // force; the error-handling mode stays as it is until the next start.
+        config_ = AppliedConfiguration(config_, texts);
+        LinkSettings& link = Link();
+        link.portName = config_.portName;
+        link.baud = config_.baud;
+        link.pollLimit = config_.pollLimit;
+        link.logging = config_.logging;
+        const int pluInForce = tables_.PluCount();
+        tables_.SetPluCount(config_.pluCount);
+        OpenPort(config_.portName);  // a port that fails shows as no answer later
+
+        onLine_ = false;
+        CurrentUi().Message("Włączono tryb OFF-LINE!!!\rPrzejdź do zakładki <Funkcje serwisowe>\r"
+                            "Użyj przycisku <Sprawdź połączenie>,\raby uruchomić tryb ON-LINE");
+        SetRegisterControlsEnabled(false);
+        // Refused because records would be lost: the model and every size stay.
+        if (!ApplyModelAsking(tables_, 0, PluRule::Configured)) tables_.SetPluCount(pluInForce);
+        ShowOffLine(U("??????"));
+        update();
+    });
+    if (!applied)
+        CurrentUi().Message("Trwa wymiana danych - zmiany zostaną uwzględnione przy następnym "
+                            "uruchomieniu programu",
+                            "Uwaga!", UiIcon::Warning);
+}

@@ -197,6 +197,18 @@ private:
     PluEditor* pluEditor_ = nullptr;
     ServiceTab service_;
     std::vector<QPushButton*> registerControls_;
+    // ---- The configuration dialog ("Us&tawienia" -> "&Programu") ----
+public:
+    // Shows `dialog` from the menu and applies what it hands over.
+    void AttachConfigurationDialog(class ConfigurationDialog* dialog);
+    // The dialog's values take effect now: the port is reopened with the new
+    // settings and the program goes OFF-LINE on model 0. The error-handling
+    // mode is left for the next start.
+    void ApplyConfiguration(const struct ConfigurationTexts& texts);
+    void ShowConfiguration();
+
+private:
+    QPointer<class ConfigurationDialog> configurationDialog_;
 
 };
 

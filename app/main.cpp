@@ -49,6 +49,7 @@ int main(int argc, char** argv) {
     try {
         MainWindow main(&ui);
         ConfigurationDialog configuration(&main);
+        main.AttachConfigurationDialog(&configuration);
         ModelChoiceDialog modelChoice(main.Tables(), &main);
         RegisterSettingsDialog registerSettings(&main);
         FmreaderWindow fiscalMemory(&main);

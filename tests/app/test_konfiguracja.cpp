@@ -1,13 +1,16 @@
-// config.cfg as start-up reads it.
+// config.cfg as start-up reads it, and the configuration dialog's texts read,
+// written and applied.
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <string>
 
 #include <unistd.h>
 
+#include "Konfiguracja.h"
 #include "Polaczenie.h"
 
 namespace {
@@ -21,6 +24,10 @@ struct TempDir {
     ~TempDir() {
         std::remove((path + "/config.cfg").c_str());
         rmdir(path.c_str());
+    }
+    std::string Read() const {
+        std::ifstream in(path + "/config.cfg", std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
     }
     void Write(const std::string& text) const {
         std::ofstream(path + "/config.cfg", std::ios::binary) << text;
@@ -92,6 +99,139 @@ TEST(Configuration, ReadFromTheGivenDirectoryOnly) {
     EXPECT_EQ(ReadConfiguration(a.path).portName, "COM7");
     EXPECT_EQ(ReadConfiguration(b.path).portName, "COM8");
     EXPECT_EQ(ReadConfiguration(b.path).baud, 38400);
+}
+
+// The dialog's texts: exactly what the file holds, or the dialog's defaults.
+TEST(Configuration, DialogTextsFromTheFile) {
+    struct TextCase {
+        const char* name;
+        const char* file;  // nullptr: no config.cfg
+        ConfigurationTexts want;
+    };
+    const TextCase cases[] = {
+        {"no file", nullptr, {"COM1", "2", "9600", "1", "", 0}},
+        {"as written", "[PORTRS]\r\nNrPortu=COM3\r\nTimeout=0.5\r\nBaud=4800\r\n[USTAWIENIA]\r\n"
+                       "ObslugaBledow=3\r\nMaxPlu=0\r\nCzyLogowac=1\r\n",
+         {"COM3", "0.5", "4800", "3", "0", 1}},
+        {"texts kept as they are", "[PORTRS]\r\nNrPortu=Port \xB3\xF3\x64\x9F\r\nTimeout=abc\r\n"
+                                   "Baud=\r\n[USTAWIENIA]\r\nObslugaBledow=x\r\nMaxPlu=12a\r\n",
+         {"Port \xB3\xF3\x64\x9F", "abc", "", "x", "12a", 0}},
+        {"any non-zero logging is TAK", "[USTAWIENIA]\r\nCzyLogowac=7\r\n",
+         {"COM1", "2", "9600", "1", "", 1}},
+        {"non-numeric logging is NIE", "[USTAWIENIA]\r\nCzyLogowac=TAK\r\n",
+         {"COM1", "2", "9600", "1", "", 0}},
+    };
+    for (const TextCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        if (c.file) dir.Write(c.file);
+        ConfigurationTexts got = ReadConfigurationTexts(dir.path);
+        EXPECT_EQ(got.port, c.want.port);
+        EXPECT_EQ(got.timeout, c.want.timeout);
+        EXPECT_EQ(got.baud, c.want.baud);
+        EXPECT_EQ(got.errorMode, c.want.errorMode);
+        EXPECT_EQ(got.maxPlu, c.want.maxPlu);
+        EXPECT_EQ(got.logging, c.want.logging);
+    }
+}
+
+// The bytes written: keys in the dialog's order, CR LF, texts as typed; lines
+// the dialog does not own stay where they were.
+TEST(Configuration, DialogWritesTheFile) {
+    struct WriteCase {
+        const char* name;
+        const char* before;  // nullptr: no file yet
+        ConfigurationTexts texts;
+        const char* after;
+    };
+    const WriteCase cases[] = {
+        {"new file, defaults", nullptr, {},
+         "[PORTRS]\r\nNrPortu=COM1\r\nTimeout=2\r\nBaud=9600\r\n[USTAWIENIA]\r\n"
+         "ObslugaBledow=1\r\nMaxPlu=\r\nCzyLogowac=0\r\n"},
+        {"new file, typed texts unvalidated", nullptr,
+         {"COM\xB9", "0,5", "4800", "9", "-3", 1},
+         "[PORTRS]\r\nNrPortu=COM\xB9\r\nTimeout=0,5\r\nBaud=4800\r\n[USTAWIENIA]\r\n"
+         "ObslugaBledow=9\r\nMaxPlu=-3\r\nCzyLogowac=1\r\n"},
+        {"values replaced in place", "[USTAWIENIA]\r\nCzyLogowac=1\r\nMaxPlu=7\r\n"
+                                     "[PORTRS]\r\nBaud=19200\r\n",
+         {"COM2", "3", "38400", "0", "100", 0},
+         "[USTAWIENIA]\r\nCzyLogowac=0\r\nMaxPlu=100\r\nObslugaBledow=0\r\n"
+         "[PORTRS]\r\nBaud=38400\r\nNrPortu=COM2\r\nTimeout=3\r\n"},
+        {"foreign lines kept", "; notes\r\n[INNE]\r\nKlucz=1\r\n",
+         {"COM1", "2", "9600", "1", "0", 0},
+         "; notes\r\n[INNE]\r\nKlucz=1\r\n[PORTRS]\r\nNrPortu=COM1\r\nTimeout=2\r\nBaud=9600\r\n"
+         "[USTAWIENIA]\r\nObslugaBledow=1\r\nMaxPlu=0\r\nCzyLogowac=0\r\n"},
+    };
+    for (const WriteCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        if (c.before) dir.Write(c.before);
+        ASSERT_TRUE(SaveConfigurationTexts(dir.path, c.texts));
+        EXPECT_EQ(dir.Read(), c.after);
+        // What was written reads back as typed.
+        ConfigurationTexts back = ReadConfigurationTexts(dir.path);
+        EXPECT_EQ(back.port, c.texts.port);
+        EXPECT_EQ(back.timeout, c.texts.timeout);
+        EXPECT_EQ(back.baud, c.texts.baud);
+        EXPECT_EQ(back.maxPlu, c.texts.maxPlu);
+    }
+}
+
+TEST(Configuration, DialogReportsAFileItCannotWrite) {
+    TempDir dir;
+    EXPECT_FALSE(SaveConfigurationTexts(dir.path + "/missing", {}));
+}
+
+// Applying: numbers as start-up reads them; a text that is no usable number
+// keeps the value in force; the error mode is never taken over.
+TEST(Configuration, AppliedOverTheSettingsInForce) {
+    Configuration inForce;
+    inForce.portName = "COM1";
+    inForce.pluCount = 1234;
+    inForce.pollLimit = 300000;
+    inForce.baud = 19200;
+    inForce.errorMode = 2;
+    inForce.logging = 1;
+    struct ApplyCase {
+        const char* name;
+        ConfigurationTexts texts;
+        int pluCount, pollLimit, baud, logging;
+        bool startUpAgrees;  // a new start with these texts gives the same numbers
+    };
+    const ApplyCase cases[] = {
+        {"plain numbers", {"COM5", "3", "38400", "0", "500", 0}, 500, 300000, 38400, 0, true},
+        {"fractional time-out", {"COM5", "0.5", "9600", "1", "0", 1}, 0, 50000, 9600, 1, true},
+        {"decimal comma", {"COM5", "1,25", "9600", "1", "0", 0}, 0, 125000, 9600, 0, true},
+        {"speed outside the list", {"COM5", "2", "4800", "1", "0", 0}, 0, 200000, 4800, 0, true},
+        {"blanks around", {"COM5", " 2 ", " 19200 ", "1", " 42 ", 0}, 42, 200000, 19200, 0, true},
+        {"empty texts", {"COM5", "", "", "", "", 0}, 1234, 300000, 19200, 0, false},
+        {"words", {"COM5", "dwa", "szybko", "x", "du\xBFo", 0}, 1234, 300000, 19200, 0, false},
+        {"trailing letters", {"COM5", "2s", "96OO", "1", "12a", 0}, 1234, 300000, 19200, 0, false},
+        {"zero and negative time-out", {"COM5", "-1", "9600", "1", "-5", 0}, 0, 300000, 9600, 0,
+         false},
+        {"PLU above every register", {"COM5", "100000", "9600", "1", "99999", 0}, 19200,
+         2147483647, 9600, 0, true},
+        {"number too large for the speed", {"COM5", "1e300", "99999999999", "1", "0", 0}, 0,
+         2147483647, 19200, 0, false},
+    };
+    for (const ApplyCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        Configuration got = AppliedConfiguration(inForce, c.texts);
+        EXPECT_EQ(got.portName, c.texts.port);
+        EXPECT_EQ(got.pluCount, c.pluCount);
+        EXPECT_EQ(got.pollLimit, c.pollLimit);
+        EXPECT_EQ(got.baud, c.baud);
+        EXPECT_EQ(got.logging, c.logging);
+        EXPECT_EQ(got.errorMode, 2);
+        if (c.startUpAgrees) {
+            TempDir dir;
+            ASSERT_TRUE(SaveConfigurationTexts(dir.path, c.texts));
+            Configuration next = ReadConfiguration(dir.path);
+            EXPECT_EQ(next.pluCount, got.pluCount);
+            EXPECT_EQ(next.pollLimit, got.pollLimit);
+            EXPECT_EQ(next.baud, got.baud);
+        }
+    }
 }
 
 }  // namespace

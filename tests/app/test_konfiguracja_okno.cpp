@@ -1,0 +1,458 @@
+// The configuration dialog with the main window: filling it from config.cfg,
+// leaving it with and without saving, and applying the new values to the
+// running program (a scripted port, or the emulator on a pseudo-terminal).
+#include <QtTest>
+
+#include <QAction>
+#include <QComboBox>
+#include <QFormLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <memory>
+
+#include <unistd.h>
+
+#include "About.h"
+#include "FmreaderWindow.h"
+#include "Konfiguracja.h"
+#include "Main.h"
+#include "Pomoc.h"
+#include "PtyServer.h"
+#include "QtSerialPort.h"
+#include "RecordingUi.h"
+#include "ScriptedPort.h"
+#include "TableModel.h"
+
+namespace {
+
+const char* const kOffLineMessage =
+    "Włączono tryb OFF-LINE!!!\rPrzejdź do zakładki <Funkcje serwisowe>\r"
+    "Użyj przycisku <Sprawdź połączenie>,\raby uruchomić tryb ON-LINE";
+const char* const kApplyQuestion = "Czy uwzględnić zmiany w bieżącej sesji programu";
+
+int Enabled(const MainWindow& w) {
+    int n = 0;
+    for (QPushButton* b : w.RegisterControls()) n += b->isEnabled();
+    return n;
+}
+
+void Retype(QLineEdit* field, const QString& text) {
+    field->selectAll();
+    QTest::keyClick(field, Qt::Key_Delete);
+    QTest::keyClicks(field, text);
+}
+
+void Retype(QComboBox* box, const QString& text) {
+    box->lineEdit()->selectAll();
+    QTest::keyClick(box->lineEdit(), Qt::Key_Delete);
+    QTest::keyClicks(box->lineEdit(), text);
+}
+
+}  // namespace
+
+class ConfigurationDialogTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<PtyServer> server;
+    RecordingUi ui;
+    QString dir;
+    std::string path;
+    ScriptedPort* scripted = nullptr;
+
+    void WriteFile(const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
+    std::string ReadFile() const {
+        std::ifstream in(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+    bool FileExists() const { return std::ifstream(path).good(); }
+
+    // The emulator as a model 3 register; config.cfg points at it.
+    void StartEmulator(int mode = 1, const std::string& maxPlu = "0") {
+        server = std::make_unique<PtyServer>();
+        QVERIFY(server->Start());
+        server->WithEmulator([](Emulator& e) {
+            e.SetModel(3);
+            e.state.serial = "123456";
+            e.state.version = "V1.0";
+        });
+        UsePort(std::make_unique<QtSerialPort>());
+        WriteFile("[PORTRS]\r\nNrPortu=" + server->SlavePath() +
+                  "\r\nTimeout=2\r\nBaud=9600\r\n[USTAWIENIA]\r\nObslugaBledow=" +
+                  std::to_string(mode) + "\r\nMaxPlu=" + maxPlu + "\r\nCzyLogowac=0\r\n");
+    }
+    // A port where no register answers; every call is recorded.
+    void UseScriptedPort() {
+        auto port = std::make_unique<ScriptedPort>();
+        scripted = port.get();
+        UsePort(std::move(port));
+    }
+    std::vector<std::string> Requests() {
+        return server->WithEmulator([](Emulator& e) { return e.requests; });
+    }
+    void ClearRequests() {
+        server->WithEmulator([](Emulator& e) { e.requests.clear(); });
+    }
+
+private slots:
+    void init() {
+        char name[] = "/tmp/zeltra-konfig-XXXXXX";
+        dir = QString::fromLocal8Bit(mkdtemp(name));
+        path = dir.toStdString() + "/config.cfg";
+        ResetLink();
+        scripted = nullptr;
+        ui = RecordingUi();
+        InstallUi(&ui);
+    }
+    void cleanup() {
+        ResetLink();
+        InstallUi(nullptr);
+        server.reset();
+        std::remove(path.c_str());
+        rmdir(dir.toLocal8Bit().constData());
+    }
+
+    void layoutAndTexts() {
+        ConfigurationDialog d(nullptr, dir);
+        QCOMPARE(d.windowTitle(), QString("Konfiguracja"));
+        QVERIFY(!d.isModal());
+        auto* form = d.findChild<QFormLayout*>();
+        QVERIFY(form);
+        const std::pair<QWidget*, const char*> rows[] = {
+            {d.PortEdit(), "Numer portu RS232"},   {d.SpeedBox(), "Prędkość transmisji"},
+            {d.TimeoutEdit(), "Time-OUT"},         {d.ErrorModeEdit(), "Obsługa błędów"},
+            {d.PluEdit(), "Ograniczenie PLU"},     {d.LoggingBox(), "Logowanie transmisji"}};
+        for (int i = 0; i < 6; ++i) {
+            auto* label = qobject_cast<QLabel*>(form->labelForField(rows[i].first));
+            QVERIFY(label);
+            QCOMPARE(label->text(), QString::fromUtf8(rows[i].second));
+            int row = -1;
+            QFormLayout::ItemRole role;
+            form->getWidgetPosition(rows[i].first, &row, &role);
+            QCOMPARE(row, i);  // top to bottom in this order
+        }
+        QCOMPARE(d.SpeedBox()->count(), 3);
+        QCOMPARE(d.SpeedBox()->itemText(0), QString("9600"));
+        QCOMPARE(d.SpeedBox()->itemText(1), QString("19200"));
+        QCOMPARE(d.SpeedBox()->itemText(2), QString("38400"));
+        QCOMPARE(d.LoggingBox()->count(), 2);
+        QCOMPARE(d.LoggingBox()->itemText(0), QString("NIE"));
+        QCOMPARE(d.LoggingBox()->itemText(1), QString("TAK"));
+        QCOMPARE(d.SaveButton()->text(), QString::fromUtf8("Wyjście z zapisem"));
+        QCOMPARE(d.CloseButton()->text(), QString::fromUtf8("Wyjście bez zapisu"));
+    }
+
+    void noConfigFile() {
+        UseScriptedPort();
+        MainWindow w(nullptr, dir);
+        ConfigurationDialog d(&w, dir);
+        QCOMPARE(scripted->openedName, std::string("COM1"));
+        QCOMPARE(scripted->openedBaud, 9600);
+        QCOMPARE(Link().pollLimit, 200000);
+        QCOMPARE(Link().errorMode, 1);
+        QCOMPARE(Link().logging, 0);
+        QCOMPARE(w.Tables().PluCount(), 0);  // the model's default, once one is chosen
+        QCOMPARE(d.PortEdit()->text(), QString("COM1"));
+        QCOMPARE(d.SpeedBox()->currentText(), QString("9600"));
+        QCOMPARE(d.TimeoutEdit()->text(), QString("2"));
+        QCOMPARE(d.ErrorModeEdit()->text(), QString("1"));
+        QCOMPARE(d.PluEdit()->text(), QString());
+        QCOMPARE(d.LoggingBox()->currentText(), QString("NIE"));
+        QVERIFY(!FileExists());  // reading creates nothing
+    }
+
+    void otherWorkingDirectory() {
+        WriteFile("[PORTRS]\r\nNrPortu=COM7\r\nTimeout=0.01\r\nBaud=38400\r\n[USTAWIENIA]\r\n"
+                  "MaxPlu=77\r\nCzyLogowac=1\r\n");
+        const QString before = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(dir));
+        UseScriptedPort();
+        {
+            MainWindow w;
+            ConfigurationDialog d(&w);
+            QCOMPARE(scripted->openedName, std::string("COM7"));
+            QCOMPARE(scripted->openedBaud, 38400);
+            QCOMPARE(d.PortEdit()->text(), QString("COM7"));
+            QCOMPARE(d.PluEdit()->text(), QString("77"));
+            QCOMPARE(d.LoggingBox()->currentText(), QString("TAK"));
+            // Saving after the directory changed still writes the file read at entry.
+            QVERIFY(QDir::setCurrent(before));
+            Retype(d.PortEdit(), "COM8");
+            QTest::mouseClick(d.SaveButton(), Qt::LeftButton);
+        }
+        QVERIFY(QDir::setCurrent(before));
+        QCOMPARE(ReadFile(),
+                 std::string("[PORTRS]\r\nNrPortu=COM8\r\nTimeout=0.01\r\nBaud=38400\r\n"
+                             "[USTAWIENIA]\r\nMaxPlu=77\r\nCzyLogowac=1\r\nObslugaBledow=1\r\n"));
+    }
+
+    void speedOutsideTheList() {
+        WriteFile("[PORTRS]\r\nTimeout=0.01\r\nBaud=4800\r\n");
+        UseScriptedPort();
+        MainWindow w(nullptr, dir);
+        ConfigurationDialog d(&w, dir);
+        w.AttachConfigurationDialog(&d);
+        QCOMPARE(d.SpeedBox()->currentText(), QString("4800"));
+        QCOMPARE(d.SpeedBox()->count(), 3);
+        QCOMPARE(scripted->openedBaud, 9600);
+
+        // Applied as it is: the link keeps 4800, the port opens at 9600 again.
+        scripted->events.clear();
+        ui.answers = {true};
+        QTest::mouseClick(d.SaveButton(), Qt::LeftButton);
+        QCOMPARE(Link().baud, 4800);
+        QCOMPARE(scripted->openedBaud, 9600);
+        // The port is closed after its queues are emptied, then opened again.
+        QCOMPARE(scripted->events,
+                 (std::vector<std::string>{"sleep 1000", "purge", "close", "open"}));
+        QCOMPARE(d.SpeedBox()->count(), 3);  // a typed speed is not added to the list
+
+        // A speed picked from the list.
+        w.ShowConfiguration();
+        d.SpeedBox()->setCurrentIndex(1);
+        ui.answers = {true};
+        QTest::mouseClick(d.SaveButton(), Qt::LeftButton);
+        QCOMPARE(scripted->openedBaud, 19200);
+        QVERIFY(ReadFile().find("Baud=19200\r\n") != std::string::npos);
+    }
+
+    void exitWithoutSaving() {
+        WriteFile("[PORTRS]\r\nNrPortu=COM3\r\nTimeout=0.01\r\n");
+        const std::string before = ReadFile();
+        UseScriptedPort();
+        MainWindow w(nullptr, dir);
+        ConfigurationDialog d(&w, dir);
+        w.AttachConfigurationDialog(&d);
+        w.findChild<QAction*>("configurationAction")->trigger();
+        QVERIFY(d.isVisible());
+        QVERIFY(!d.isModal());
+        ui.Clear();
+        scripted->events.clear();
+
+        Retype(d.PortEdit(), "COM9");
+        Retype(d.SpeedBox(), "38400");
+        Retype(d.TimeoutEdit(), "5");
+        Retype(d.PluEdit(), "300");
+        d.LoggingBox()->setCurrentIndex(1);
+        QTest::mouseClick(d.CloseButton(), Qt::LeftButton);
+        QVERIFY(!d.isVisible());
+        QCOMPARE(ReadFile(), before);
+        QVERIFY(ui.shown.empty());
+        QVERIFY(scripted->events.empty());
+        QCOMPARE(Link().portName, std::string("COM3"));
+        QCOMPARE(Link().pollLimit, 1000);
+
+        // Shown again, it still holds what was typed.
+        w.findChild<QAction*>("configurationAction")->trigger();
+        QVERIFY(d.isVisible());
+        QCOMPARE(d.PortEdit()->text(), QString("COM9"));
+        QCOMPARE(d.SpeedBox()->currentText(), QString("38400"));
+        QCOMPARE(d.TimeoutEdit()->text(), QString("5"));
+        QCOMPARE(d.PluEdit()->text(), QString("300"));
+        QCOMPARE(d.LoggingBox()->currentText(), QString("TAK"));
+        // Enter in a field does not save.
+        QTest::keyClick(d.PortEdit(), Qt::Key_Return);
+        QCOMPARE(ReadFile(), before);
+    }
+
+    void saveAndKeepTheSession() {
+        StartEmulator();
+        MainWindow w(nullptr, dir);
+        ConfigurationDialog d(&w, dir);
+        w.AttachConfigurationDialog(&d);
+        QVERIFY(w.OnLine());
+        const LinkSettings old = Link();
+        ui.Clear();
+
+        Retype(d.TimeoutEdit(), "0,5");
+        Retype(d.SpeedBox(), "19200");
+        Retype(d.ErrorModeEdit(), "0");
+        Retype(d.PluEdit(), "500");
+        d.LoggingBox()->setCurrentIndex(1);
+        ui.answers = {false};
+        QTest::mouseClick(d.SaveButton(), Qt::LeftButton);
+        QVERIFY(!d.isVisible());
+        QCOMPARE(ui.shown.size(), size_t(1));
+        QCOMPARE(ui.shown[0].kind, std::string("question"));
+        QCOMPARE(ui.shown[0].text, std::string(kApplyQuestion));
+        QCOMPARE(ui.shown[0].caption, std::string("Uwzględnić zmiany ?"));
+        QCOMPARE(ReadFile(), "[PORTRS]\r\nNrPortu=" + server->SlavePath() +
+                                 "\r\nTimeout=0,5\r\nBaud=19200\r\n[USTAWIENIA]\r\n"
+                                 "ObslugaBledow=0\r\nMaxPlu=500\r\nCzyLogowac=1\r\n");
+
+        // The running program goes on as it was.
+        QCOMPARE(Link().baud, old.baud);
+        QCOMPARE(Link().pollLimit, old.pollLimit);
+        QCOMPARE(Link().logging, old.logging);
+        QCOMPARE(Link().errorMode, old.errorMode);
+        QVERIFY(w.OnLine());
+        QCOMPARE(Enabled(w), 34);
+        QCOMPARE(w.SerialLabel()->text(), QString("123456"));
+        QCOMPARE(w.GridModel(TableId::Plu)->rowCount(), 19200);
+        QTest::mouseClick(w.Service().checkConnection, Qt::LeftButton);
+        QVERIFY(w.OnLine());
+        QCOMPARE(w.Tables().Model(), 3);
+    }
+
+    void saveAndApply() {
+        StartEmulator();
+        MainWindow w(nullptr, dir);
+        ConfigurationDialog d(&w, dir);
+        w.AttachConfigurationDialog(&d);
+        QCOMPARE(w.GridModel(TableId::Plu)->rowCount(), 19200);  // model 3's default taken
+        ui.Clear();
+
+        Retype(d.TimeoutEdit(), "1");
+        d.LoggingBox()->setCurrentIndex(0);
+        ui.answers = {true};
+        QTest::mouseClick(d.SaveButton(), Qt::LeftButton);
+        QVERIFY(!d.isVisible());
+        QCOMPARE(ui.shown.size(), size_t(2));
+        QCOMPARE(ui.shown[0].text, std::string(kApplyQuestion));
+        QCOMPARE(ui.shown[1].kind, std::string("message"));
+        QCOMPARE(ui.shown[1].text, std::string(kOffLineMessage));
+        QVERIFY(!w.OnLine());
+        QCOMPARE(Enabled(w), 0);
+        QVERIFY(w.Service().checkConnection->isEnabled());
+        QCOMPARE(w.ModelLabel()->text(), QString("TRYB OFF-LINE"));
+        QCOMPARE(w.SerialLabel()->text(), QString("??????"));
+        QCOMPARE(w.VersionLabel()->text(), QString());
+        QCOMPARE(w.ProgramVersionLabel()->text(), QString(" - wersja programu: 1.7.0.0"));
+        // Model 0 with the configured rule: MaxPlu 0 gives model 0's default again.
+        QCOMPARE(w.Tables().Model(), 0);
+        QCOMPARE(w.GridModel(TableId::Plu)->rowCount(), 2636);
+        QCOMPARE(w.GridModel(TableId::Plu)->columnCount(), 7);
+        QCOMPARE(w.GridModel(TableId::Key)->rowCount(), 20);
+        QCOMPARE(Link().pollLimit, 100000);
+
+        // The reopened port reaches the register: ON-LINE again.
+        QTest::mouseClick(w.Service().checkConnection, Qt::LeftButton);
+        QVERIFY(w.OnLine());
+        QCOMPARE(Enabled(w), 34);
+        QCOMPARE(w.SerialLabel()->text(), QString("123456"));
+        QCOMPARE(w.Tables().Model(), 3);
+    }
+
+    // Texts that are no numbers keep what is in force; the program goes on.
+    void applyUnusableNumbers() {
+        StartEmulator(1, "700");
+        MainWindow w(nullptr, dir);
+        ConfigurationDialog d(&w, dir);
+        w.AttachConfigurationDialog(&d);
+        QCOMPARE(w.GridModel(TableId::Plu)->rowCount(), 700);
+        Retype(d.SpeedBox(), "szybko");
+        d.TimeoutEdit()->clear();
+        d.PluEdit()->setText(QString::fromUtf8("dużo"));  // key clicks take Latin-1 only
+        ui.answers = {true};
+        QTest::mouseClick(d.SaveButton(), Qt::LeftButton);
+        QCOMPARE(Link().baud, 9600);
+        QCOMPARE(Link().pollLimit, 200000);
+        QCOMPARE(w.Tables().Model(), 0);
+        QCOMPARE(w.GridModel(TableId::Plu)->rowCount(), 700);
+        QCOMPARE(w.SerialLabel()->text(), QString("??????"));
+        // The file holds what was typed, in Windows-1250.
+        QVERIFY(ReadFile().find("Timeout=\r\nBaud=szybko\r\n") != std::string::npos);
+        QVERIFY(ReadFile().find("MaxPlu=du\xBFo\r\n") != std::string::npos);
+        QTest::mouseClick(w.Service().checkConnection, Qt::LeftButton);
+        QVERIFY(w.OnLine());
+    }
+
+    // Records beyond model 0's PLU count: the user is asked; No keeps the
+    // model, the sizes and the records.
+    void applyThatWouldDropRecords() {
+        StartEmulator();
+        MainWindow w(nullptr, dir);
+        ConfigurationDialog d(&w, dir);
+        w.AttachConfigurationDialog(&d);
+        w.Tables().SetCell(TableId::Plu, 0, 5000, "5000");
+        ui.Clear();
+        ui.answers = {true, false};
+        QTest::mouseClick(d.SaveButton(), Qt::LeftButton);
+        QCOMPARE(ui.shown.size(), size_t(3));
+        QCOMPARE(ui.shown[1].text, std::string(kOffLineMessage));
+        QCOMPARE(ui.shown[2].kind, std::string("question"));
+        QCOMPARE(w.Tables().Model(), 3);
+        QCOMPARE(w.GridModel(TableId::Plu)->rowCount(), 19200);
+        QCOMPARE(w.Tables().PluCount(), 19200);
+        QCOMPARE(w.Tables().Cell(TableId::Plu, 0, 5000), std::string("5000"));
+        QCOMPARE(w.SerialLabel()->text(), QString("??????"));
+        QCOMPARE(Enabled(w), 0);
+
+        // Yes this time: model 0, the record goes with its row.
+        ui.answers = {true, true};
+        QTest::mouseClick(d.SaveButton(), Qt::LeftButton);
+        QCOMPARE(w.Tables().Model(), 0);
+        QCOMPARE(w.GridModel(TableId::Plu)->rowCount(), 2636);
+    }
+
+    void errorModeOnlyAtTheNextStart() {
+        StartEmulator(1);
+        {
+            MainWindow w(nullptr, dir);
+            ConfigurationDialog d(&w, dir);
+            w.AttachConfigurationDialog(&d);
+            ClearRequests();
+            Retype(d.ErrorModeEdit(), "2");
+            ui.answers = {true};
+            QTest::mouseClick(d.SaveButton(), Qt::LeftButton);
+            QCOMPARE(Link().errorMode, 1);
+            QTest::mouseClick(w.Service().checkConnection, Qt::LeftButton);
+            QVERIFY(w.OnLine());
+            const auto sent = Requests();
+            QVERIFY(std::find(sent.begin(), sent.end(), "0;2P") == sent.end());
+            QCOMPARE(server->WithEmulator([](Emulator& e) { return e.state.errorMode; }), 1);
+        }
+        // The next start sends it.
+        ClearRequests();
+        MainWindow next(nullptr, dir);
+        QCOMPARE(Link().errorMode, 2);
+        const auto sent = Requests();
+        QVERIFY(std::find(sent.begin(), sent.end(), "0;2P") != sent.end());
+        QVERIFY(next.OnLine());
+    }
+
+    // While the fiscal memory is being read the port is not taken away.
+    void applyRefusedDuringAReading() {
+        WriteFile("[PORTRS]\r\nTimeout=0.01\r\n");
+        UseScriptedPort();
+        MainWindow w(nullptr, dir);
+        FmreaderWindow fiscal(&w);
+        AuxiliaryWindows windows;
+        windows.fiscalMemory = &fiscal;
+        w.SetAuxiliaryWindows(windows);
+        ConfigurationDialog d(&w, dir);
+        w.AttachConfigurationDialog(&d);
+        QMetaObject::invokeMethod(&fiscal, "readingActive", Q_ARG(bool, true));
+        scripted->events.clear();
+        ui.Clear();
+        Retype(d.SpeedBox(), "38400");
+        ui.answers = {true};
+        QTest::mouseClick(d.SaveButton(), Qt::LeftButton);
+        QVERIFY(scripted->events.empty());
+        QCOMPARE(Link().baud, 9600);
+        QCOMPARE(ui.Messages().size(), size_t(1));
+        QVERIFY(ui.Messages()[0] != kOffLineMessage);
+        QVERIFY(ReadFile().find("Baud=38400\r\n") != std::string::npos);
+        QMetaObject::invokeMethod(&fiscal, "readingActive", Q_ARG(bool, false));
+    }
+
+    // The program's version in the top line and in the About box.
+    void versionInBothPlaces() {
+        WriteFile("[PORTRS]\r\nTimeout=0.01\r\n");
+        UseScriptedPort();
+        MainWindow w(nullptr, dir);
+        AboutBox about(&w);
+        about.SetVersionSource(w.ProgramVersionLabel());
+        QCOMPARE(w.ProgramVersionLabel()->text(), QString(" - wersja programu: 1.7.0.0"));
+        about.show();
+        QCOMPARE(about.versionLine()->text(), QString(" - wersja programu: 1.7.0.0"));
+    }
+};
+
+QTEST_MAIN(ConfigurationDialogTest)
+#include "test_konfiguracja_okno.moc"
