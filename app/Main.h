@@ -197,6 +197,7 @@ private:
     PluEditor* pluEditor_ = nullptr;
     ServiceTab service_;
     std::vector<QPushButton*> registerControls_;
+
     // ---- The configuration dialog ("Us&tawienia" -> "&Programu") ----
 public:
     // Shows `dialog` from the menu and applies what it hands over.
@@ -209,7 +210,6 @@ public:
 
 private:
     QPointer<class ConfigurationDialog> configurationDialog_;
-
 };
 
 // The main window's caption.
