@@ -555,8 +555,8 @@ void MainWindow::InformationClicked() {
         for (int r = 0; r < kInfoRows - 1; ++r)
             if (const auto& v = values[static_cast<size_t>(r)]) put(r, 1, *v);
         const std::string clock = ReadRegisterClock();
-        if (const auto& v = RegisterInfoValues(model, serial, version, unique, block, clock)[kInfoRows - 1])
-            put(kInfoRows - 1, 1, *v);
+        const auto withClock = RegisterInfoValues(model, serial, version, unique, block, clock);
+        if (const auto& v = withClock[kInfoRows - 1]) put(kInfoRows - 1, 1, *v);
     });
 }
 
