@@ -1,6 +1,7 @@
 // Program entry: the six windows of the run, the real serial port, the
 // message loop, and the last stop for an error nothing else handled.
 #include <QApplication>
+#include <QFont>
 #include <QMessageBox>
 
 #include <exception>
@@ -43,6 +44,11 @@ public:
 
 int main(int argc, char** argv) {
     Application app(argc, argv);
+    // The grids' column widths and the window's size are meant for a small
+    // dialog font; at the desktop's usual size the titles and tabs get cut.
+    QFont font = QApplication::font();
+    font.setPointSize(8);
+    QApplication::setFont(font);
     QtUi ui;
     InstallUi(&ui);
     UsePort(std::make_unique<QtSerialPort>());
