@@ -12,6 +12,8 @@
 
 namespace {
 
+constexpr qint64 kEventInterval = 40;  // ms between two rounds of the window's events
+
 QMessageBox::Icon BoxIcon(UiIcon icon) {
     switch (icon) {
     case UiIcon::Information: return QMessageBox::Information;
@@ -111,10 +113,22 @@ void QtUi::ShowLabel(UiLabel label, bool visible) {
 }
 
 void QtUi::SetLabel(UiLabel label, const std::string& text) {
-    if (QLabel* l = Label(label)) l->setText(QString::fromStdString(text));
+    QLabel* l = Label(label);
+    if (!l) return;
+    l->setText(QString::fromStdString(text));
+    // The all-tables label names the table going now, also when the window's
+    // events wait for their next round.
+    if (label == UiLabel::Progress && l->isVisible()) l->repaint();
 }
 
-void QtUi::ProcessEvents() { QCoreApplication::processEvents(); }
+void QtUi::ProcessEvents() {
+    // The sequences ask after every record, up to 19 201 times in a row, and
+    // handling the window's events costs far more than a record on the line:
+    // 25 rounds a second look the same and leave the time to the transfer.
+    if (lastEvents_.isValid() && !lastEvents_.hasExpired(kEventInterval)) return;
+    QCoreApplication::processEvents();
+    lastEvents_.start();
+}
 
 void QtUi::PluCursor(int row) {
     // Only where the user can see it: the PLU tab must be the one showing.

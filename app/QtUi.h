@@ -3,6 +3,7 @@
 // main window.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QPointer>
 
 #include "Ui.h"
@@ -54,6 +55,7 @@ private:
     QPointer<QProgressBar> mainBar_, overallBar_;
     QPointer<QLabel> progressLabel_, pluTabLabel_, servicePluLabel_;
     QPointer<QTabWidget> tabs_;
+    QElapsedTimer lastEvents_;
     QPointer<QTableView> pluGrid_;
 };
 
