@@ -616,33 +616,29 @@ void MainWindow::StartTimerFired() {
 }
 
 void MainWindow::CheckConnectionClicked() {
-    if (busy_ || fiscalReading_ || DataFileBusy()) return;
-    busy_ = true;
-    CheckConnection(tables_, [this](const Identification& id) {
-        if (!id.onLine) {
-            EnterOffLine();
-            return;
-        }
-        ShowIdentification(id);
-        onLine_ = true;
-        SetRegisterControlsEnabled(true);
+    RunExclusive([this] {
+        CheckConnection(tables_, [this](const Identification& id) {
+            if (!id.onLine) {
+                EnterOffLine();
+                return;
+            }
+            ShowIdentification(id);
+            onLine_ = true;
+            SetRegisterControlsEnabled(true);
+        });
     });
-    busy_ = false;
 }
 
 void MainWindow::EndCommunicationClicked() {
-    if (busy_ || fiscalReading_ || DataFileBusy()) return;
-    busy_ = true;
-    EndCommunication();
-    SetRegisterControlsEnabled(false);
-    busy_ = false;
+    RunExclusive([this] {
+        EndCommunication();
+        SetRegisterControlsEnabled(false);
+    });
 }
 
 void MainWindow::FiscalMemoryClicked() {
-    if (busy_ || fiscalReading_ || DataFileBusy() || !windows_.fiscalMemory) return;
-    busy_ = true;
-    windows_.fiscalMemory->Open();
-    busy_ = false;
+    if (!windows_.fiscalMemory) return;
+    RunExclusive([this] { windows_.fiscalMemory->Open(); });
 }
 
 void MainWindow::OpenDataFile() {

@@ -16,7 +16,6 @@
 #include <QTableWidget>
 
 #include <cstdio>
-#include <ctime>
 #include <fstream>
 #include <memory>
 
