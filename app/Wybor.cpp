@@ -7,6 +7,7 @@
 #include <QVBoxLayout>
 
 #include "Identyfikacja.h"
+#include "Pliki.h"
 #include "Tabele.h"
 
 ModelChoiceDialog::ModelChoiceDialog(TableSet& tables, QWidget* parent)
@@ -35,6 +36,8 @@ ModelChoiceDialog::ModelChoiceDialog(TableSet& tables, QWidget* parent)
 }
 
 void ModelChoiceDialog::Choose() {
+    // A data file being read or written right now keeps the sizes it started with.
+    if (DataFileBusy()) return;
     int model = list_->currentRow();
     if (model < 0 || model >= kModelCount) model = 0;
     tables_.ApplyModel(model, PluRule::Configured);
