@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "BenchSupport.h"
 #include "PtyServer.h"
 
 namespace {
@@ -33,10 +34,6 @@ std::string UploadRequest(int index) {
     record += '\x0A';                                            // rate C, whole units
     record += std::string(8, '\0') + std::string("\x12\x00\x00", 3) + std::string(6, '\0');  // stock 12
     return RequestFrame("0;" + std::to_string(index) + "E" + record) + std::string(6, '\0');
-}
-
-double Seconds(std::chrono::steady_clock::time_point since) {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
 }
 
 }  // namespace

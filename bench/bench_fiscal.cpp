@@ -3,15 +3,13 @@
 // reading alone, and the whole window (tables, current cells, events between
 // records) from Open() to the end. Prints wall and CPU time of the program's
 // thread (target: under 3 s).
-#include <sys/resource.h>
-
 #include <QApplication>
 #include <QEventLoop>
 
-#include <chrono>
 #include <cstdio>
 #include <memory>
 
+#include "BenchSupport.h"
 #include "Fmreader.h"
 #include "FmreaderWindow.h"
 #include "Pomoc.h"
@@ -20,18 +18,6 @@
 #include "RecordingUi.h"
 
 namespace {
-
-// CPU time of the calling thread only: the emulator serves from another thread.
-double ThreadCpuSeconds() {
-    rusage u{};
-    getrusage(RUSAGE_THREAD, &u);
-    return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
-
-double Now() {
-    using namespace std::chrono;
-    return duration<double>(steady_clock::now().time_since_epoch()).count();
-}
 
 int Rows(const FiscalTable& t) {
     int n = 0;

@@ -1,36 +1,17 @@
 // The link against the emulator on a pseudo-terminal, through the real serial
 // code: identification round trips per second, and the CPU time the program's
 // thread uses while it waits out one time-out (Timeout=2) on a silent register.
-#include <sys/resource.h>
-
 #include <QCoreApplication>
 
-#include <chrono>
 #include <cstdio>
 #include <memory>
 
+#include "BenchSupport.h"
 #include "Identyfikacja.h"
 #include "Pomoc.h"
 #include "PtyServer.h"
 #include "QtSerialPort.h"
 #include "RecordingUi.h"
-
-namespace {
-
-// CPU time of the calling thread only: the emulator serves from another
-// thread of this process, and the program itself has just the one.
-double ThreadCpuSeconds() {
-    rusage u{};
-    getrusage(RUSAGE_THREAD, &u);
-    return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
-
-double Now() {
-    using namespace std::chrono;
-    return duration<double>(steady_clock::now().time_since_epoch()).count();
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);

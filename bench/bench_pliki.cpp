@@ -3,29 +3,22 @@
 // operation's own process (save and load run in separate child processes).
 //
 //   bench_pliki [folder]   (default: the system's temporary folder)
-#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "BenchSupport.h"
 #include "Pliki.h"
 #include "Tabele.h"
 
 namespace {
 
 constexpr int kRuns = 5;
-
-long PeakKb() {
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return u.ru_maxrss;
-}
 
 std::string Price(int cents) {
     char b[32];
@@ -68,13 +61,6 @@ void FillFullSet(TableSet& set) {
         set.SetCell(TableId::Cashier, 2, r, "123" + std::to_string(r));
         set.SetCell(TableId::Header, 1, r, "   Sklep \"U Zenka\"");
     }
-}
-
-template <class F>
-double Ms(F&& f) {
-    auto t0 = std::chrono::steady_clock::now();
-    f();
-    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
 }
 
 void Report(const char* what, std::vector<double> ms, long before, long after) {

@@ -2,8 +2,6 @@
 // pseudo-terminal: a full model-3 upload (19 200 records, mode 0) and download
 // (19 201 exchanges), then a short download and upload with the emulator
 // pacing its output at 9600 baud, for the program's share of one core.
-#include <sys/resource.h>
-
 #include <QCoreApplication>
 
 #include <chrono>
@@ -12,6 +10,7 @@
 #include <string>
 #include <thread>
 
+#include "BenchSupport.h"
 #include "Pomoc.h"
 #include "PtyServer.h"
 #include "QtSerialPort.h"
@@ -20,18 +19,6 @@
 #include "Ui.h"
 
 namespace {
-
-// CPU time of the calling thread only: the emulator serves from another thread.
-double ThreadCpuSeconds() {
-    rusage u{};
-    getrusage(RUSAGE_THREAD, &u);
-    return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
-
-double Now() {
-    using namespace std::chrono;
-    return duration<double>(steady_clock::now().time_since_epoch()).count();
-}
 
 // Stands in for the window: labels and bars kept, pending events handled when
 // the sequence asks for a repaint; message boxes counted.

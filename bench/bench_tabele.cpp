@@ -1,9 +1,9 @@
 // Prints how long the largest PLU table takes to fill, read and reshape, and
 // how many notices a view hears while that happens.
-#include <chrono>
 #include <cstdio>
 #include <string>
 
+#include "BenchSupport.h"
 #include "Tabele.h"
 
 namespace {
@@ -14,13 +14,6 @@ struct Counter : TableListener {
     void Reshaped(TableId) override { ++reshapes; }
     void ModelApplied(int) override {}
 };
-
-template <class F>
-double Ms(F&& f) {
-    auto t0 = std::chrono::steady_clock::now();
-    f();
-    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
-}
 
 }  // namespace
 
