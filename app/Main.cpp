@@ -25,10 +25,13 @@
 #include "Edytory.h"
 #include "FmreaderWindow.h"
 #include "Konfigkasy.h"
+#include "Konfiguracja.h"
 #include "Pliki.h"
+#include "Pomoc.h"
 #include "QtUi.h"
 #include "Sekwencje.h"
 #include "TableModel.h"
+#include "Ui.h"
 #include "Wersja.h"
 #include "Wybor.h"
 
@@ -701,10 +704,6 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 }
 
 // ---- The configuration dialog ("Us&tawienia" -> "&Programu") ----
-
-#include "Konfiguracja.h"
-#include "Pomoc.h"
-#include "Ui.h"
 
 void MainWindow::AttachConfigurationDialog(ConfigurationDialog* dialog) {
     if (configurationDialog_) disconnect(configurationDialog_, nullptr, this, nullptr);
