@@ -44,6 +44,16 @@ std::string HexText(const std::string& bytes) {
     return text;
 }
 
+std::string PackedDigits(long long value, int bytes) {
+    std::string field;
+    for (int i = 0; i < bytes; ++i) {
+        int pair = static_cast<int>(value % 100);
+        value /= 100;
+        field += static_cast<char>(((pair / 10) << 4) | (pair % 10));
+    }
+    return field;
+}
+
 std::string CheckText(const std::string& bytes) {
     unsigned check = 0xFF;
     for (char c : bytes) check ^= static_cast<unsigned char>(c);

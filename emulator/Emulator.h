@@ -148,6 +148,10 @@ std::vector<OutputChunk> PlanOutput(const std::string& bytes, const EmulatorSwit
 // digits a byte.
 std::string HexText(const std::string& bytes);
 
+// `value` as `bytes` bytes of packed decimal digits, lowest pair first, as the
+// register keeps prices, totals and dates.
+std::string PackedDigits(long long value, int bytes);
+
 // ---- fiscal memory --------------------------------------------------------
 // The history holds records 8 to 2045: kinds 01 (daily report), 02 (PTU rate
 // change) and 03 (RAM reset), in the byte layouts the reader decodes; the

@@ -12,24 +12,13 @@ namespace {
 constexpr int kFirstRecord = 8;
 constexpr std::size_t kRecordSize = 64;  // every record is sent as 64 bytes
 
-// Packed decimal digits, lowest pair first.
-std::string Bcd(long long value, int bytes) {
-    std::string field;
-    for (int i = 0; i < bytes; ++i) {
-        int pair = static_cast<int>(value % 100);
-        value /= 100;
-        field += static_cast<char>(((pair / 10) << 4) | (pair % 10));
-    }
-    return field;
-}
-
 // The date `days` after 2020-01-01 as year low pair, year high pair, month, day.
 std::string DateBytes(int days) {
     using namespace std::chrono;
     const year_month_day d{sys_days{year{2020} / January / 1} + std::chrono::days{days}};
     const int y = static_cast<int>(d.year());
-    return Bcd(y % 100, 1) + Bcd(y / 100, 1) + Bcd(static_cast<unsigned>(d.month()), 1) +
-           Bcd(static_cast<unsigned>(d.day()), 1);
+    return PackedDigits(y % 100, 1) + PackedDigits(y / 100, 1) + PackedDigits(static_cast<unsigned>(d.month()), 1) +
+           PackedDigits(static_cast<unsigned>(d.day()), 1);
 }
 
 std::string Padded(std::string record) {
@@ -42,9 +31,9 @@ std::string Padded(std::string record) {
 // k changes, k % 7 cancellations worth 2.50 each.
 std::string DailyReport(int k, int days) {
     std::string r = "\x01" + DateBytes(days);
-    r += Bcd(12345LL * k, 5) + Bcd(100LL * k + 7, 5) + Bcd(k % 3 == 0 ? 50000 : 0, 5);
-    for (int i = 0; i < 4; ++i) r += Bcd(0, 5);
-    r += Bcd(k % 10000, 2) + Bcd(k, 3) + Bcd(k % 7, 2) + Bcd(250LL * (k % 7), 5);
+    r += PackedDigits(12345LL * k, 5) + PackedDigits(100LL * k + 7, 5) + PackedDigits(k % 3 == 0 ? 50000 : 0, 5);
+    for (int i = 0; i < 4; ++i) r += PackedDigits(0, 5);
+    r += PackedDigits(k % 10000, 2) + PackedDigits(k, 3) + PackedDigits(k % 7, 2) + PackedDigits(250LL * (k % 7), 5);
     return Padded(r);
 }
 
@@ -59,7 +48,7 @@ std::string PtuChange(int m, int days) {
 
 // A RAM reset at i % 24 hours, i x 7 % 60 minutes.
 std::string RamReset(int i, int days) {
-    return Padded("\x03" + DateBytes(days) + Bcd(i % 24, 1) + Bcd(i * 7 % 60, 1));
+    return Padded("\x03" + DateBytes(days) + PackedDigits(i % 24, 1) + PackedDigits(i * 7 % 60, 1));
 }
 
 int HexValue(char c) {
