@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "ByteText.h"
 #include "Emulator.h"
 
 namespace {
@@ -16,26 +17,13 @@ const std::string kStatus23 = "\x1bP2#23#CC\x1b\\"s;
 const std::string kStatus26 = "\x1bP2#26#C9\x1b\\"s;
 const std::string kStatus79 = "\x1bP2#79#C3\x1b\\"s;
 
-// Independent of the emulator's own helpers: the XOR check and hex text.
-std::string Check(const std::string& bytes) {
-    unsigned c = 0xFF;
-    for (unsigned char b : bytes) c ^= b;
-    const char* digits = "0123456789ABCDEF";
-    return {digits[(c >> 4) & 0xF], digits[c & 0xF]};
-}
-std::string Hex(const std::string& bytes) {
-    const char* digits = "0123456789ABCDEF";
-    std::string text;
-    for (unsigned char b : bytes) {
-        text += digits[b >> 4];
-        text += digits[b & 0xF];
-    }
-    return text;
-}
-std::string Reply(const std::string& data) { return "\x1bP1#" + data + Check("1#" + data) + "\x1b\\"; }
+// Independent of the emulator's own helpers: the XOR check, hex text, frames.
+using bytetext::Check;
+using bytetext::DataReply;
+using bytetext::HexDigits;
 // A request as the program writes it: the frame, then zero bytes up to n.
 std::string Request(const std::string& payload, std::size_t n = 0) {
-    std::string frame = "\x1bP" + payload + Check(payload) + "\x1b\\";
+    std::string frame = bytetext::Frame(payload);
     if (frame.size() < n) frame.resize(n, '\0');
     return frame;
 }
@@ -75,9 +63,9 @@ TEST(EmulatorInformation, BlockUniqueNumberAndFiscalRecords) {
         std::string payload;
         std::string reply;
     } cases[] = {
-        {"0;9J", Reply("9;" + Hex("\x03\x08\x20\x01\x02\x12\x30"s))},
-        {"0;10J", Reply("10;" + std::string(128, 'F'))},  // erased: the end of the memory
-        {"0;125J", Reply("125;" + std::string(128, 'F'))},
+        {"0;9J", DataReply("9;" + HexDigits("\x03\x08\x20\x01\x02\x12\x30"s))},
+        {"0;10J", DataReply("10;" + std::string(128, 'F'))},  // erased: the end of the memory
+        {"0;125J", DataReply("125;" + std::string(128, 'F'))},
         {"0;J", kStatus22},
     };
     for (const Case& c : cases) {
@@ -111,7 +99,7 @@ TEST(EmulatorSettings, PasswordFlagsAndClock) {
         {Request("0;W", 11), kStatus22},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(Hex(c.request));
+        SCOPED_TRACE(HexDigits(c.request));
         EXPECT_EQ(emu.Feed(c.request), c.reply);
     }
     EXPECT_EQ(emu.state.managerPassword, "\x12\x34");
@@ -151,12 +139,13 @@ TEST(EmulatorDatabases, UploadReadAndDelete) {
         if (c.size > 1) record[1] = '\\';
         const std::string idx = std::to_string(c.index);
         const std::string read = "0;" + idx + ";" + c.digit + "H";
-        const std::string empty = Reply(idx + ";" + c.digit + "H" + std::string(2 * c.size, 'F'));
+        const std::string empty = DataReply(idx + ";" + c.digit + "H" + std::string(2 * c.size, 'F'));
 
         EXPECT_EQ(emu.Feed(Request(read, 13 + idx.size())), empty + kStatus0);
         EXPECT_EQ(emu.Feed(Request("0;" + idx + c.upload + record, 130)), kStatus0);
         EXPECT_EQ(emu.state.records[c.digit - '0'][c.index], record);
-        EXPECT_EQ(emu.Feed(Request(read, 13 + idx.size())), Reply(idx + ";" + c.digit + "H" + Hex(record)) + kStatus0);
+        EXPECT_EQ(emu.Feed(Request(read, 13 + idx.size())),
+                  DataReply(idx + ";" + c.digit + "H" + HexDigits(record)) + kStatus0);
         // A record of the wrong length and an index past the end are refused
         // and change nothing.
         EXPECT_EQ(emu.Feed(Request("0;" + idx + c.upload + record.substr(1))), kStatus23);
@@ -165,7 +154,7 @@ TEST(EmulatorDatabases, UploadReadAndDelete) {
         EXPECT_EQ(emu.Feed(Request("0;" + past + c.remove)), c.outOfRange);
         // The download asks one index past the end: an empty record.
         EXPECT_EQ(emu.Feed(Request("0;" + past + ";" + c.digit + "H")),
-                  Reply(past + ";" + c.digit + "H" + std::string(2 * c.size, 'F')) + kStatus0);
+                  DataReply(past + ";" + c.digit + "H" + std::string(2 * c.size, 'F')) + kStatus0);
         EXPECT_EQ(emu.state.records[c.digit - '0'].size(), 1u);
 
         EXPECT_EQ(emu.Feed(Request("0;" + idx + c.remove)), kStatus0);
@@ -200,7 +189,7 @@ TEST(EmulatorDatabases, PackagingRecordAsTheProgramReadsIt) {
 TEST(EmulatorHeaderAndRates, StoredAndRefusedInFiscalMode) {
     const std::string header = "0X" + "ABC\rDEF\r"s + std::string(153, '\xFF');
     const std::string rates = "0Z" + "\x00\x23\xFE\xFF"s + std::string(10, '\xFF');
-    const std::string defaultRates = Reply("0023000800050000FEFFFFFFFFFF");
+    const std::string defaultRates = DataReply("0023000800050000FEFFFFFFFFFF");
     ASSERT_EQ(defaultRates, "\x1bP1#0023000800050000FEFFFFFFFFFFE2\x1b\\"s);
     struct Case {
         bool fiscal;
@@ -208,11 +197,11 @@ TEST(EmulatorHeaderAndRates, StoredAndRefusedInFiscalMode) {
         std::string reply;
     } cases[] = {
         {false, Request("0O", 9), defaultRates},
-        {false, Request("0K", 9), Reply(std::string(322, 'F'))},
+        {false, Request("0K", 9), DataReply(std::string(322, 'F'))},
         {false, Request(header), ""},
-        {false, Request("0K", 9), Reply("4142430D4445460D" + std::string(306, 'F'))},
+        {false, Request("0K", 9), DataReply("4142430D4445460D" + std::string(306, 'F'))},
         {false, Request(rates, 23), ""},
-        {false, Request("0O", 9), Reply("0023FEFF" + std::string(20, 'F'))},
+        {false, Request("0O", 9), DataReply("0023FEFF" + std::string(20, 'F'))},
         {false, Request(header.substr(0, 100)), kStatus23},
         {false, Request(rates.substr(0, 15)), kStatus23},
     };
@@ -220,7 +209,7 @@ TEST(EmulatorHeaderAndRates, StoredAndRefusedInFiscalMode) {
         Emulator emu;
         emu.state.errorMode = mode;
         for (const Case& c : cases) {
-            SCOPED_TRACE(std::to_string(mode) + " " + Hex(c.request.substr(2, 2)));
+            SCOPED_TRACE(std::to_string(mode) + " " + HexDigits(c.request.substr(2, 2)));
             std::string expected = c.reply == kStatus23 ? "" : c.reply;
             if (mode == 2) expected = c.reply == kStatus23 ? c.reply : c.reply + kStatus0;
             EXPECT_EQ(emu.Feed(c.request), expected);
@@ -257,8 +246,8 @@ TEST(EmulatorDemoData, RecordsHaveTheRegistersLayout) {
     }
     EXPECT_EQ(emu.state.header.size(), 161u);
     // The newest report is of 2026-01-05.
-    EXPECT_EQ(emu.Feed(Request("0N", 9)), Reply("01000026200105"));
-    EXPECT_EQ(emu.Feed(Request("0;2;7H", 15)).substr(8, 18), Hex("SER ZOLTY"));
+    EXPECT_EQ(emu.Feed(Request("0N", 9)), DataReply("01000026200105"));
+    EXPECT_EQ(emu.Feed(Request("0;2;7H", 15)).substr(8, 18), HexDigits("SER ZOLTY"));
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "ByteText.h"
 #include "Emulator.h"
 #include "EmulatorPort.h"
 #include "Fmreader.h"
@@ -23,23 +24,10 @@ using Row = std::vector<std::string>;
 
 const std::string kNoReply = "Brak odpowiedzi z kasy";
 
-std::string Check(const std::string& bytes) {
-    unsigned c = 0xFF;
-    for (unsigned char b : bytes) c ^= b;
-    const char* digits = "0123456789ABCDEF";
-    return {digits[(c >> 4) & 0xF], digits[c & 0xF]};
-}
-std::string Frame(const std::string& payload) { return "\x1bP" + payload + Check(payload) + "\x1b\\"; }
-std::string Reply(const std::string& data) { return "\x1bP1#" + data + Check("1#" + data) + "\x1b\\"; }
-std::string Hex(const std::string& bytes) {
-    const char* digits = "0123456789ABCDEF";
-    std::string text;
-    for (unsigned char b : bytes) {
-        text += digits[b >> 4];
-        text += digits[b & 0xF];
-    }
-    return text;
-}
+using bytetext::Check;
+using bytetext::DataReply;
+using bytetext::Frame;
+using bytetext::HexDigits;
 
 // The cells of record row `row`.
 Row RowOf(const FiscalTable& t, int row) {
@@ -94,11 +82,11 @@ TEST(FiscalDecoding, Fields) {
 
 TEST(FiscalDecoding, Records) {
     // A daily report with every field different, its last byte 51.
-    const std::string daily = Hex("\x01\x07\x20\x09\x15"s + "\x56\x34\x12\x00\x00"s + "\x01\x00\x00\x00\x00"s +
+    const std::string daily = HexDigits("\x01\x07\x20\x09\x15"s + "\x56\x34\x12\x00\x00"s + "\x01\x00\x00\x00\x00"s +
                                   std::string(20, '\0') + "\x99\x99\x99\x99\x99"s +
                                   "\x37\x00"s + "\x21\x43\x65"s + "\x03\x00"s + "\x50\x07\x00\x00\x00"s);
-    const std::string ptu = Hex("\x02\x07\x20\x09\x15\x00\x22\x00\x07\x00\x00\xFE\xFF\xFF\xFF\x50\x10\x00\x05"s);
-    const std::string ram = Hex("\x03\x07\x20\x09\x15\x08\x30"s);
+    const std::string ptu = HexDigits("\x02\x07\x20\x09\x15\x00\x22\x00\x07\x00\x00\xFE\xFF\xFF\xFF\x50\x10\x00\x05"s);
+    const std::string ram = HexDigits("\x03\x07\x20\x09\x15\x08\x30"s);
     struct Case {
         const char* name;
         std::string hex;
@@ -165,7 +153,7 @@ TEST_F(FiscalLink, RecordRequestsAndTheIndexShift) {
             Link().pollLimit = 200;
             Link().errorMode = mode;
             ScriptedPort& port = Scripted();
-            port.answers.push_back(Reply(std::to_string(n) + ";" + record) +
+            port.answers.push_back(DataReply(std::to_string(n) + ";" + record) +
                                    (mode > 1 ? "\x1bP2#22#CD\x1b\\"s : ""s));
             ui.Clear();
             EXPECT_EQ(ReadFiscalRecord(n), record);
@@ -181,7 +169,7 @@ TEST_F(FiscalLink, RecordRequestsAndTheIndexShift) {
     // The kind digits of record 10 stand at reply positions 8 and 9.
     ResetLink();
     ScriptedPort& port = Scripted();
-    port.answers.push_back(Reply("10;" + record));
+    port.answers.push_back(DataReply("10;" + record));
     EXPECT_EQ(ReadFiscalRecord(10).substr(0, 2), "01");
     EXPECT_EQ(ReplyText().substr(7, 2), "01");
 }
@@ -199,10 +187,10 @@ TEST_F(FiscalLink, Identity) {
     std::string shortNumber = identity;
     shortNumber.replace(0, 11, "XY\0\0\0\0\0\0\0\0\0"s);
     const std::vector<Case> cases = {
-        {"whole", Reply("4;" + Hex(identity)), "AB123456789", "526-000-11-22", 0},
-        {"ends at a zero byte", Reply("4;" + Hex(shortNumber)), "XY", "526-000-11-22", 0},
+        {"whole", DataReply("4;" + HexDigits(identity)), "AB123456789", "526-000-11-22", 0},
+        {"ends at a zero byte", DataReply("4;" + HexDigits(shortNumber)), "XY", "526-000-11-22", 0},
         {"no answer", "", "", "", 2},
-        {"a reply too short for the NIP", Reply("4;" + Hex(identity.substr(0, 11))), "AB123456789", "", 0},
+        {"a reply too short for the NIP", DataReply("4;" + HexDigits(identity.substr(0, 11))), "AB123456789", "", 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -422,8 +410,8 @@ TEST(EmulatorFiscalMemory, GeneratedAndLoaded) {
     EXPECT_EQ(s.fiscalMemory.begin()->first, 8);
     EXPECT_EQ(s.fiscalMemory.rbegin()->first, 2045);
     GenerateFiscalMemory(s, 3);
-    EXPECT_EQ(Hex(s.fiscalMemory[8].substr(0, 7)), "03202001010000");
-    EXPECT_EQ(Hex(s.fiscalMemory[9].substr(0, 19)), "02202001020023000800050000FEFFFFFFFFFF");
+    EXPECT_EQ(HexDigits(s.fiscalMemory[8].substr(0, 7)), "03202001010000");
+    EXPECT_EQ(HexDigits(s.fiscalMemory[9].substr(0, 19)), "02202001020023000800050000FEFFFFFFFFFF");
 
     const std::string path = ::testing::TempDir() + "fiscal_memory.txt";
     struct Case {
@@ -454,7 +442,7 @@ TEST(EmulatorFiscalMemory, GeneratedAndLoaded) {
             continue;
         }
         std::vector<std::string> got;
-        for (const auto& [n, bytes] : state.fiscalMemory) got.push_back(Hex(bytes));
+        for (const auto& [n, bytes] : state.fiscalMemory) got.push_back(HexDigits(bytes));
         EXPECT_EQ(got, c.records);
     }
     RegisterState state;

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "ByteText.h"
 #include "Pomoc.h"
 #include "RecordingUi.h"
 #include "ScriptedPort.h"
@@ -20,12 +21,9 @@ using namespace std::string_literals;
 
 namespace {
 
-const std::string ESC = "\x1b";
-const std::string BS = "\\";
-
-// A status reply as the register sends it: header, number, one character,
-// two closing characters, ESC, backslash.
-std::string StatusReply(const std::string& number) { return ESC + "P00" + number + "#ab" + ESC + BS; }
+using bytetext::BS;
+using bytetext::ESC;
+using bytetext::StatusReply;  // header, number, one character, two closing characters, ESC, backslash
 
 std::string ReplyBytes(std::size_t n) { return std::string(reinterpret_cast<const char*>(ReplyArea()), n); }
 

@@ -4,32 +4,16 @@
 #include <cstdint>
 #include <limits>
 #include <random>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "Bcd.h"
+#include "ByteText.h"
 
 namespace {
 
-// "34 12 00" -> the three bytes.
-std::string Bytes(const std::string& hexWithSpaces) {
-    std::istringstream in(hexWithSpaces);
-    std::string out;
-    for (std::string pair; in >> pair;) out.push_back(static_cast<char>(std::stoi(pair, nullptr, 16)));
-    return out;
-}
-
-std::string Hex(const std::string& bytes) {
-    static const char* digits = "0123456789ABCDEF";
-    std::string out;
-    for (unsigned char b : bytes) {
-        if (!out.empty()) out += ' ';
-        out += digits[b >> 4];
-        out += digits[b & 15];
-    }
-    return out;
-}
+using bytetext::Bytes;
+using bytetext::Hex;
 
 // Windows-1250 and Mazovia codes of the 18 letters, in the same order.
 const std::string kWindowsLetters = Bytes("A5 C6 CA A3 D1 D3 8C 8F AF B9 E6 EA B3 F1 F3 9C 9F BF");

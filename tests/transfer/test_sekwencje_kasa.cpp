@@ -65,7 +65,7 @@ TEST_F(RegisterTest, ReadsAndTheirRequests) {
         std::string result;
         std::vector<std::string> messages;
     };
-    const std::string unique = HexText("ZX1234567") + "0000" + "00000000";  // 11 bytes, zero after the text
+    const std::string unique = HexDigits("ZX1234567") + "0000" + "00000000";  // 11 bytes, zero after the text
     const std::vector<Case> cases = {
         {"information block", 0, Reply("02010307201231"), ReadRegisterState, Frame("0N") + Z(1), "02010307201231", {}},
         {"information block, mode 2: status read after it", 2, Reply("02010307201231") + Status(0),

@@ -15,7 +15,7 @@ std::string Z(int n) { return std::string(static_cast<std::size_t>(n), '\0'); }
 
 // The reply to a record read: the index, ";", two characters, the record's bytes in hex.
 std::string RecordReply(long long index, const std::string& recordBytes) {
-    return Reply(std::to_string(index) + ";00" + HexText(recordBytes));
+    return Reply(std::to_string(index) + ";00" + HexDigits(recordBytes));
 }
 
 // Record bytes of each table as the register holds them.
@@ -274,7 +274,7 @@ TEST_F(DownloadTest, HeaderLines) {
         SCOPED_TRACE(c.name);
         SetUp();
         for (int r = 1; r <= 8; ++r) set.SetCell(TableId::Header, 1, r, "old");
-        port->answers.push_back(Reply(HexText(c.text)));
+        port->answers.push_back(Reply(HexDigits(c.text)));
         ReadHeader(set);
         std::vector<std::string> rows;
         for (int r = 1; r <= 8; ++r) rows.push_back(set.Cell(TableId::Header, 1, r));
@@ -304,7 +304,7 @@ TEST_F(DownloadTest, AllTablesReadsEightWithLabels) {
     set.ApplyModel(1, PluRule::Configured);
     int requests = 15 + 3 + 8 + 11 + 8 + 4;
     for (int k = 0; k < requests; ++k) port->answers.push_back(Reply("0;00"));
-    port->answers.push_back(Reply(HexText("Sklep\r")));
+    port->answers.push_back(Reply(HexDigits("Sklep\r")));
     port->answers.push_back(Reply("0023FFFFFFFFFFFFFFFFFFFFFFFF"));
     ReadAllTables(set);
     EXPECT_EQ(static_cast<int>(port->writes.size()), requests + 2);

@@ -159,7 +159,7 @@ TEST_F(DeleteTest, PluTableDeletesOnlyWhatTheRegisterHolds) {
     set.ApplyModel(1, PluRule::Configured);
     FillAll();
     auto reply = [](int index, const std::string& name) {
-        return Reply(std::to_string(index) + ";00" + HexText(name + FF(16 - static_cast<int>(name.size())) + Z(30)));
+        return Reply(std::to_string(index) + ";00" + HexDigits(name + FF(16 - static_cast<int>(name.size())) + Z(30)));
     };
     // Writes: read 0, delete 0, read 1, read 2, delete 2, read 3, read 4.
     for (const auto& a : {reply(0, "Woda"), std::string(), reply(1, ""), reply(2, "Sok"), std::string(), reply(3, ""),

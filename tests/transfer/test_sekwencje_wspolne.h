@@ -5,10 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "ByteText.h"
 #include "Cp1250.h"
 #include "Pomoc.h"
 #include "RecordingUi.h"
@@ -18,51 +18,18 @@
 
 namespace seqtest {
 
-inline const std::string ESC = "\x1b";
-inline const std::string BS = "\\";
-
-// "34 12 00" -> the three bytes.
-inline std::string Bytes(const std::string& hexWithSpaces) {
-    std::istringstream in(hexWithSpaces);
-    std::string out;
-    for (std::string pair; in >> pair;) out.push_back(static_cast<char>(std::stoi(pair, nullptr, 16)));
-    return out;
-}
-
-// Bytes -> "34 12 00".
-inline std::string Hex(const std::string& bytes) {
-    static const char* digits = "0123456789ABCDEF";
-    std::string out;
-    for (unsigned char b : bytes) {
-        if (!out.empty()) out += ' ';
-        out += digits[b >> 4];
-        out += digits[b & 15];
-    }
-    return out;
-}
-
-// The hexadecimal text the register sends for record bytes: "5012" for 50 12.
-inline std::string HexText(const std::string& bytes) {
-    std::string h = Hex(bytes);
-    std::string out;
-    for (char c : h)
-        if (c != ' ') out += c;
-    return out;
-}
-
-// The request frame of a payload, with its check worked out here.
-inline std::string Frame(const std::string& payload) {
-    unsigned check = 0xFF;
-    for (unsigned char b : payload) check ^= b;
-    static const char* digits = "0123456789ABCDEF";
-    return ESC + "P" + payload + digits[check >> 4] + digits[check & 15] + ESC + BS;
-}
+using bytetext::BS;
+using bytetext::Bytes;
+using bytetext::ESC;
+using bytetext::Frame;  // the request frame of a payload, with its check worked out here
+using bytetext::Hex;
+using bytetext::HexDigits;  // the hexadecimal text the register sends for record bytes: "5012" for 50 12
 
 // A data reply: ESC 'P', two characters, the data, two closing characters, ESC '\'.
 inline std::string Reply(const std::string& data) { return ESC + "P00" + data + "xx" + ESC + BS; }
 
 // A status reply with the number n.
-inline std::string Status(int n) { return ESC + "P00" + std::to_string(n) + "#ab" + ESC + BS; }
+inline std::string Status(int n) { return bytetext::StatusReply(std::to_string(n)); }
 
 inline std::string W(const char* utf8) { return Utf8ToCp1250(utf8); }
 
