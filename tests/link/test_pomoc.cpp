@@ -15,6 +15,7 @@
 #include "Pomoc.h"
 #include "RecordingUi.h"
 #include "ScriptedPort.h"
+#include "TempFiles.h"
 
 namespace fs = std::filesystem;
 using namespace std::string_literals;
@@ -27,10 +28,7 @@ using bytetext::StatusReply;  // header, number, one character, two closing char
 
 std::string ReplyBytes(std::size_t n) { return std::string(reinterpret_cast<const char*>(ReplyArea()), n); }
 
-std::string ReadFile(const fs::path& p) {
-    std::ifstream f(p, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(f), {});
-}
+using testfiles::Slurp;
 
 class LinkTest : public ::testing::Test {
 protected:
@@ -41,8 +39,7 @@ protected:
         UsePort(std::move(p));
         InstallUi(&ui);
         saved = fs::current_path();
-        char tmpl[] = "/tmp/linktestXXXXXX";
-        dir = mkdtemp(tmpl);
+        dir = testfiles::MakeTempDir("linktest");
         fs::current_path(dir);
     }
     void TearDown() override {
@@ -51,7 +48,7 @@ protected:
         fs::current_path(saved);
         fs::remove_all(dir);
     }
-    std::string Log() const { return ReadFile(dir / "LogFile.log"); }
+    std::string Log() const { return Slurp(dir / "LogFile.log"); }
 
     ScriptedPort* port = nullptr;
     RecordingUi ui;
@@ -192,7 +189,7 @@ TEST_F(LinkTest, TransmissionLogBytes) {
     port->input.clear();
     EXPECT_FALSE(ReadReply());
 
-    EXPECT_EQ(ReadFile(log), "old\r"s + "Wyslano:\r" + frame + "\0"s + "\r" + "Odebrano:\r" + reply + "\r");
+    EXPECT_EQ(Slurp(log), "old\r"s + "Wyslano:\r" + frame + "\0"s + "\r" + "Odebrano:\r" + reply + "\r");
 
     // Logging off writes nothing.
     Link().logging = 0;
@@ -200,7 +197,7 @@ TEST_F(LinkTest, TransmissionLogBytes) {
     SendSimpleCommand("0^");
     port->Feed(reply);
     ASSERT_TRUE(ReadReply());
-    EXPECT_EQ(ReadFile(log).size(), 4 + 9 + 11 + 1 + 10 + reply.size() + 1);
+    EXPECT_EQ(Slurp(log).size(), 4 + 9 + 11 + 1 + 10 + reply.size() + 1);
 }
 
 TEST_F(LinkTest, FrameCheckAndSimpleFrames) {

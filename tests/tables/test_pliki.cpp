@@ -5,27 +5,20 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <vector>
 
 #include "Pliki.h"
 #include "Profile.h"
 #include "RecordingUi.h"
 #include "Tabele.h"
+#include "TempFiles.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-std::string Slurp(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-void Spit(const fs::path& p, const std::string& text) { std::ofstream(p, std::ios::binary) << text; }
+using testfiles::Slurp;
+using testfiles::Spit;
 
 const TableId kAll[] = {TableId::Packaging, TableId::Plu,         TableId::Cashier,
                         TableId::Key,       TableId::Discount,    TableId::Surcharge,
@@ -54,8 +47,7 @@ void ExpectSame(const TableSet& a, const TableSet& b, const std::string& what) {
 class PlikiTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        std::string tmpl = (fs::temp_directory_path() / "plikiXXXXXX").string();
-        dir = mkdtemp(tmpl.data());
+        dir = testfiles::MakeTempDir("pliki");
         file = (dir / "dane.pod").string();
         InstallUi(&ui);
     }

@@ -4,27 +4,16 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <vector>
 
 #include "Profile.h"
+#include "TempFiles.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-std::string Slurp(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-fs::path TempDir() {
-    std::string tmpl = (fs::temp_directory_path() / "profileXXXXXX").string();
-    return mkdtemp(tmpl.data());
-}
+using testfiles::Slurp;
 
 }  // namespace
 
@@ -97,7 +86,7 @@ TEST(Profile, WritesInPlaceAndAppends) {
 }
 
 TEST(Profile, SaveReplacesTheFileOnlyWhenWhollyWritten) {
-    const fs::path dir = TempDir();
+    const fs::path dir = testfiles::MakeTempDir("profile");
     const fs::path file = dir / "config.cfg";
 
     EXPECT_EQ(ReadProfileString(file.string(), "PORTRS", "NrPortu", "COM1"), "COM1");  // no file yet
