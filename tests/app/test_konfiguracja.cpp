@@ -3,43 +3,32 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <string>
 
 #include <unistd.h>
 
+#include "ConfigText.h"
 #include "Konfiguracja.h"
 #include "Polaczenie.h"
+#include "TempFiles.h"
 
 namespace {
 
 struct TempDir {
     std::string path;
-    TempDir() {
-        char name[] = "/tmp/zeltra-cfg-XXXXXX";
-        path = mkdtemp(name);
-    }
+    TempDir() : path(testfiles::MakeTempDir("zeltra-cfg-").string()) {}
     ~TempDir() {
         std::remove((path + "/config.cfg").c_str());
         rmdir(path.c_str());
     }
-    std::string Read() const {
-        std::ifstream in(path + "/config.cfg", std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    }
-    void Write(const std::string& text) const {
-        std::ofstream(path + "/config.cfg", std::ios::binary) << text;
-    }
+    std::string Read() const { return testfiles::Slurp(path + "/config.cfg"); }
+    void Write(const std::string& text) const { testfiles::Spit(path + "/config.cfg", text); }
 };
 
 std::string File(const std::string& timeout, const std::string& baud, const std::string& mode,
                  const std::string& maxPlu, const std::string& logging,
                  const std::string& port = "COM1") {
-    return "[PORTRS]\r\nNrPortu=" + port + "\r\nTimeout=" + timeout + "\r\nBaud=" + baud +
-           "\r\n[USTAWIENIA]\r\nObslugaBledow=" + mode + "\r\nMaxPlu=" + maxPlu +
-           "\r\nCzyLogowac=" + logging + "\r\n";
+    return ConfigText(port, timeout, baud, mode, maxPlu, logging);
 }
 
 struct Case {

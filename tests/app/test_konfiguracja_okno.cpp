@@ -11,21 +11,14 @@
 #include <QPushButton>
 
 #include <algorithm>
-#include <cstdio>
 #include <fstream>
-#include <iterator>
 #include <memory>
-
-#include <unistd.h>
 
 #include "About.h"
 #include "FmreaderWindow.h"
 #include "Konfiguracja.h"
 #include "Main.h"
-#include "Pomoc.h"
-#include "PtyServer.h"
-#include "QtSerialPort.h"
-#include "RecordingUi.h"
+#include "PtyAppFixture.h"
 #include "ScriptedPort.h"
 #include "TableModel.h"
 
@@ -35,12 +28,6 @@ const char* const kOffLineMessage =
     "Włączono tryb OFF-LINE!!!\rPrzejdź do zakładki <Funkcje serwisowe>\r"
     "Użyj przycisku <Sprawdź połączenie>,\raby uruchomić tryb ON-LINE";
 const char* const kApplyQuestion = "Czy uwzględnić zmiany w bieżącej sesji programu";
-
-int Enabled(const MainWindow& w) {
-    int n = 0;
-    for (QPushButton* b : w.RegisterControls()) n += b->isEnabled();
-    return n;
-}
 
 void Retype(QLineEdit* field, const QString& text) {
     field->selectAll();
@@ -56,35 +43,20 @@ void Retype(QComboBox* box, const QString& text) {
 
 }  // namespace
 
-class ConfigurationDialogTest : public QObject {
+class ConfigurationDialogTest : public QObject, protected PtyAppFixture {
     Q_OBJECT
 
-    std::unique_ptr<PtyServer> server;
-    RecordingUi ui;
-    QString dir;
     std::string path;
     ScriptedPort* scripted = nullptr;
 
-    void WriteFile(const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
-    std::string ReadFile() const {
-        std::ifstream in(path, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    }
+    void WriteFile(const std::string& text) { testfiles::Spit(path, text); }
+    std::string ReadFile() const { return testfiles::Slurp(path); }
     bool FileExists() const { return std::ifstream(path).good(); }
 
     // The emulator as a model 3 register; config.cfg points at it.
     void StartEmulator(int mode = 1, const std::string& maxPlu = "0") {
-        server = std::make_unique<PtyServer>();
-        QVERIFY(server->Start());
-        server->WithEmulator([](Emulator& e) {
-            e.SetModel(3);
-            e.state.serial = "123456";
-            e.state.version = "V1.0";
-        });
-        UsePort(std::make_unique<QtSerialPort>());
-        WriteFile("[PORTRS]\r\nNrPortu=" + server->SlavePath() +
-                  "\r\nTimeout=2\r\nBaud=9600\r\n[USTAWIENIA]\r\nObslugaBledow=" +
-                  std::to_string(mode) + "\r\nMaxPlu=" + maxPlu + "\r\nCzyLogowac=0\r\n");
+        QVERIFY(LaunchEmulator(Model3Register));
+        WriteConfigFile("2", mode, maxPlu);
     }
     // A port where no register answers; every call is recorded.
     void UseScriptedPort() {
@@ -92,30 +64,14 @@ class ConfigurationDialogTest : public QObject {
         scripted = port.get();
         UsePort(std::move(port));
     }
-    std::vector<std::string> Requests() {
-        return server->WithEmulator([](Emulator& e) { return e.requests; });
-    }
-    void ClearRequests() {
-        server->WithEmulator([](Emulator& e) { e.requests.clear(); });
-    }
 
 private slots:
     void init() {
-        char name[] = "/tmp/zeltra-konfig-XXXXXX";
-        dir = QString::fromLocal8Bit(mkdtemp(name));
-        path = dir.toStdString() + "/config.cfg";
-        ResetLink();
+        SetUpFixture("zeltra-konfig-");
+        path = ConfigPath();
         scripted = nullptr;
-        ui = RecordingUi();
-        InstallUi(&ui);
     }
-    void cleanup() {
-        ResetLink();
-        InstallUi(nullptr);
-        server.reset();
-        std::remove(path.c_str());
-        rmdir(dir.toLocal8Bit().constData());
-    }
+    void cleanup() { TearDownFixture(); }
 
     void layoutAndTexts() {
         ConfigurationDialog d(nullptr, dir);

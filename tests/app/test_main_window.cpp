@@ -11,67 +11,29 @@
 #include <QTabWidget>
 #include <QTableView>
 
-#include <cstdio>
-#include <fstream>
-#include <memory>
-
-#include <unistd.h>
-
 #include "FmreaderWindow.h"
 #include "Main.h"
-#include "Pomoc.h"
-#include "PtyServer.h"
-#include "QtSerialPort.h"
+#include "PtyAppFixture.h"
 #include "QtUi.h"
-#include "RecordingUi.h"
 #include "TableModel.h"
 #include "Wybor.h"
 
-class MainWindowTest : public QObject {
+class MainWindowTest : public QObject, protected PtyAppFixture {
     Q_OBJECT
 
-    std::unique_ptr<PtyServer> server;
-    RecordingUi ui;
-    QString dir;
-
     void WriteConfig(const std::string& timeout, int mode = 1, int maxPlu = 0) {
-        std::ofstream(dir.toStdString() + "/config.cfg", std::ios::binary)
-            << "[PORTRS]\r\nNrPortu=" << server->SlavePath() << "\r\nTimeout=" << timeout
-            << "\r\nBaud=9600\r\n[USTAWIENIA]\r\nObslugaBledow=" << mode << "\r\nMaxPlu=" << maxPlu
-            << "\r\nCzyLogowac=0\r\n";
+        WriteConfigFile(timeout, mode, std::to_string(maxPlu));
     }
     void Silent(bool silent) {
         server->WithEmulator([&](Emulator& e) { e.switches.silent = silent; });
     }
-    static int Enabled(const MainWindow& w) {
-        int n = 0;
-        for (QPushButton* b : w.RegisterControls()) n += b->isEnabled();
-        return n;
-    }
 
 private slots:
     void init() {
-        char name[] = "/tmp/zeltra-win-XXXXXX";
-        dir = QString::fromLocal8Bit(mkdtemp(name));
-        server = std::make_unique<PtyServer>();
-        QVERIFY(server->Start());
-        server->WithEmulator([](Emulator& e) {
-            e.SetModel(3);
-            e.state.serial = "123456";
-            e.state.version = "V1.0";
-        });
-        ResetLink();
-        UsePort(std::make_unique<QtSerialPort>());
-        ui = RecordingUi();
-        InstallUi(&ui);
+        SetUpFixture("zeltra-win-");
+        QVERIFY(LaunchEmulator(Model3Register));
     }
-    void cleanup() {
-        ResetLink();
-        InstallUi(nullptr);
-        server.reset();
-        std::remove((dir.toStdString() + "/config.cfg").c_str());
-        rmdir(dir.toLocal8Bit().constData());
-    }
+    void cleanup() { TearDownFixture(); }
 
     void onLineStartUp() {
         WriteConfig("2");
@@ -233,9 +195,9 @@ private slots:
         QCOMPARE(Enabled(w), 34);
 
         // The button asks the register for its state before the window opens.
-        server->WithEmulator([](Emulator& e) { e.requests.clear(); });
+        ClearRequests();
         QTest::mouseClick(w.Service().fiscalMemory, Qt::LeftButton);
-        auto requests = server->WithEmulator([](Emulator& e) { return e.requests; });
+        auto requests = Requests();
         QVERIFY(!requests.empty());
         QCOMPARE(requests.front(), std::string("0N"));
         fiscal.hide();
@@ -243,9 +205,9 @@ private slots:
         // While a reading runs nothing else may talk to the register.
         QMetaObject::invokeMethod(&fiscal, "readingActive", Q_ARG(bool, true));
         QCOMPARE(Enabled(w), 0);
-        server->WithEmulator([](Emulator& e) { e.requests.clear(); });
+        ClearRequests();
         QTest::mouseClick(w.Service().checkConnection, Qt::LeftButton);
-        QVERIFY(server->WithEmulator([](Emulator& e) { return e.requests.empty(); }));
+        QVERIFY(Requests().empty());
         QMetaObject::invokeMethod(&fiscal, "readingActive", Q_ARG(bool, false));
         QCOMPARE(Enabled(w), 34);
 

@@ -15,21 +15,12 @@
 #include <QTableView>
 #include <QTableWidget>
 
-#include <cstdio>
-#include <fstream>
-#include <memory>
-
-#include <unistd.h>
-
 #include "Cp1250.h"
 #include "Edytory.h"
 #include "Konfigkasy.h"
 #include "Main.h"
-#include "Pomoc.h"
-#include "PtyServer.h"
-#include "QtSerialPort.h"
+#include "PtyAppFixture.h"
 #include "QtUi.h"
-#include "RecordingUi.h"
 #include "TableModel.h"
 
 // Commands that get no reply may still be on their way to the emulator.
@@ -52,25 +43,10 @@ void Type(QWidget* field, const QString& keys) {
 
 }  // namespace
 
-class WiringTest : public QObject {
+class WiringTest : public QObject, protected PtyAppFixture {
     Q_OBJECT
 
-    std::unique_ptr<PtyServer> server;
-    RecordingUi ui;
-    QString dir;
-
-    void WriteConfig(int mode = 1) {
-        std::ofstream(dir.toStdString() + "/config.cfg", std::ios::binary)
-            << "[PORTRS]\r\nNrPortu=" << server->SlavePath()
-            << "\r\nTimeout=2\r\nBaud=9600\r\n[USTAWIENIA]\r\nObslugaBledow=" << mode
-            << "\r\nMaxPlu=" << kPluCount << "\r\nCzyLogowac=0\r\n";
-    }
-    std::vector<std::string> Requests() {
-        return server->WithEmulator([](Emulator& e) { return e.requests; });
-    }
-    void ClearRequests() {
-        server->WithEmulator([](Emulator& e) { e.requests.clear(); });
-    }
+    void WriteConfig(int mode = 1) { WriteConfigFile("2", mode, std::to_string(kPluCount)); }
     static QLineEdit* Line(RecordEditor* editor, const char* name) {
         return qobject_cast<QLineEdit*>(editor->Field(name));
     }
@@ -89,26 +65,13 @@ class WiringTest : public QObject {
 
 private slots:
     void init() {
-        char name[] = "/tmp/zeltra-wire-XXXXXX";
-        dir = QString::fromLocal8Bit(mkdtemp(name));
-        server = std::make_unique<PtyServer>();
-        QVERIFY(server->Start());
-        server->WithEmulator([](Emulator& e) {
+        SetUpFixture("zeltra-wire-");
+        QVERIFY(LaunchEmulator([](Emulator& e) {
             e.SetModel(1);
             e.now = FixedNow;
-        });
-        ResetLink();
-        UsePort(std::make_unique<QtSerialPort>());
-        ui = RecordingUi();
-        InstallUi(&ui);
+        }));
     }
-    void cleanup() {
-        ResetLink();
-        InstallUi(nullptr);
-        server.reset();
-        std::remove((dir.toStdString() + "/config.cfg").c_str());
-        rmdir(dir.toLocal8Bit().constData());
-    }
+    void cleanup() { TearDownFixture(); }
 
     // Each table: a record typed into its entry row and added, sent with the
     // tab's button, its cells emptied, read back with the tab's button. Then
