@@ -10,10 +10,6 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include <charconv>
-#include <climits>
-#include <cmath>
-#include <cstdlib>
 #include <optional>
 
 #include "Cp1250.h"
@@ -21,48 +17,6 @@
 #include "Ui.h"
 
 namespace {
-
-constexpr int kLargestPluCount = 19200;  // the largest register's capacity
-
-std::string ConfigPath(const std::string& dir) {
-    return (dir.empty() ? std::string(".") : dir) + "/config.cfg";
-}
-
-std::string Trimmed(const std::string& text) {
-    std::size_t b = text.find_first_not_of(" \t");
-    if (b == std::string::npos) return {};
-    std::size_t e = text.find_last_not_of(" \t");
-    return text.substr(b, e - b + 1);
-}
-
-// A whole decimal integer; nothing for any other text. Read the way start-up
-// reads config.cfg, so a value means the same now and at the next start.
-std::optional<int> WholeNumber(const std::string& raw) {
-    std::string text = Trimmed(raw);
-    const char* first = text.data();
-    const char* last = first + text.size();
-    if (!text.empty() && *first == '+') ++first;
-    int value = 0;
-    auto [end, ec] = std::from_chars(first, last, value);
-    if (text.empty() || ec != std::errc() || end != last) return std::nullopt;
-    return value;
-}
-
-// A time-out in seconds (fraction and decimal comma allowed) as a poll limit of
-// 100 000 polls a second; nothing for a text that is not a positive number.
-std::optional<int> PollLimit(const std::string& raw) {
-    std::string text = Trimmed(raw);
-    if (text.empty()) return std::nullopt;
-    for (char& c : text)
-        if (c == ',') c = '.';
-    char* end = nullptr;
-    double seconds = std::strtod(text.c_str(), &end);
-    if (end != text.c_str() + text.size() || !std::isfinite(seconds) || seconds <= 0)
-        return std::nullopt;
-    double polls = std::round(seconds * 100000.0);
-    if (polls >= static_cast<double>(INT_MAX)) return INT_MAX;
-    return polls < 1 ? 1 : static_cast<int>(polls);
-}
 
 QString FromCp1250(const std::string& text) {
     return QString::fromStdString(Cp1250ToUtf8(text));
@@ -74,7 +28,7 @@ std::string ToCp1250(const QString& text) { return Utf8ToCp1250(text.toStdString
 
 ConfigurationTexts ReadConfigurationTexts(const std::string& dir) {
     Profile file;
-    file.Load(ConfigPath(dir));
+    file.Load(ConfigFilePath(dir));
     ConfigurationTexts t;
     t.port = file.Get("PORTRS", "NrPortu", "COM1");
     t.timeout = file.Get("PORTRS", "Timeout", "2");
@@ -82,12 +36,12 @@ ConfigurationTexts ReadConfigurationTexts(const std::string& dir) {
     t.errorMode = file.Get("USTAWIENIA", "ObslugaBledow", "1");
     t.maxPlu = file.Get("USTAWIENIA", "MaxPlu", "");
     // Any non-zero value turns the log on, so it shows as "TAK".
-    t.logging = WholeNumber(file.Get("USTAWIENIA", "CzyLogowac", "0")).value_or(0) != 0 ? 1 : 0;
+    t.logging = ConfigWholeNumber(file.Get("USTAWIENIA", "CzyLogowac", "0")).value_or(0) != 0 ? 1 : 0;
     return t;
 }
 
 bool SaveConfigurationTexts(const std::string& dir, const ConfigurationTexts& t) {
-    const std::string path = ConfigPath(dir);
+    const std::string path = ConfigFilePath(dir);
     Profile file;
     file.Load(path);
     file.Set("PORTRS", "NrPortu", t.port);
@@ -102,13 +56,11 @@ bool SaveConfigurationTexts(const std::string& dir, const ConfigurationTexts& t)
 Configuration AppliedConfiguration(const Configuration& inForce, const ConfigurationTexts& t) {
     Configuration c = inForce;
     c.portName = t.port;
-    c.baud = WholeNumber(t.baud).value_or(inForce.baud);
-    c.pollLimit = PollLimit(t.timeout).value_or(inForce.pollLimit);
-    if (std::optional<int> plu = WholeNumber(t.maxPlu)) {
-        // As at start-up: below 0 is the model's default, above the largest
-        // register's capacity is cut to it.
-        c.pluCount = *plu < 0 ? 0 : (*plu > kLargestPluCount ? kLargestPluCount : *plu);
-    }
+    c.baud = ConfigWholeNumber(t.baud).value_or(inForce.baud);
+    c.pollLimit = ConfigPollLimit(t.timeout).value_or(inForce.pollLimit);
+    // As at start-up: below 0 is the model's default, above the largest
+    // register's capacity is cut to it.
+    if (std::optional<int> plu = ConfigWholeNumber(t.maxPlu)) c.pluCount = UsablePluCount(*plu);
     c.logging = t.logging != 0 ? 1 : 0;
     return c;
 }

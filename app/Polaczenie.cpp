@@ -19,53 +19,60 @@ std::string Trimmed(const std::string& text) {
     return text.substr(b, e - b + 1);
 }
 
-// A whole decimal integer, or the default when the text is anything else.
-int IntegerOr(const std::string& raw, int def) {
+constexpr int kLargestPluCount = 19200;  // the largest register's capacity
+
+}  // namespace
+
+std::string ConfigFilePath(const std::string& dir) {
+    return (dir.empty() ? std::string(".") : dir) + "/config.cfg";
+}
+
+std::optional<int> ConfigWholeNumber(const std::string& raw) {
     std::string text = Trimmed(raw);
     int value = 0;
     const char* first = text.data();
     const char* last = first + text.size();
     if (!text.empty() && *first == '+') ++first;
     auto [end, ec] = std::from_chars(first, last, value);
-    if (text.empty() || ec != std::errc() || end != last) return def;
+    if (text.empty() || ec != std::errc() || end != last) return std::nullopt;
     return value;
 }
 
-// Timeout in seconds (a fraction allowed) to the poll limit of 100 000 polls a unit.
-int PollLimitOr(const std::string& raw, int def) {
+std::optional<int> ConfigPollLimit(const std::string& raw) {
     std::string text = Trimmed(raw);
-    if (text.empty()) return def;
+    if (text.empty()) return std::nullopt;
     // The user may write a decimal comma.
     for (char& c : text)
         if (c == ',') c = '.';
     char* end = nullptr;
     double seconds = std::strtod(text.c_str(), &end);
-    if (end != text.c_str() + text.size() || !std::isfinite(seconds) || seconds <= 0) return def;
+    if (end != text.c_str() + text.size() || !std::isfinite(seconds) || seconds <= 0) return std::nullopt;
     double polls = std::round(seconds * 100000.0);
     if (polls >= static_cast<double>(INT_MAX)) return INT_MAX;
     return polls < 1 ? 1 : static_cast<int>(polls);
 }
 
-constexpr int kLargestPluCount = 19200;  // the largest register's capacity
-
-}  // namespace
+int UsablePluCount(int pluCount) {
+    if (pluCount < 0) return 0;
+    if (pluCount > kLargestPluCount) return kLargestPluCount;
+    return pluCount;
+}
 
 Configuration ReadConfiguration(const std::string& dir) {
     Configuration c;
     Profile file;
-    file.Load((dir.empty() ? std::string(".") : dir) + "/config.cfg");
+    file.Load(ConfigFilePath(dir));
     c.portName = file.Get("PORTRS", "NrPortu", "COM1");
-    c.pluCount = IntegerOr(file.Get("USTAWIENIA", "MaxPlu", "0"), 0);
-    c.pollLimit = PollLimitOr(file.Get("PORTRS", "Timeout", "2"), 200000);
-    c.baud = IntegerOr(file.Get("PORTRS", "Baud", "9600"), 9600);
-    c.errorMode = IntegerOr(file.Get("USTAWIENIA", "ObslugaBledow", "1"), 1);
-    c.logging = IntegerOr(file.Get("USTAWIENIA", "CzyLogowac", "0"), 0);
+    c.pluCount = ConfigWholeNumber(file.Get("USTAWIENIA", "MaxPlu", "0")).value_or(0);
+    c.pollLimit = ConfigPollLimit(file.Get("PORTRS", "Timeout", "2")).value_or(200000);
+    c.baud = ConfigWholeNumber(file.Get("PORTRS", "Baud", "9600")).value_or(9600);
+    c.errorMode = ConfigWholeNumber(file.Get("USTAWIENIA", "ObslugaBledow", "1")).value_or(1);
+    c.logging = ConfigWholeNumber(file.Get("USTAWIENIA", "CzyLogowac", "0")).value_or(0);
 
     // Values no register or table can work with fall back to safe ones: a
     // negative PLU count means the model's default, one above the largest
     // register's capacity is cut to it; an unknown mode is the default mode.
-    if (c.pluCount < 0) c.pluCount = 0;
-    if (c.pluCount > kLargestPluCount) c.pluCount = kLargestPluCount;
+    c.pluCount = UsablePluCount(c.pluCount);
     if (c.errorMode < 0 || c.errorMode > 3) c.errorMode = 1;
     return c;
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "Identyfikacja.h"
@@ -23,6 +24,20 @@ struct Configuration {
 // Reads <dir>/config.cfg. A missing file or key, an empty or non-numeric
 // value give that key's default; a fractional Timeout is accepted.
 Configuration ReadConfiguration(const std::string& dir);
+
+// How start-up reads config.cfg, for the configuration dialog too, so that a
+// value means the same in the running program and at the next start.
+// <dir>/config.cfg; the current folder for an empty dir.
+std::string ConfigFilePath(const std::string& dir);
+// A whole decimal integer (spaces around and a leading '+' allowed); nothing
+// for any other text.
+std::optional<int> ConfigWholeNumber(const std::string& raw);
+// A time-out in seconds (fraction and decimal comma allowed) as a poll limit
+// of 100 000 polls a second; nothing for a text that is not a positive number.
+std::optional<int> ConfigPollLimit(const std::string& raw);
+// A PLU count below 0 is the model's default (0); one above the largest
+// register's capacity is cut to it.
+int UsablePluCount(int pluCount);
 
 // Makes the settings the link's working settings and the table set's PLU count.
 void UseConfiguration(const Configuration& config, TableSet& tables);
