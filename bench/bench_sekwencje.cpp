@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "BenchSupport.h"
+#include "EmulatorPort.h"
 #include "Pomoc.h"
 #include "PtyServer.h"
 #include "QtSerialPort.h"
@@ -52,36 +53,6 @@ void FillPlu(TableSet& set) {
         for (int c = 0; c < static_cast<int>(cells.size()); ++c) set.SetCell(TableId::Plu, c, r, cells[c]);
     }
 }
-
-// A port wired straight to an emulator in this thread: no line, no system
-// calls, so what it measures is the sequences' own work (frames, decoding,
-// rows, labels) plus the reply loop.
-class LoopPort final : public SerialPort {
-public:
-    explicit LoopPort(Emulator& emu) : emu_(emu) {}
-    bool Open(const std::string&, int) override { return true; }
-    bool IsOpen() const override { return true; }
-    void Close() override {}
-    int Poll() override { return static_cast<int>(queued_.size() - next_); }
-    bool ReadByte(std::uint8_t& byte) override {
-        if (next_ >= queued_.size()) return false;
-        byte = static_cast<std::uint8_t>(queued_[next_++]);
-        return true;
-    }
-    void Write(const std::uint8_t* data, std::size_t n) override {
-        queued_.erase(0, next_);
-        next_ = 0;
-        queued_ += emu_.Feed(data, n);
-    }
-    void Drain() override {}
-    void Purge() override { queued_.clear(), next_ = 0; }
-    void SleepMs(int) override {}
-
-private:
-    Emulator& emu_;
-    std::string queued_;
-    std::size_t next_ = 0;
-};
 
 int StoredPlu(PtyServer& server) {
     return server.WithEmulator([](Emulator& e) { return static_cast<int>(e.state.records[7].size()); });
@@ -173,7 +144,10 @@ int main(int argc, char** argv) {
     Emulator emu;
     emu.SetModel(3);
     emu.state.errorMode = 0;
-    UsePort(std::make_unique<LoopPort>(emu));
+    // Wired straight to an emulator in this thread: no line, no system calls,
+    // so what it measures is the sequences' own work (frames, decoding, rows,
+    // labels) plus the reply loop.
+    UsePort(std::make_unique<EmulatorPort>(emu, true));
     Link().errorMode = 0;
     TableSet again;
     again.ApplyModel(3, PluRule::Capacity);

@@ -1,43 +1,13 @@
 // Round trips through the register emulator: every table sent, read back into
 // an empty table set and compared cell for cell, with the status replies of
 // mode 2 read after every command.
-#include <deque>
-
 #include "Emulator.h"
+#include "EmulatorPort.h"
 #include "test_sekwencje_wspolne.h"
 
 using namespace seqtest;
 
 namespace {
-
-// A port wired straight to an emulator: what the program writes goes in, the
-// emulator's answer waits to be read.
-class EmulatorPort : public SerialPort {
-public:
-    explicit EmulatorPort(Emulator& emu) : emu_(emu) {}
-    bool Open(const std::string&, int) override { return open_ = true; }
-    bool IsOpen() const override { return open_; }
-    void Close() override { open_ = false; }
-    int Poll() override { return static_cast<int>(queued_.size()); }
-    bool ReadByte(std::uint8_t& byte) override {
-        if (queued_.empty()) return false;
-        byte = queued_.front();
-        queued_.pop_front();
-        return true;
-    }
-    void Write(const std::uint8_t* data, std::size_t n) override {
-        for (char c : emu_.Feed(data, n)) queued_.push_back(static_cast<std::uint8_t>(c));
-    }
-    void Drain() override {}
-    void Purge() override { queued_.clear(); }
-    void SleepMs(int) override {}
-    std::size_t Queued() const { return queued_.size(); }
-
-private:
-    Emulator& emu_;
-    std::deque<std::uint8_t> queued_;
-    bool open_ = true;
-};
 
 class EmulatorRoundTrip : public ::testing::Test {
 protected:
@@ -45,7 +15,7 @@ protected:
         ResetLink();
         emu.SetModel(1);
         emu.state.errorMode = 2;
-        auto p = std::make_unique<EmulatorPort>(emu);
+        auto p = std::make_unique<EmulatorPort>(emu, true);
         port = p.get();
         UsePort(std::move(p));
         Link().errorMode = 2;

@@ -1,6 +1,7 @@
 // A SerialPort that hands every write straight to an Emulator and serves its
-// answer back: the whole register without a pseudo-terminal, quick enough to
-// read a full fiscal memory in a unit test.
+// answer back: the whole register without a pseudo-terminal or system calls,
+// quick enough to read a full fiscal memory in a unit test, and what a
+// benchmark uses to measure the program's own work.
 #pragma once
 
 #include <cstddef>
@@ -12,7 +13,8 @@
 
 class EmulatorPort : public SerialPort {
 public:
-    explicit EmulatorPort(Emulator& emulator) : emulator_(emulator) {}
+    // `open`: whether it starts open, for callers that never call Open().
+    explicit EmulatorPort(Emulator& emulator, bool open = false) : emulator_(emulator), open_(open) {}
 
     bool Open(const std::string&, int) override { return open_ = true; }
     bool IsOpen() const override { return open_; }
@@ -35,9 +37,12 @@ public:
     }
     void SleepMs(int) override {}
 
+    // Answer bytes not read yet.
+    std::size_t Queued() const { return line_.size() - at_; }
+
 private:
     Emulator& emulator_;
     std::string line_;
     std::size_t at_ = 0;
-    bool open_ = false;
+    bool open_;
 };
