@@ -59,11 +59,7 @@ class ConfigurationDialogTest : public QObject, protected PtyAppFixture {
         WriteConfigFile("2", mode, maxPlu);
     }
     // A port where no register answers; every call is recorded.
-    void UseScriptedPort() {
-        auto port = std::make_unique<ScriptedPort>();
-        scripted = port.get();
-        UsePort(std::move(port));
-    }
+    void UseScriptedPort() { scripted = InstallScriptedPort(); }
 
 private slots:
     void init() {

@@ -133,12 +133,7 @@ protected:
         ResetLink();
         InstallUi(nullptr);
     }
-    ScriptedPort& Scripted() {
-        auto port = std::make_unique<ScriptedPort>();
-        ScriptedPort& p = *port;
-        UsePort(std::move(port));
-        return p;
-    }
+    ScriptedPort& Scripted() { return *InstallScriptedPort(); }
     void Serve(Emulator& e) { UsePort(std::make_unique<EmulatorPort>(e)); }
 
     RecordingUi ui;

@@ -34,9 +34,7 @@ class LinkTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ResetLink();
-        auto p = std::make_unique<ScriptedPort>();
-        port = p.get();
-        UsePort(std::move(p));
+        port = InstallScriptedPort();
         InstallUi(&ui);
         saved = fs::current_path();
         dir = testfiles::MakeTempDir("linktest");
@@ -91,9 +89,7 @@ TEST_F(LinkTest, ReadReplyFramesAndLeftovers) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         ResetLink();
-        auto p = std::make_unique<ScriptedPort>();
-        port = p.get();
-        UsePort(std::move(p));
+        port = InstallScriptedPort();
         Link().pollLimit = c.pollLimit;
         port->Feed(c.input, c.afterPoll);
         EXPECT_EQ(ReadReply(), c.ok);
@@ -356,9 +352,7 @@ TEST_F(LinkTest, SetErrorModeStatusRule) {
     for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.oldMode) + " -> " + c.text);
         ResetLink();
-        auto p = std::make_unique<ScriptedPort>();
-        port = p.get();
-        UsePort(std::move(p));
+        port = InstallScriptedPort();
         ui.Clear();
         Link().errorMode = c.oldMode;
         Link().pollLimit = 1000;

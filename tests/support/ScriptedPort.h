@@ -14,9 +14,11 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "Pomoc.h"
 #include "SerialPort.h"
 
 class ScriptedPort : public SerialPort {
@@ -117,3 +119,12 @@ private:
         return n;
     }
 };
+
+// Makes a new ScriptedPort the link's port. The link owns it; the pointer
+// stays good until the link's port is replaced or reset.
+inline ScriptedPort* InstallScriptedPort() {
+    auto port = std::make_unique<ScriptedPort>();
+    ScriptedPort* raw = port.get();
+    UsePort(std::move(port));
+    return raw;
+}

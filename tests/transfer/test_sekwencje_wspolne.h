@@ -47,9 +47,7 @@ class SequenceTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ResetLink();
-        auto p = std::make_unique<ScriptedPort>();
-        port = p.get();
-        UsePort(std::move(p));
+        port = InstallScriptedPort();
         port->open = true;
         Link().pollLimit = 2000;  // a silent register costs little
         Link().errorMode = 0;
