@@ -15,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "ByteText.h"
 #include "Pomoc.h"
 #include "QtSerialPort.h"
 
@@ -22,8 +23,8 @@ using namespace std::string_literals;
 
 namespace {
 
-const std::string ESC = "\x1b";
-const std::string BS = "\\";
+using bytetext::BS;
+using bytetext::ESC;
 
 class PtyTest : public ::testing::Test {
 protected:
