@@ -515,7 +515,8 @@ ReplyHead ParseReplyHead(const std::string& reply) {
     const std::string_view digits = std::string_view(reply).substr(4, semi - 4);
     if (!AllDigits(digits) || digits.size() > 9) return head;
     head.index = static_cast<long long>(LeadingNumber(digits, 999999999));
-    head.data = semi + 3;  // ";" and two characters not read
+    // ";" and two characters not read; a reply cut short there has no record text.
+    head.data = std::min(semi + 3, reply.size());
     return head;
 }
 

@@ -219,6 +219,24 @@ TEST_F(DownloadTest, ReplyForAnotherRecordIsNotWritten) {
     EXPECT_EQ(Cells(TableId::Packaging, 2), (std::vector<std::string>{"", "", ""}));
 }
 
+TEST_F(DownloadTest, ReplyCutShortAfterItsIndexLeavesTheRow) {
+    // Line noise can end a reply right after the index's ";": a backslash or a
+    // zero byte there leaves no record text to decode.
+    const std::vector<std::string> replies = {
+        ESC + "P000;" + BS,
+        ESC + "P000;x" + BS,
+        ESC + "P000;" + std::string(1, '\0') + "xx" + ESC + BS,
+    };
+    for (const std::string& reply : replies) {
+        SCOPED_TRACE(Hex(reply));
+        port->answers.push_back(reply);
+        Row(TableId::Packaging, 1, {"1", "Stary", "1.00"});
+        ReadPackagingTable(set);
+        EXPECT_EQ(Cells(TableId::Packaging, 1), (std::vector<std::string>{"1", "Stary", "1.00"}));
+        EXPECT_EQ(port->writes.size() % 15, 0U);
+    }
+}
+
 TEST_F(DownloadTest, PluLabelsAndCursor) {
     set.SetPluCount(5);
     set.ApplyModel(1, PluRule::Configured);
