@@ -77,6 +77,10 @@ std::int64_t SignedScaled(std::string_view text, int decimals) {
     return negative ? -static_cast<std::int64_t>(v) : static_cast<std::int64_t>(v);
 }
 
+// The text before its decimal point: goods sold in whole units count the
+// whole number of units, however many decimals a hand-edited file gives.
+std::string_view WholePart(std::string_view text) { return text.substr(0, text.find_first_of(".,")); }
+
 // A whole number of units of 10^-decimals as decimal text with that many
 // decimals: "1250", 2 -> "12.50"; "-1500", 3 -> "-1.500".
 std::string WithDecimals(std::string_view number, int decimals) {
@@ -348,7 +352,8 @@ void SendPluTable(const TableSet& set) {
                     const unsigned ptu = packaging << 4 | letter | (model > 0 && !fractions ? 8 : 0);
 
                     const std::int64_t stock =
-                        std::clamp(SignedScaled(cell(6), fractions ? 3 : 0), kMinStock, kMaxStock);
+                        std::clamp(fractions ? SignedScaled(cell(6), 3) : SignedScaled(WholePart(cell(6)), 0),
+                                   kMinStock, kMaxStock);
 
                     Put(record, kName, NameField(cell(1), 15, 16));
                     Put(record, kBarcode, BarcodeField(cell(2)));

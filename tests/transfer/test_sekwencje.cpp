@@ -82,6 +82,15 @@ TEST_F(UploadTest, FramesByteForByte) {
         {"PLU stock 12.5 in fractions is 12.500, not 0.125", 1,
          [&](TableSet& s) { row(s, L, 1, {"1", "Woda", "5901234123457", "A", "0", "1.20", "12.5", "TAK"}); },
          SendPluTable, {pluFrame("0", barcode, std::string(1, '\0'), Bytes("00 25 01"))}},
+        {"PLU stock in whole units sends the whole number before the point, not a rounded one", 1,
+         [&](TableSet& s) {
+             row(s, L, 1, {"1", "Woda", "5901234123457", "A", "0", "1.20", "12.5", "NIE"});
+             row(s, L, 2, {"2", "Woda", "5901234123457", "A", "0", "1.20", "-3.9", "NIE"});
+         },
+         SendPluTable,
+         {pluFrame("0", barcode, "\x08", Bytes("12 00 00")),
+          Frame("0;1E" + std::string("Woda") + FF(12) + barcode + price120 + "\x08" + Z(8) + Bytes("97 99 99") +
+                Z(6))}},
         {"PLU stock beyond six digits is held, keeping its sign", 1,
          [&](TableSet& s) {
              row(s, L, 1, {"1", "Woda", "5901234123457", "A", "0", "1.20", "9000000", "NIE"});
