@@ -195,6 +195,18 @@ std::string WithPodExtension(const std::string& path) {
     return path + kDataFileExtension;
 }
 
+namespace {
+
+// A file that is there but cannot be read (no permission, a folder) would load
+// as an empty file and empty every table: say so and leave the tables alone.
+bool RefuseUnreadable(const Profile& p, const std::string& path, Ui& ui) {
+    if (!p.Unreadable()) return false;
+    ui.Message("Nie można odczytać pliku " + path, {}, UiIcon::Error);
+    return true;
+}
+
+}  // namespace
+
 bool SaveDataFile(TableSet& set, const std::string& path) {
     if (busy) return false;
     Ui& ui = CurrentUi();
@@ -219,9 +231,10 @@ bool LoadDataFile(TableSet& set, const std::string& path) {
     Ui& ui = CurrentUi();
     int maximum = set.Rows(TableId::Plu);
     for (const Part& part : kFixedParts) maximum += Rows(set, part);
-    Operation op(ui, maximum);
     Profile p;
     p.Load(path);
+    if (RefuseUnreadable(p, path, ui)) return false;
+    Operation op(ui, maximum);
 
     set.ApplyModel(ChooseModel(p, set, ui), PluRule::Capacity);
     maximum = set.Rows(TableId::Plu);
@@ -256,9 +269,10 @@ bool LoadTableFile(TableSet& set, int tab, const std::string& path) {
     if (busy || tab < 1 || tab > 8) return false;
     const Tab& t = kTabs[tab - 1];
     Ui& ui = CurrentUi();
-    Operation op(ui, TabRecords(set, t) + t.loadExtra);
     Profile p;
     p.Load(path);
+    if (RefuseUnreadable(p, path, ui)) return false;
+    Operation op(ui, TabRecords(set, t) + t.loadExtra);
     if (tab == 2) {
         // The PLU part of the file's model (or the kept one) only.
         set.ApplyPluPart(ChooseModel(p, set, ui));

@@ -189,6 +189,8 @@ void Profile::Load(const std::string& path) {
     impl_->unreadable = unreadable;
 }
 
+bool Profile::Unreadable() const { return impl_->unreadable; }
+
 void Profile::Parse(const std::string& text) {
     impl_ = std::make_unique<Impl>();
     std::string_view rest(text);

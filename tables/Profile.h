@@ -25,6 +25,8 @@ public:
     // as they are. A file that exists but cannot be read (or is beyond 256 MB)
     // is not written over by Save.
     void Load(const std::string& path);
+    // True when the last Load found a file it could not read.
+    bool Unreadable() const;
     // Parses text as the content of a file (tests, fuzzing).
     void Parse(const std::string& text);
 

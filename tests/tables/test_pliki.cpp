@@ -372,6 +372,19 @@ TEST_F(PlikiTest, HostileFilesLoadWithoutHarm) {
     EXPECT_TRUE(set.Cell(TableId::Plu, 1, 1) == huge);  // values of any length are read whole
 }
 
+TEST_F(PlikiTest, UnreadableFileLeavesTheTablesAndSaysSo) {
+    TableSet set = Set(1);
+    Fill(set);
+    const TableSet before = set;
+    const std::string folder = dir.string();  // there, but not a file that can be read
+    EXPECT_FALSE(LoadDataFile(set, folder));
+    EXPECT_FALSE(LoadTableFile(set, 2, folder));
+    EXPECT_FALSE(LoadTableFile(set, 1, folder));
+    ExpectSame(before, set, "after refused loads");
+    EXPECT_EQ(ui.Messages(), std::vector<std::string>(3, "Nie można odczytać pliku " + folder));
+    EXPECT_TRUE(ui.shown.size() == 3);  // no model question either
+}
+
 TEST(Pliki, WithPodExtension) {
     const std::vector<std::pair<std::string, std::string>> cases = {
         {"dane", "dane.pod"},           {"dane.pod", "dane.pod"},         {"DANE.POD", "DANE.POD"},
