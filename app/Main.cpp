@@ -628,6 +628,9 @@ void MainWindow::CheckConnectionClicked() {
             ShowIdentification(id);
             onLine_ = true;
             SetRegisterControlsEnabled(true);
+            // A register now decides the model: a choice still open from an
+            // OFF-LINE start would put a hand-picked model over it.
+            if (windows_.modelChoice) windows_.modelChoice->hide();
         });
     });
 }

@@ -99,6 +99,25 @@ private slots:
         QCOMPARE(w.GridModel(TableId::Key)->rowCount(), 20);
     }
 
+    // A register found by the connection check decides the model: the choice
+    // left open from the OFF-LINE start goes away and cannot override it.
+    void connectionCheckClosesAnOpenModelChoice() {
+        Silent(true);
+        WriteConfig("0.2");
+        MainWindow w(nullptr, dir);
+        ModelChoiceDialog choice(w.Tables(), &w);
+        AuxiliaryWindows windows;
+        windows.modelChoice = &choice;
+        w.SetAuxiliaryWindows(windows);
+        w.show();
+        QTRY_VERIFY_WITH_TIMEOUT(choice.isVisible(), 2000);
+        Silent(false);
+        QTest::mouseClick(w.Service().checkConnection, Qt::LeftButton);
+        QVERIFY(w.OnLine());
+        QVERIFY(!choice.isVisible());
+        QCOMPARE(w.Tables().Model(), 3);
+    }
+
     void onLineStartUpDoesNotOfferModelChoice() {
         WriteConfig("2");
         MainWindow w(nullptr, dir);
