@@ -29,6 +29,12 @@ class MainWindowTest : public QObject, protected PtyAppFixture {
     }
 
 private slots:
+    static void AttachModelChoice(MainWindow& w, ModelChoiceDialog& choice) {
+        AuxiliaryWindows windows;
+        windows.modelChoice = &choice;
+        w.SetAuxiliaryWindows(windows);
+    }
+
     void init() {
         SetUpFixture("zeltra-win-");
         QVERIFY(LaunchEmulator(Model3Register));
@@ -68,9 +74,7 @@ private slots:
         WriteConfig("0.2");
         MainWindow w(nullptr, dir);
         ModelChoiceDialog choice(w.Tables(), &w);
-        AuxiliaryWindows windows;
-        windows.modelChoice = &choice;
-        w.SetAuxiliaryWindows(windows);
+        AttachModelChoice(w, choice);
         QCOMPARE(w.ModelLabel()->text(), QString("TRYB OFF-LINE"));
         QCOMPARE(w.SerialLabel()->text(), QString());
         QCOMPARE(w.VersionLabel()->text(), QString());
@@ -106,9 +110,7 @@ private slots:
         WriteConfig("0.2");
         MainWindow w(nullptr, dir);
         ModelChoiceDialog choice(w.Tables(), &w);
-        AuxiliaryWindows windows;
-        windows.modelChoice = &choice;
-        w.SetAuxiliaryWindows(windows);
+        AttachModelChoice(w, choice);
         w.show();
         QTRY_VERIFY_WITH_TIMEOUT(choice.isVisible(), 2000);
         Silent(false);
@@ -122,9 +124,7 @@ private slots:
         WriteConfig("2");
         MainWindow w(nullptr, dir);
         ModelChoiceDialog choice(w.Tables(), &w);
-        AuxiliaryWindows windows;
-        windows.modelChoice = &choice;
-        w.SetAuxiliaryWindows(windows);
+        AttachModelChoice(w, choice);
         w.show();
         QTest::qWait(300);
         QVERIFY(!choice.isVisible());
@@ -134,9 +134,7 @@ private slots:
         WriteConfig("2", 1, 500);
         MainWindow w(nullptr, dir);
         ModelChoiceDialog choice(w.Tables(), &w);
-        AuxiliaryWindows windows;
-        windows.modelChoice = &choice;
-        w.SetAuxiliaryWindows(windows);
+        AttachModelChoice(w, choice);
         QCOMPARE(w.GridModel(TableId::Plu)->rowCount(), 500);
         Silent(true);
         Link().pollLimit = 20000;
