@@ -14,6 +14,7 @@
 
 #include "Cp1250.h"
 #include "Profile.h"
+#include "Sciezka.h"
 #include "Ui.h"
 
 namespace {
@@ -71,7 +72,7 @@ ConfigurationDialog::ConfigurationDialog(QWidget* parent, const QString& configD
     setWindowTitle(QStringLiteral("Konfiguracja"));
     setModal(false);
     // The directory is fixed now: the file read at entry is the one saved to.
-    dir_ = QFile::encodeName(configDir.isEmpty() ? QDir::currentPath() : configDir).toStdString();
+    dir_ = CorePath(configDir.isEmpty() ? QDir::currentPath() : configDir);
 
     port_ = new QLineEdit(this);
     port_->setObjectName("port");

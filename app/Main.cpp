@@ -29,6 +29,7 @@
 #include "Pliki.h"
 #include "Pomoc.h"
 #include "QtUi.h"
+#include "Sciezka.h"
 #include "Sekwencje.h"
 #include "TableModel.h"
 #include "Ui.h"
@@ -70,7 +71,7 @@ QPushButton* Button(const char* caption, const QString& name, QWidget* parent) {
 
 // The file dialogs start in the current working directory, read afresh each time.
 std::string PathFromDialog(const QString& chosen) {
-    return QFile::encodeName(QDir::toNativeSeparators(chosen)).toStdString();
+    return CorePath(QDir::toNativeSeparators(chosen));
 }
 
 QString DataFileFilter() { return U(kDataFileFilterName) + U(" (*.pod)"); }
@@ -133,8 +134,7 @@ MainWindow::MainWindow(QtUi* ui, const QString& configDir) {
                     service_.pluLabel, tabs_, Grid(TableId::Plu)});
 
     // 2-9. Settings, the register's identification, the model.
-    config_ = ReadConfiguration(configDir.isEmpty() ? QFile::encodeName(QDir::currentPath()).toStdString()
-                                                    : QFile::encodeName(configDir).toStdString());
+    config_ = ReadConfiguration(CorePath(configDir.isEmpty() ? QDir::currentPath() : configDir));
     Identification id = StartUp(config_, tables_, [this](const Identification& found) {
         if (found.onLine)
             ShowIdentification(found);

@@ -112,6 +112,9 @@ Identification StartUp(const Configuration& config, TableSet& tables,
 
 Identification CheckConnection(TableSet& tables,
                                const std::function<void(const Identification&)>& shown) {
+    // A device that went away and came back (a USB adapter replugged) is
+    // opened again first.
+    ReopenPortIfLost();
     Identification id = Identify(tables.Model());
     if (id.onLine) {
         if (shown) shown(id);

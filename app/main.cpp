@@ -13,7 +13,7 @@
 #include "Konfiguracja.h"
 #include "Main.h"
 #include "Pomoc.h"
-#include "QtSerialPort.h"
+#include "NativeSerialPort.h"
 #include "QtUi.h"
 #include "Wybor.h"
 
@@ -51,7 +51,7 @@ int main(int argc, char** argv) {
     QApplication::setFont(font);
     QtUi ui;
     InstallUi(&ui);
-    UsePort(std::make_unique<QtSerialPort>());
+    UsePort(std::make_unique<NativeSerialPort>());
     try {
         MainWindow main(&ui);
         ConfigurationDialog configuration(&main);

@@ -14,7 +14,7 @@
 #include "FmreaderWindow.h"
 #include "Pomoc.h"
 #include "PtyServer.h"
-#include "QtSerialPort.h"
+#include "NativeSerialPort.h"
 #include "RecordingUi.h"
 
 namespace {
@@ -41,7 +41,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "no pseudo-terminal\n");
         return 1;
     }
-    UsePort(std::make_unique<QtSerialPort>());
+    UsePort(std::make_unique<NativeSerialPort>());
     Link().pollLimit = 200000;  // Timeout=2
     if (!OpenPort(server.SlavePath())) {
         std::fprintf(stderr, "cannot open %s\n", server.SlavePath().c_str());

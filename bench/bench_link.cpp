@@ -1,7 +1,6 @@
 // The link against the emulator on a pseudo-terminal, through the real serial
 // code: identification round trips per second, and the CPU time the program's
 // thread uses while it waits out one time-out (Timeout=2) on a silent register.
-#include <QCoreApplication>
 
 #include <cstdio>
 #include <memory>
@@ -10,11 +9,10 @@
 #include "Identyfikacja.h"
 #include "Pomoc.h"
 #include "PtyServer.h"
-#include "QtSerialPort.h"
+#include "NativeSerialPort.h"
 #include "RecordingUi.h"
 
-int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
+int main() {
     RecordingUi ui;
     InstallUi(&ui);
 
@@ -24,7 +22,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     server.WithEmulator([](Emulator& e) { e.SetModel(3); });
-    UsePort(std::make_unique<QtSerialPort>());
+    UsePort(std::make_unique<NativeSerialPort>());
     Link().pollLimit = 200000;  // Timeout=2
     if (!OpenPort(server.SlavePath())) {
         std::fprintf(stderr, "cannot open %s\n", server.SlavePath().c_str());

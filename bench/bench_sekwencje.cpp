@@ -2,7 +2,6 @@
 // pseudo-terminal: a full model-3 upload (19 200 records, mode 0) and download
 // (19 201 exchanges), then a short download and upload with the emulator
 // pacing its output at 9600 baud, for the program's share of one core.
-#include <QCoreApplication>
 
 #include <chrono>
 #include <cstdio>
@@ -14,7 +13,7 @@
 #include "EmulatorPort.h"
 #include "Pomoc.h"
 #include "PtyServer.h"
-#include "QtSerialPort.h"
+#include "NativeSerialPort.h"
 #include "Sekwencje.h"
 #include "Tabele.h"
 #include "Ui.h"
@@ -40,10 +39,7 @@ public:
     void ProgressHide(UiBar) override {}
     void ShowLabel(UiLabel, bool) override {}
     void SetLabel(UiLabel, const std::string& text) override { lastLabel = text; }
-    void ProcessEvents() override {
-        ++repaints;
-        QCoreApplication::processEvents();
-    }
+    void ProcessEvents() override { ++repaints; }
 };
 
 void FillPlu(TableSet& set) {
@@ -73,8 +69,7 @@ Run Measure(F f) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
+int main() {
     BenchUi ui;
     InstallUi(&ui);
 
@@ -87,7 +82,7 @@ int main(int argc, char** argv) {
         e.SetModel(3);
         e.state.errorMode = 0;
     });
-    UsePort(std::make_unique<QtSerialPort>());
+    UsePort(std::make_unique<NativeSerialPort>());
     Link().pollLimit = 200000;  // Timeout=2
     Link().errorMode = 0;
     if (!OpenPort(server.SlavePath())) {

@@ -30,6 +30,7 @@ LinkSettings settings;
 std::array<std::uint8_t, kExchangeSize> exchange{};
 std::size_t replyLength = 0;
 std::unique_ptr<SerialPort> port = std::make_unique<ClosedPort>();
+std::string openedName;  // the name of the last OpenPort, for reopening
 
 // The reply area keeps its last byte as the text terminator.
 constexpr std::size_t kReplyMax = kReplyAreaSize - 1;
@@ -96,11 +97,19 @@ void ResetLink() {
     exchange.fill(0);
     replyLength = 0;
     port = std::make_unique<ClosedPort>();
+    openedName.clear();
 }
 
 bool OpenPort(const std::string& name) {
     if (port->IsOpen()) port->Close();
+    openedName = name;
     return port->Open(name, BaudFor(settings.baud));
+}
+
+bool ReopenPortIfLost() {
+    if (port->IsOpen() && !port->Lost()) return true;
+    port->Close();
+    return port->Open(openedName, BaudFor(settings.baud));
 }
 
 void ClosePort() {

@@ -52,6 +52,10 @@ void ResetLink();
 // anything else 9600). False when it cannot be opened; nothing is shown.
 bool OpenPort(const std::string& name);
 void ClosePort();  // PurgePort, then close
+// Opens the port of the last OpenPort again when it is not open or its device
+// went away (a USB adapter pulled out and plugged back in). True when the
+// port is open afterwards; an open port that works is left alone.
+bool ReopenPortIfLost();
 void PurgePort();  // waits 1000 ms, then discards both queues
 // Writes the first n bytes of the request area (at most the area) and logs
 // them when logging is on. Always true: the write's outcome is not examined.

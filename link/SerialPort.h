@@ -1,8 +1,9 @@
 // The serial line as the link code sees it.
 //
 // The link never calls the operating system: it talks to this interface. The
-// real implementation (QtSerialPort) drives a serial device or a pseudo-terminal;
-// unit tests use a scripted port that counts polls and hands out bytes.
+// real implementation (NativeSerialPort) drives a serial device or a
+// pseudo-terminal; unit tests use a scripted port that counts polls and hands
+// out bytes.
 #pragma once
 
 #include <cstddef>
@@ -33,4 +34,7 @@ public:
     virtual void Purge() = 0;
     // Wait; the scripted port does not really sleep.
     virtual void SleepMs(int ms) = 0;
+    // True once the device has gone away (unplugged, hung up); the port then
+    // behaves as a silent line until it is closed and opened again.
+    virtual bool Lost() const { return false; }
 };

@@ -54,6 +54,10 @@ public:
     // Let the window handle pending events and repaint.
     virtual void ProcessEvents() = 0;
 
+    // True when the person asked to stop the running transfer (a stop button,
+    // Esc, Ctrl+C). Long sequences ask between records and end there.
+    virtual bool StopRequested() { return false; }
+
     // Put the PLU table's cursor on column 0 of record row `row` (1-based) and
     // give the table the focus, but only when the PLU tab is the one showing.
     virtual void PluCursor(int row) {}

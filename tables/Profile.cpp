@@ -1,16 +1,10 @@
 #include "Profile.h"
 
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-#include <filesystem>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include "Dysk.h"
 
 namespace {
 
@@ -54,10 +48,6 @@ std::string OneLine(std::string_view s) {
         if (c == '\r' || c == '\n') c = ' ';
     return out;
 }
-
-// Far beyond any profile this program writes (a full data file is about
-// 1.2 MB); a bigger file is not read into memory and not written over.
-constexpr size_t kMaxFileSize = size_t{256} << 20;
 
 enum class Eol : unsigned char { None, Lf, CrLf };
 
@@ -169,24 +159,11 @@ Profile::~Profile() = default;
 Profile::Profile(Profile&&) noexcept = default;
 Profile& Profile::operator=(Profile&&) noexcept = default;
 
-void Profile::Load(const std::string& path) {
+void Profile::Load(const std::string& path, std::size_t maxSize) {
     std::string text;
-    bool unreadable = false;
-    if (std::FILE* f = std::fopen(path.c_str(), "rb")) {
-        char buf[65536];
-        size_t n;
-        while ((n = std::fread(buf, 1, sizeof buf, f)) > 0 && text.size() <= kMaxFileSize)
-            text.append(buf, n);
-        if (std::ferror(f) || text.size() > kMaxFileSize) {  // e.g. a folder: reads as empty
-            text.clear();
-            unreadable = true;
-        }
-        std::fclose(f);
-    } else {
-        unreadable = errno != ENOENT && errno != ENOTDIR;
-    }
+    const FileRead result = ReadWholeFile(path, maxSize, text);
     Parse(text);
-    impl_->unreadable = unreadable;
+    impl_->unreadable = result == FileRead::Unreadable;
 }
 
 bool Profile::Unreadable() const { return impl_->unreadable; }
@@ -281,67 +258,9 @@ std::string Profile::Text() const {
     return out;
 }
 
-namespace {
-
-bool WriteAll(int fd, const std::string& data) {
-    const char* p = data.data();
-    size_t left = data.size();
-    while (left > 0) {
-        ssize_t n = ::write(fd, p, left);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        p += n;
-        left -= static_cast<size_t>(n);
-    }
-    return true;
-}
-
-}  // namespace
-
 bool Profile::Save(const std::string& path) const {
     if (path.empty() || impl_->unreadable) return false;
-    namespace fs = std::filesystem;
-    std::error_code ec;
-
-    // A link is followed, so the file it points to is replaced and the link stays.
-    std::string target = path;
-    if (fs::is_symlink(fs::path(path), ec)) {
-        fs::path real = fs::weakly_canonical(fs::path(path), ec);
-        if (!ec) target = real.string();
-    }
-
-    struct stat old {};
-    bool existed = ::stat(target.c_str(), &old) == 0;
-    if (existed && S_ISDIR(old.st_mode)) return false;
-
-    std::string tmp;
-    int fd = -1;
-    for (int i = 0; i < 100 && fd < 0; ++i) {
-        tmp = target + ".tmp" + (i ? std::to_string(i) : std::string());
-        fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST) return false;
-    }
-    if (fd < 0) return false;
-
-    bool ok = WriteAll(fd, Text());
-    if (ok && existed) (void)::fchmod(fd, old.st_mode & 07777);
-    ok = ok && ::fsync(fd) == 0;
-    ok = (::close(fd) == 0) && ok;
-    ok = ok && ::rename(tmp.c_str(), target.c_str()) == 0;
-    if (!ok) {
-        ::unlink(tmp.c_str());
-        return false;
-    }
-    // Make the rename itself durable.
-    std::string dir = fs::path(target).parent_path().string();
-    int dfd = ::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dfd >= 0) {
-        (void)::fsync(dfd);
-        ::close(dfd);
-    }
-    return true;
+    return ReplaceWholeFile(path, Text());
 }
 
 std::string ReadProfileString(const std::string& path, const std::string& section,

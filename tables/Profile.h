@@ -10,8 +10,13 @@
 // operation touches.
 #pragma once
 
+#include <cstddef>
 #include <memory>
 #include <string>
+
+// Far beyond any profile this program writes (a full data file is about
+// 1.2 MB); a bigger file is not read into memory and not written over.
+inline constexpr std::size_t kMaxProfileSize = std::size_t{256} << 20;
 
 class Profile {
 public:
@@ -22,9 +27,9 @@ public:
 
     // Reads the file; a missing or unreadable file gives an empty profile.
     // Lines may end with CR LF or LF alone; blank and foreign lines are kept
-    // as they are. A file that exists but cannot be read (or is beyond 256 MB)
-    // is not written over by Save.
-    void Load(const std::string& path);
+    // as they are. Anything there that is not a regular file, cannot be read
+    // or is larger than maxSize is unreadable, and Save does not write over it.
+    void Load(const std::string& path, std::size_t maxSize = kMaxProfileSize);
     // True when the last Load found a file it could not read.
     bool Unreadable() const;
     // Parses text as the content of a file (tests, fuzzing).

@@ -295,6 +295,7 @@ void SendRecords(const TableSet& set, const RecordLayout& layout, int count, int
     Ui& ui = CurrentUi();
     ui.ProgressShow(UiBar::Main, barMaximum);
     for (int k = 1; k <= count; ++k) {
+        if (ui.StopRequested()) break;  // between records: nothing half-sent
         const RowRef at = rowOf(k);
         const std::string& number = set.Cell(at.table, 0, at.row);
         if (number.empty()) {  // no record: the register's one stays as it is
@@ -460,6 +461,7 @@ void RunAll(Set& set, int barMaximum, std::initializer_list<std::pair<const char
     ui.ProgressShow(UiBar::Overall, barMaximum);
     int done = 0;
     for (const auto& [label, run] : steps) {
+        if (ui.StopRequested()) break;
         ui.SetLabel(UiLabel::Progress, label);
         ui.ProcessEvents();
         run(set);
@@ -610,6 +612,9 @@ void ReadRecords(TableSet& set, const RecordLayout& layout, int fillCode, long l
         ui.ShowLabel(UiLabel::ServicePlu, true);
     }
     for (long long i = 0; i <= lastIndex; ++i) {
+        // Asked between records, when the last reply and its status are read:
+        // nothing is left queued to become the start of the next command's reply.
+        if (ui.StopRequested()) break;
         SendRecordRead(layout.readDigit, i);
         ReadReplyOrWarn();
         // The status reply of modes 2 and 3 overwrites the reply area.
@@ -845,6 +850,7 @@ void DeleteTable(TableSet& set, TableId table) {
         const int count = set.Rows(TableId::Plu);
         ui.ProgressShow(UiBar::Main, count);
         for (int r = 1; r <= count; ++r) {
+            if (ui.StopRequested()) break;
             // Only PLU records the register holds are deleted; every row is emptied.
             if (PluExists(r)) SendDelete(r, letter);
             ui.ProgressStep(UiBar::Main);
@@ -864,6 +870,7 @@ void DeleteTable(TableSet& set, TableId table) {
     }
     ui.ProgressShow(UiBar::Main, barMaximum);
     for (int r = first; r <= last; ++r) {
+        if (ui.StopRequested()) break;
         SendDelete(r, letter);
         ui.ProgressStep(UiBar::Main);
         EmptyRecordRow(set, table, r);

@@ -2,16 +2,14 @@
 // real serial code, against the emulator on a pseudo-terminal.
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
-
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "NativeSerialPort.h"
 #include "Polaczenie.h"
 #include "Pomoc.h"
 #include "PtyServer.h"
-#include "QtSerialPort.h"
 #include "RecordingUi.h"
 #include "Tabele.h"
 
@@ -23,15 +21,9 @@ constexpr int kShortPollLimit = 20000;  // about 0.2 s: keeps the silent cases q
 
 class LinkTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        static int argc = 1;
-        static char name[] = "test_app_link";
-        static char* argv[] = {name, nullptr};
-        if (!QCoreApplication::instance()) new QCoreApplication(argc, argv);
-    }
     void SetUp() override {
         ResetLink();
-        UsePort(std::make_unique<QtSerialPort>());
+        UsePort(std::make_unique<NativeSerialPort>());
         InstallUi(&ui);
         ASSERT_TRUE(server.Start());
         config.portName = server.SlavePath();
@@ -78,7 +70,7 @@ TEST_F(LinkTest, StartUpOnLineForEveryModel) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.shown);
         ResetLink();
-        UsePort(std::make_unique<QtSerialPort>());
+        UsePort(std::make_unique<NativeSerialPort>());
         ui.shown.clear();
         TableSet fresh;
         Register([&](Emulator& e) {
@@ -133,7 +125,7 @@ TEST_F(LinkTest, StartUpByErrorMode) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         ResetLink();
-        UsePort(std::make_unique<QtSerialPort>());
+        UsePort(std::make_unique<NativeSerialPort>());
         ui.shown.clear();
         Register([&](Emulator& e) {
             e.SetModel(2);
@@ -185,7 +177,7 @@ TEST_F(LinkTest, StartUpOverASlowLine) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         ResetLink();
-        UsePort(std::make_unique<QtSerialPort>());
+        UsePort(std::make_unique<NativeSerialPort>());
         ui.shown.clear();
         Register([&](Emulator& e) {
             e.SetModel(0);
@@ -246,7 +238,7 @@ TEST_F(LinkTest, FailedConnectionCheckFallsBackToModel0) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         ResetLink();
-        UsePort(std::make_unique<QtSerialPort>());
+        UsePort(std::make_unique<NativeSerialPort>());
         ui.shown.clear();
         ui.answers = c.answers;
         Register([](Emulator& e) {

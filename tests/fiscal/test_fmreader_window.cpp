@@ -17,7 +17,7 @@
 #include "FmreaderWindow.h"
 #include "Pomoc.h"
 #include "PtyServer.h"
-#include "QtSerialPort.h"
+#include "NativeSerialPort.h"
 #include "RecordingUi.h"
 
 namespace {
@@ -53,7 +53,7 @@ private:
         GenerateFiscalMemory(e.state, records);
         server = std::make_unique<PtyServer>(std::move(e));
         QVERIFY(server->Start());
-        UsePort(std::make_unique<QtSerialPort>());
+        UsePort(std::make_unique<NativeSerialPort>());
         QVERIFY(OpenPort(server->SlavePath()));
         Link().pollLimit = silent ? 20 : 100000;
     }

@@ -19,7 +19,7 @@
 #include "Main.h"
 #include "Pomoc.h"
 #include "PtyServer.h"
-#include "QtSerialPort.h"
+#include "NativeSerialPort.h"
 #include "RecordingUi.h"
 #include "TempFiles.h"
 #include "Ui.h"
@@ -55,7 +55,7 @@ protected:
         server = std::make_unique<PtyServer>();
         if (!server->Start()) return false;
         server->WithEmulator(shape);
-        UsePort(std::make_unique<QtSerialPort>());
+        UsePort(std::make_unique<NativeSerialPort>());
         return true;
     }
     // A model 3 register with serial number 123456 and version V1.0.

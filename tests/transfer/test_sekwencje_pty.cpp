@@ -4,17 +4,15 @@
 // compared cell for cell.
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
-
 #include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "Cp1250.h"
+#include "NativeSerialPort.h"
 #include "Pomoc.h"
 #include "PtyServer.h"
-#include "QtSerialPort.h"
 #include "RecordingUi.h"
 #include "Sekwencje.h"
 #include "Tabele.h"
@@ -77,15 +75,7 @@ struct Param {
     int mode;
 };
 
-class PtyRoundTrip : public ::testing::TestWithParam<Param> {
-protected:
-    static void SetUpTestSuite() {
-        static int argc = 1;
-        static char name[] = "test_sekwencje_pty";
-        static char* argv[] = {name, nullptr};
-        if (!QCoreApplication::instance()) new QCoreApplication(argc, argv);
-    }
-};
+class PtyRoundTrip : public ::testing::TestWithParam<Param> {};
 
 TEST_P(PtyRoundTrip, EveryTableComesBackAsSent) {
     const Param p = GetParam();
@@ -96,7 +86,7 @@ TEST_P(PtyRoundTrip, EveryTableComesBackAsSent) {
     });
     ASSERT_TRUE(server.Start());
     ResetLink();
-    UsePort(std::make_unique<QtSerialPort>());
+    UsePort(std::make_unique<NativeSerialPort>());
     Link().errorMode = p.mode;
     Link().pollLimit = 200000;
     ASSERT_TRUE(OpenPort(server.SlavePath()));

@@ -1,8 +1,7 @@
-// The real port against a pseudo-terminal made here: line settings, bytes both
-// ways, the poll count, purge, and a read that runs into its time-out.
+// The native port against a pseudo-terminal made here: line settings, bytes
+// both ways, the poll count, purge, a read that runs into its time-out, and a
+// line whose other end goes away.
 #include <gtest/gtest.h>
-
-#include <QCoreApplication>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -11,13 +10,14 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <ctime>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "ByteText.h"
+#include "NativeSerialPort.h"
 #include "Pomoc.h"
-#include "QtSerialPort.h"
 
 using namespace std::string_literals;
 
@@ -28,12 +28,6 @@ using bytetext::ESC;
 
 class PtyTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        static int argc = 1;
-        static char name[] = "test_qtserialport";
-        static char* argv[] = {name, nullptr};
-        if (!QCoreApplication::instance()) app = new QCoreApplication(argc, argv);
-    }
     void SetUp() override {
         ResetLink();
         ASSERT_EQ(openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
@@ -43,7 +37,7 @@ protected:
     void TearDown() override {
         ResetLink();  // closes the port
         close(slave);
-        close(master);
+        if (master >= 0) close(master);
     }
     void ToPort(const std::string& bytes) { ASSERT_EQ(write(master, bytes.data(), bytes.size()), ssize_t(bytes.size())); }
     // What the port sent, waiting up to about a second for n bytes.
@@ -66,7 +60,6 @@ protected:
         return q;
     }
 
-    static inline QCoreApplication* app = nullptr;
     int master = -1, slave = -1;
     std::string path;
 };
@@ -78,7 +71,7 @@ TEST_F(PtyTest, OpensWithTheLineSettings) {
     };
     for (const Case c : {Case{9600, B9600}, Case{19200, B19200}, Case{38400, B38400}, Case{4800, B9600}}) {
         SCOPED_TRACE(c.baud);
-        QtSerialPort port;
+        NativeSerialPort port;
         ASSERT_TRUE(port.Open(path, c.baud));  // a pty refuses DTR/RTS: still open
         EXPECT_TRUE(port.IsOpen());
         termios t{};
@@ -92,14 +85,14 @@ TEST_F(PtyTest, OpensWithTheLineSettings) {
         port.Close();
         EXPECT_FALSE(port.IsOpen());
     }
-    QtSerialPort missing;
+    NativeSerialPort missing;
     EXPECT_FALSE(missing.Open("/dev/no-such-port-here", 9600));
     EXPECT_FALSE(missing.IsOpen());
     EXPECT_EQ(missing.Poll(), 0);
 }
 
 TEST_F(PtyTest, BytesBothWaysPollsAndPurge) {
-    QtSerialPort port;
+    NativeSerialPort port;
     ASSERT_TRUE(port.Open(path, 9600));
 
     EXPECT_EQ(port.Poll(), 0);
@@ -126,7 +119,7 @@ TEST_F(PtyTest, BytesBothWaysPollsAndPurge) {
 }
 
 TEST_F(PtyTest, LinkOverThePty) {
-    UsePort(std::make_unique<QtSerialPort>());
+    UsePort(std::make_unique<NativeSerialPort>());
     Link().pollLimit = 2'000'000;
     ASSERT_TRUE(OpenPort(path));
 
@@ -153,18 +146,55 @@ TEST_F(PtyTest, LinkOverThePty) {
     ASSERT_TRUE(lateOk);
     EXPECT_EQ(ReplyText(), second);
 
-    // Bytes that QSerialPort took into its own buffer while the event loop ran
-    // come first, before those still in the device.
-    ToPort(ESC + "Pab");
-    for (int i = 0; i < 100 && Port().Poll() < 4; ++i) QCoreApplication::processEvents();
-    ToPort("cd" + ESC + BS);
-    ASSERT_TRUE(ReadReply());
-    EXPECT_EQ(ReplyText(), ESC + "Pabcd" + ESC + BS);
-
     // Nothing comes: the read ends after its polls.
     Link().pollLimit = 3000;
     EXPECT_FALSE(ReadReply());
     EXPECT_EQ(ReplyLength(), 0u);
+}
+
+// The other end goes away while the port is open (a USB adapter pulled out):
+// a read still lasts its time-out, sleeping rather than spinning, the port says
+// the device is lost, and reopening finds the line again once it is back.
+TEST_F(PtyTest, LineThatGoesAwayCostsNoCpuAndReopens) {
+    // A fixed name for the line, as a udev link gives a USB adapter.
+    const std::string link = std::string(testing::TempDir()) + "zeltra-port-link";
+    ::unlink(link.c_str());
+    ASSERT_EQ(::symlink(path.c_str(), link.c_str()), 0);
+    UsePort(std::make_unique<NativeSerialPort>());
+    Link().pollLimit = 50'000;  // about 0.5 s
+    ASSERT_TRUE(OpenPort(link));
+    ::close(master);
+    master = -1;
+
+    timespec cpu0{}, cpu1{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &cpu0);
+    const auto wall0 = std::chrono::steady_clock::now();
+    EXPECT_FALSE(ReadReply());
+    EXPECT_FALSE(ReadReply());
+    const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - wall0).count();
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &cpu1);
+    const double cpu = double(cpu1.tv_sec - cpu0.tv_sec) + double(cpu1.tv_nsec - cpu0.tv_nsec) / 1e9;
+    EXPECT_TRUE(Port().Lost());
+    EXPECT_GT(wall, 0.5);         // the time-outs keep their length ...
+    EXPECT_LT(cpu, wall * 0.25);  // ... without spinning a core
+
+    // The device comes back under the same name.
+    int master2 = -1, slave2 = -1;
+    ASSERT_EQ(openpty(&master2, &slave2, nullptr, nullptr, nullptr), 0);
+    ::unlink(link.c_str());
+    ASSERT_EQ(::symlink(ttyname(slave2), link.c_str()), 0);
+    ASSERT_TRUE(ReopenPortIfLost());
+    EXPECT_FALSE(Port().Lost());
+    const std::string frame = ESC + "P000#ab" + ESC + BS;
+    ASSERT_EQ(write(master2, frame.data(), frame.size()), ssize_t(frame.size()));
+    Link().pollLimit = 2'000'000;
+    ASSERT_TRUE(ReadReply());
+    EXPECT_EQ(ReplyText(), frame);
+
+    ResetLink();
+    close(slave2);
+    close(master2);
+    ::unlink(link.c_str());
 }
 
 }  // namespace
