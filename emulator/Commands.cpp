@@ -8,6 +8,35 @@
 
 namespace {
 
+// The C library's calendar functions under their names on each system.
+std::tm LocalTm(std::time_t t) {
+    std::tm tm{};
+#ifdef _WIN32
+    localtime_s(&tm, &t);
+#else
+    localtime_r(&t, &tm);
+#endif
+    return tm;
+}
+
+std::tm UtcTm(std::time_t t) {
+    std::tm tm{};
+#ifdef _WIN32
+    gmtime_s(&tm, &t);
+#else
+    gmtime_r(&t, &tm);
+#endif
+    return tm;
+}
+
+long long SecondsAsUtc(std::tm tm) {
+#ifdef _WIN32
+    return static_cast<long long>(_mkgmtime(&tm));
+#else
+    return static_cast<long long>(timegm(&tm));
+#endif
+}
+
 // Status numbers the register answers with.
 constexpr int kBadParameter = 22;
 constexpr int kBadData = 23;
@@ -116,10 +145,7 @@ std::string WireSerial(const std::string& serial) {
 // clock can be shifted and printed without time zones.
 long long WallNow(const Emulator& emu) {
     if (emu.now) return emu.now();
-    std::time_t t = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&t, &local);
-    return static_cast<long long>(timegm(&local));
+    return SecondsAsUtc(LocalTm(std::time(nullptr)));
 }
 
 // Date bytes of the newest report in the fiscal memory (year low byte, year
@@ -193,8 +219,7 @@ Outcome FiscalRecord(Emulator& emu, const Request& request) {
 // first two digits, two decimal digits each.
 Outcome ReadClock(Emulator& emu, const Request&) {
     std::time_t t = static_cast<std::time_t>(WallNow(emu) + emu.state.clockOffset);
-    std::tm tm{};
-    gmtime_r(&t, &tm);
+    const std::tm tm = UtcTm(t);
     int year = tm.tm_year + 1900;
     char text[64];
     std::snprintf(text, sizeof text, "%02d%02d%02d%02d%02d%02d%02d", tm.tm_sec, tm.tm_min, tm.tm_hour,
@@ -221,7 +246,7 @@ Outcome SetClock(Emulator& emu, const Request& request) {
     tm.tm_mday = v[3];
     tm.tm_mon = v[4] - 1;
     tm.tm_year = v[6] * 100 + v[5] - 1900;
-    emu.state.clockOffset = static_cast<long long>(timegm(&tm)) - WallNow(emu);
+    emu.state.clockOffset = SecondsAsUtc(tm) - WallNow(emu);
     return {};
 }
 

@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <string>
 
@@ -27,9 +28,23 @@ inline void Spit(const std::filesystem::path& p, const std::string& text) {
 // A new empty folder named `prefix` and six random characters; an empty path
 // when none could be made.
 inline std::filesystem::path MakeTempDir(const std::string& prefix) {
+#ifdef _WIN32
+    // No mkdtemp here: a random name, taken only if the folder is new.
+    static std::mt19937 random{std::random_device{}()};
+    const char letters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::string name = prefix;
+        for (int i = 0; i < 6; ++i) name += letters[random() % 36];
+        const auto dir = std::filesystem::temp_directory_path() / name;
+        std::error_code ec;
+        if (std::filesystem::create_directory(dir, ec)) return dir;
+    }
+    return {};
+#else
     std::string tmpl = (std::filesystem::temp_directory_path() / (prefix + "XXXXXX")).string();
     const char* made = mkdtemp(tmpl.data());
     return made ? std::filesystem::path(made) : std::filesystem::path();
+#endif
 }
 
 }  // namespace testfiles

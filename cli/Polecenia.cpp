@@ -1,0 +1,666 @@
+#include "Polecenia.h"
+
+#include <algorithm>
+#include <array>
+#include <ctime>
+#include <iterator>
+#include <memory>
+#include <optional>
+#include <utility>
+
+#include "Cp1250.h"
+#include "Dysk.h"
+#include "Fmreader.h"
+#include "Konsola.h"
+#include "NativeSerialPort.h"
+#include "Pliki.h"
+#include "Polaczenie.h"
+#include "Pomoc.h"
+#include "Porty.h"
+#include "Profile.h"
+#include "Sekwencje.h"
+#include "Tabele.h"
+#include "Wersja.h"
+
+
+namespace {
+
+// ---- tables by name -----------------------------------------------------------
+
+struct TabInfo {
+    const char* name;  // as typed on the command line
+    int tab;           // the window's tab number, also accepted as the name
+    TableId table;
+    const char* object;  // what the progress line and the messages call it
+    void (*read)(TableSet&);
+    void (*send)(const TableSet&);
+    // Where a data file holds the table: a section and its first key (the
+    // discounts' pair also under DOPLATY).
+    const char* section;
+    const char* firstKey;
+};
+
+const TabInfo kTabs[] = {
+    {"opakowania", 1, TableId::Packaging, "bazę opakowań", ReadPackagingTable, SendPackagingTable, "OPAKOWANIA", "Opak1"},
+    {"plu", 2, TableId::Plu, "bazę PLU", ReadPluTable, SendPluTable, "TOWARY", "Plu1"},
+    {"kasjerzy", 3, TableId::Cashier, "bazę kasjerów", ReadCashierTable, SendCashierTable, "KASJERZY", "Kasjer1"},
+    {"klawisze", 4, TableId::Key, "bazę klawiszy", ReadKeyTable, SendKeyTable, "KLAWISZE", "Klawisz1"},
+    {"rabaty", 5, TableId::Discount, "bazę rabatów/dopłat", ReadDiscountTable, SendDiscountTable, "RABATY", "Rabat1"},
+    {"formy", 6, TableId::PaymentForm, "bazę form płatności", ReadPaymentFormTable, SendPaymentFormTable, "FORMY",
+     "Forma1"},
+    {"naglowek", 7, TableId::Header, "nagłówek", ReadHeader, SendHeader, "NAGLOWEK", "Linja1"},
+    {"ptu", 8, TableId::Ptu, "stawki PTU", ReadPtuRates, SendPtuRates, "PTU", "Ptu1"},
+};
+
+// The data file holds the table. A table it lacks would load as empty rows:
+// harmless for the record tables (empty rows send nothing) but an empty
+// header or zero rates would overwrite the register's own.
+bool InFile(const Profile& file, const TabInfo& tab) {
+    return file.Has(tab.section, tab.firstKey) || (tab.tab == 5 && file.Has("DOPLATY", "Doplata5"));
+}
+
+constexpr int kFirstUndeletableTab = 7;  // the header and the PTU rates have no deletion
+
+std::string Lower(std::string text) {
+    for (char& c : text)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return text;
+}
+
+// A table word: nothing when it names no table; a null entry for all tables.
+std::optional<const TabInfo*> ParseTable(const std::string& word) {
+    const std::string w = Lower(word);
+    if (w == "wszystkie") return nullptr;
+    for (const TabInfo& t : kTabs)
+        if (w == t.name || w == std::to_string(t.tab)) return &t;
+    return std::nullopt;
+}
+
+const char* const kTableNames = "opakowania, plu, kasjerzy, klawisze, rabaty, formy, naglowek, ptu (lub 1-8)";
+
+// ---- options ------------------------------------------------------------------
+
+struct Options {
+    std::optional<std::string> port;
+    std::optional<int> baud;
+    std::optional<int> pollLimit;
+    std::optional<int> errorMode;
+    bool force = false;
+    bool progress = false;
+    bool help = false;
+    bool version = false;
+    std::vector<std::string> words;  // the command and its arguments
+};
+
+// Fills `o`; the error line when an option is wrong, empty otherwise.
+std::string ParseArgs(const std::vector<std::string>& args, Options& o) {
+    bool optionsEnd = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (optionsEnd || a.size() < 2 || a[0] != '-') {
+            o.words.push_back(a);
+            continue;
+        }
+        if (a == "--") {
+            optionsEnd = true;
+            continue;
+        }
+        std::string name = a, value;
+        bool hasValue = false;
+        if (const std::size_t eq = a.find('='); a.rfind("--", 0) == 0 && eq != std::string::npos) {
+            name = a.substr(0, eq);
+            value = a.substr(eq + 1);
+            hasValue = true;
+        }
+        auto flag = [&](bool& f) {
+            if (hasValue) return "Opcja " + name + " nie przyjmuje wartości";
+            f = true;
+            return std::string();
+        };
+        if (name == "-h" || name == "--help") {
+            if (auto e = flag(o.help); !e.empty()) return e;
+            continue;
+        }
+        if (name == "--version") {
+            if (auto e = flag(o.version); !e.empty()) return e;
+            continue;
+        }
+        if (name == "--force") {
+            if (auto e = flag(o.force); !e.empty()) return e;
+            continue;
+        }
+        if (name == "--postep") {
+            if (auto e = flag(o.progress); !e.empty()) return e;
+            continue;
+        }
+        if (name != "--port" && name != "--baud" && name != "--timeout" && name != "--tryb")
+            return "Nieznana opcja: " + a;
+        if (!hasValue) {
+            if (i + 1 >= args.size()) return "Opcja " + name + " wymaga wartości";
+            value = args[++i];
+        }
+        if (name == "--port") {
+            if (value.empty()) return "Opcja --port wymaga nazwy portu";
+            o.port = value;
+        } else if (name == "--baud") {
+            const auto baud = ConfigWholeNumber(value);
+            if (!baud || (*baud != 9600 && *baud != 19200 && *baud != 38400))
+                return "Prędkość musi wynosić 9600, 19200 lub 38400: " + value;
+            o.baud = baud;
+        } else if (name == "--timeout") {
+            const auto polls = ConfigPollLimit(value);
+            if (!polls) return "Czas oczekiwania musi być liczbą sekund większą od zera: " + value;
+            o.pollLimit = polls;
+        } else {
+            const auto mode = ConfigWholeNumber(value);
+            if (!mode || *mode < 0 || *mode > 3) return "Tryb obsługi błędów musi być liczbą 0-3: " + value;
+            o.errorMode = mode;
+        }
+    }
+    return {};
+}
+
+// ---- files --------------------------------------------------------------------
+
+bool IsAbsolute(const std::string& p) {
+#ifdef _WIN32
+    return (!p.empty() && (p[0] == '\\' || p[0] == '/')) || (p.size() >= 2 && p[1] == ':');
+#else
+    return !p.empty() && p[0] == '/';
+#endif
+}
+
+// A file name as the command line gives it, taken from the working folder.
+std::string InWorkDir(const ToolEnvironment& env, const std::string& path) {
+    if (env.workDir.empty() || IsAbsolute(path)) return path;
+    return env.workDir + "/" + path;
+}
+
+// Typ_kasy of a data file, read as the data file code reads it (a value that
+// is no model index counts as 0); nothing when the file has no such entry.
+std::optional<int> FileModel(const Profile& p) {
+    if (!p.Has("KASA", "Typ_kasy")) return std::nullopt;
+    const std::string v = p.Get("KASA", "Typ_kasy", "0");
+    if (v.size() != 1 || v[0] < '0' || v[0] >= '0' + kModelCount) return 0;
+    return v[0] - '0';
+}
+
+std::string ModelName(int model) {
+    if (model == 3) return kModel20kText;
+    return model >= 0 && model < kModelCount ? kModelTexts[model] : "?";
+}
+
+// ---- one run ------------------------------------------------------------------
+
+// What every register command shares: the console Ui installed, the port
+// counted, the table set, and the start-up's result. The link is reset at the
+// start and at the end, so runs in one process do not meet.
+class Session {
+public:
+    Session(const ToolEnvironment& env, const Options& options, std::ostream& err)
+        : env_(env), options_(options), ui(err, UiOptions(env, options, activity_)) {
+        ResetLink();
+        InstallUi(&ui);
+    }
+    ~Session() {
+        // Frames written in modes 0 and 1 are waited out before the port closes.
+        if (connected_) Port().Drain();
+        ResetLink();
+        InstallUi(nullptr);
+    }
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
+
+    // Opens the port and starts up as the window does: error-handling mode,
+    // identification, the identified model with the configured PLU rule, the
+    // status reply. kExitDone, or the failure's status with its line shown.
+    int Connect() {
+        Configuration c = ReadConfiguration(env_.workDir);
+        if (options_.port) c.portName = *options_.port;
+        if (options_.baud) c.baud = *options_.baud;
+        if (options_.pollLimit) c.pollLimit = *options_.pollLimit;
+        if (options_.errorMode) c.errorMode = *options_.errorMode;
+
+        UsePort(std::make_unique<CountingPort>(std::make_unique<NativeSerialPort>(), activity_));
+        // Start-up does not look at the port: a port that cannot be opened is
+        // told apart here, before the second's purge and the reply time-outs.
+        Link().baud = c.baud;
+        if (!OpenPort(c.portName)) return Fail(kExitPort, "Nie można otworzyć portu " + c.portName);
+        connected_ = true;
+        id = StartUp(c, tables);
+        if (ui.Interrupted()) return Fail(kExitInterrupted, "Przerwano (Ctrl+C)");
+        if (!id.onLine)
+            return Fail(kExitRegister, "Kasa nie odpowiada na porcie " + c.portName +
+                                           " (czy w kasie włączono tryb komunikacji?)");
+        // A status reply lost at start-up is no part of the command's work.
+        ui.ResetMissing();
+        return kExitDone;
+    }
+
+    int Fail(int status, const std::string& line) {
+        ui.Note(line);
+        return status;
+    }
+
+    // How a register command ended: interrupted, replies missing, a message
+    // from the register (or the core), or done. `tail` says what that means
+    // for the command's file or the register.
+    int Outcome(const std::string& tail = {}, const char* one = "rekord", const char* few = "rekordy",
+                const char* many = "rekordów") {
+        const std::string rest = tail.empty() ? std::string() : "; " + tail;
+        if (ui.Interrupted()) return Fail(kExitInterrupted, "Przerwano (Ctrl+C)" + rest);
+        if (ui.MissingReplies() > 0) {
+            const std::string count = CountWithNoun(ui.RecordsWithoutReply(), one, few, many);
+            if (ui.Silenced())
+                return Fail(kExitRegister, "Kasa przestała odpowiadać (" + count + " bez odpowiedzi), przerwano" + rest);
+            return Fail(kExitRegister, "Brak odpowiedzi z kasy: " + count + " bez odpowiedzi" + rest);
+        }
+        if (!ui.Problems().empty()) {
+            std::string line = ui.Problems().front();
+            if (ui.Problems().size() > 1)
+                line += " (łącznie " +
+                        CountWithNoun(static_cast<long long>(ui.Problems().size()), "komunikat", "komunikaty",
+                                      "komunikatów") +
+                        ")";
+            return Fail(kExitRegister, line + rest);
+        }
+        return kExitDone;
+    }
+
+    bool Failed() const {
+        return ui.Interrupted() || ui.MissingReplies() > 0 || !ui.Problems().empty();
+    }
+
+private:
+    static ConsoleUi::Options UiOptions(const ToolEnvironment& env, const Options& options,
+                                        const LineActivity& activity) {
+        ConsoleUi::Options o;
+        o.progress = env.stderrIsTerminal || options.progress;
+        o.interrupt = env.interrupt;
+        o.activity = &activity;
+        return o;
+    }
+
+    const ToolEnvironment& env_;
+    const Options& options_;
+    LineActivity activity_;
+    bool connected_ = false;
+
+public:
+    ConsoleUi ui;
+    TableSet tables;
+    Identification id;
+};
+
+// ---- commands -----------------------------------------------------------------
+
+int Usage(std::ostream& err, const std::string& line) {
+    err << line << " (pomoc: zeltra-kasa --help)\n";
+    return kExitUsage;
+}
+
+int Info(Session& s, std::ostream& out) {
+    const std::string block = ReadRegisterState();
+    const std::string unique = ReadUniqueNumber();
+    const std::string clock = ReadRegisterClock();
+    if (s.Failed()) return s.Outcome({}, "polecenie", "polecenia", "poleceń");
+
+    const auto values = RegisterInfoValues(Cp1250ToUtf8(s.id.shownModel), Cp1250ToUtf8(s.id.serial),
+                                           Cp1250ToUtf8(s.id.version), unique, block, clock);
+    const auto& names = RegisterInfoNames();
+    // "Name:" and the values in one column; a mode the block does not name shows "?".
+    std::size_t width = 0;
+    for (const char* n : names) width = std::max(width, DisplayWidth(n));
+    for (int r = 0; r < kInfoRows; ++r) {
+        const std::string name = names[static_cast<std::size_t>(r)];
+        const auto& v = values[static_cast<std::size_t>(r)];
+        out << name << ':' << std::string(width - DisplayWidth(name) + 1, ' ') << (v ? *v : std::string("?")) << '\n';
+    }
+    return kExitDone;
+}
+
+int Read(Session& s, const TabInfo* tab, const std::string& path, const std::string& shownPath) {
+    const std::string notWritten = "plik " + shownPath + " nie został zapisany";
+    if (tab) {
+        s.ui.SetTask(std::string("Odczytuję ") + tab->object);
+        tab->read(s.tables);
+    } else {
+        ReadAllTables(s.tables);
+    }
+    // A file that would lack records without saying so is not written: the
+    // old one stays as it was.
+    if (s.Failed()) return s.Outcome(notWritten);
+    s.ui.SetTask("Zapisuję plik");
+    const bool saved = tab ? SaveTableFile(s.tables, tab->tab, path) : SaveDataFile(s.tables, path);
+    if (!saved) return s.Fail(kExitFile, "Nie można zapisać pliku " + shownPath);
+    return kExitDone;
+}
+
+int Send(Session& s, const TabInfo* tab, const std::string& path, const std::string& shownPath,
+         const Profile& file, bool force) {
+    const int model = s.tables.Model();
+    if (const auto fileModel = FileModel(file); fileModel && *fileModel != model) {
+        if (!force)
+            return s.Fail(kExitModel, "Plik " + shownPath + " jest dla kasy " + ModelName(*fileModel) +
+                                          ", a podłączona kasa to " + ModelName(model) +
+                                          "; nic nie wysłano (--force wysyła mimo to)");
+        s.ui.Note("Plik " + shownPath + " jest dla kasy " + ModelName(*fileModel) + "; wysyłam w rozmiarach kasy " +
+                  ModelName(model));
+    }
+
+    s.ui.SetTask("Wczytuję plik");
+    const bool loaded = tab ? LoadTableFile(s.tables, tab->tab, path) : LoadDataFile(s.tables, path);
+    if (!loaded) return s.Fail(kExitFile, "Nie można odczytać pliku " + shownPath);
+
+    const std::string partly = "kasa otrzymała tylko część danych";
+    if (!tab) {
+        SendAllTables(s.tables);
+        if (s.ui.StopRequested()) return s.Outcome(partly);
+        // The header and the PTU rates only in training mode, as their tabs
+        // allow; a fiscal register keeps its own and the run is still whole.
+        const TabInfo& header = kTabs[6];
+        const TabInfo& rates = kTabs[7];
+        const bool hasHeader = InFile(file, header), hasRates = InFile(file, rates);
+        if (!hasHeader && !hasRates) {
+            s.ui.Note("Plik " + shownPath + " nie zawiera nagłówka ani stawek PTU: pominięto je");
+        } else if (IsFiscalBlock(ReadRegisterState())) {
+            s.ui.Note("Kasa jest w trybie fiskalnym: nagłówek i stawki PTU pominięto");
+        } else {
+            for (const TabInfo* t : {&header, &rates}) {
+                if (!InFile(file, *t)) {
+                    s.ui.Note("Plik " + shownPath + " nie zawiera tabeli " + t->name + ": pominięto ją");
+                    continue;
+                }
+                s.ui.SetTask(std::string("Wysyłam ") + t->object);
+                t->send(s.tables);
+            }
+        }
+        return s.Outcome(s.ui.StopRequested() ? partly : std::string());
+    }
+
+    s.ui.SetTask(std::string("Wysyłam ") + tab->object);
+    if (tab->table == TableId::Header || tab->table == TableId::Ptu) {
+        // Refused in fiscal mode with the window's message.
+        if (FiscalModeTest(tab->table == TableId::Header ? FiscalGuard::Header : FiscalGuard::PtuRates))
+            tab->send(s.tables);
+        return s.Outcome();
+    }
+    tab->send(s.tables);
+    return s.Outcome(s.ui.StopRequested() ? partly : std::string());
+}
+
+int Delete(Session& s, const TabInfo& tab, const std::optional<std::string>& number) {
+    if (number) {
+        // Refusals (cashier 1) come as the core's message and change nothing.
+        if (!DeleteRecord(s.tables, tab.table, *number)) {
+            const std::string why = s.ui.Problems().empty() ? "Nie usunięto rekordu" : s.ui.Problems().back();
+            return s.Fail(kExitUsage, why);
+        }
+        return s.Outcome({}, "polecenie", "polecenia", "poleceń");
+    }
+    s.ui.SetTask(std::string("Usuwam ") + tab.object);
+    DeleteTable(s.tables, tab.table);
+    return s.Outcome(s.ui.StopRequested() ? "usunięto tylko część rekordów" : std::string());
+}
+
+int Clock(Session& s, std::ostream& out) {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+#ifdef _WIN32
+    localtime_s(&local, &now);
+#else
+    localtime_r(&now, &local);
+#endif
+    SetRegisterClock(local.tm_sec, local.tm_min, local.tm_hour, local.tm_mday, local.tm_mon + 1,
+                     local.tm_year + 1900);
+    const std::string clock = ReadRegisterClock();
+    if (s.Failed()) return s.Outcome({}, "polecenie", "polecenia", "poleceń");
+    out << RegisterInfoNames()[kInfoRows - 1] << ": " << Cp1250ToUtf8(clock) << '\n';
+    return kExitDone;
+}
+
+const char* KindName(FiscalKind kind) {
+    switch (kind) {
+    case FiscalKind::DailyReport: return "Raport dobowy";
+    case FiscalKind::PtuChange: return "Zmiana stawek PTU";
+    default: return "Zerowanie RAM";
+    }
+}
+
+std::string CsvCell(const std::string& text) {
+    if (text.find_first_of(";\"\r\n") == std::string::npos) return text;
+    std::string quoted = "\"";
+    for (char c : text) {
+        if (c == '"') quoted += '"';
+        quoted += c;
+    }
+    return quoted + '"';
+}
+
+// One row per record in reading order. The columns are the kind, the running
+// number, then every other column title of the three tables once, in the
+// order met; a record fills its own and leaves the rest empty.
+std::string FiscalCsv(const FiscalTables& tables, const std::vector<std::pair<FiscalKind, int>>& order) {
+    std::vector<std::string> columns = {"Rodzaj", "Nr"};
+    std::array<std::vector<std::size_t>, kFiscalKindCount> columnOf;
+    for (const FiscalTable& t : tables) {
+        auto& where = columnOf[static_cast<std::size_t>(t.Kind())];
+        for (int c = 1; c < t.Columns(); ++c) {
+            auto it = std::find(columns.begin(), columns.end(), t.Title(c));
+            if (it == columns.end()) it = columns.insert(columns.end(), t.Title(c));
+            where.push_back(static_cast<std::size_t>(it - columns.begin()));
+        }
+    }
+    auto line = [](const std::vector<std::string>& cells) {
+        std::string text;
+        for (std::size_t i = 0; i < cells.size(); ++i) text += (i ? ";" : "") + CsvCell(cells[i]);
+        return text + "\n";
+    };
+    std::string csv = line(columns);
+    for (const auto& [kind, row] : order) {
+        const FiscalTable& t = tables[static_cast<std::size_t>(kind)];
+        std::vector<std::string> cells(columns.size());
+        cells[0] = KindName(kind);
+        cells[1] = t.Cell(0, row);
+        const auto& where = columnOf[static_cast<std::size_t>(kind)];
+        for (int c = 1; c < t.Columns(); ++c) cells[where[static_cast<std::size_t>(c - 1)]] = t.Cell(c, row);
+        csv += line(cells);
+    }
+    return csv;
+}
+
+int Fiscal(Session& s, std::ostream& out, const std::optional<std::string>& path, const std::string& shownPath) {
+    const std::string notWritten = path ? "plik " + shownPath + " nie został zapisany" : std::string();
+    // As the window: a register in training mode has no fiscal memory to show.
+    const std::string block = ReadRegisterState();
+    if (s.Failed()) return s.Outcome(notWritten, "polecenie", "polecenia", "poleceń");
+    if (block.size() >= 4 && block.compare(2, 2, "00") == 0)
+        return s.Fail(kExitRegister, "Kasa jest w trybie szkoleniowym");
+
+    FiscalTables tables = MakeFiscalTables();
+    std::vector<std::pair<FiscalKind, int>> order;
+    int asked = 0;
+    FiscalReadHooks hooks;
+    hooks.beforeRecord = [&] {
+        if (asked++ > 0) s.ui.ProgressStep(UiBar::Main, 1);
+    };
+    hooks.stop = [&] { return s.ui.StopRequested(); };
+    hooks.rowWritten = [&](FiscalKind kind, int row) { order.emplace_back(kind, row); };
+    s.ui.SetTask("Odczytuję pamięć fiskalną");
+    s.ui.ProgressShow(UiBar::Main, kFiscalRecordCount);
+    ReadFiscalMemory(tables, hooks);
+    s.ui.ProgressHide(UiBar::Main);
+    // A record without a reply gives no row: such a list would look whole.
+    if (s.Failed()) return s.Outcome(notWritten);
+
+    const std::string csv = FiscalCsv(tables, order);
+    if (!path) {
+        out << csv;
+        out.flush();
+        return kExitDone;
+    }
+    if (!ReplaceWholeFile(*path, csv)) return s.Fail(kExitFile, "Nie można zapisać pliku " + shownPath);
+    return kExitDone;
+}
+
+int Ports(std::ostream& out, std::ostream& err) {
+    int n = 0;
+    for (const auto& [name, description] : ListSerialPorts()) {
+        out << name;
+        if (!std::string(description).empty()) out << '\t' << description;
+        out << '\n';
+        ++n;
+    }
+    if (n == 0) err << "Nie znaleziono portów szeregowych\n";
+    return kExitDone;
+}
+
+std::string VersionLine() {
+    const VersionNumbers v = VersionInfo();
+    return "zeltra-kasa " + std::to_string(v.major) + "." + std::to_string(v.minor) + "." +
+           std::to_string(v.release) + "." + std::to_string(v.build) + "\n";
+}
+
+// The table argument of read, send and delete.
+bool TableArgument(const std::string& word, const TabInfo*& tab, std::ostream& err, int& status) {
+    const auto t = ParseTable(word);
+    if (!t) {
+        status = Usage(err, "Nieznana tabela: " + word + "; tabele: " + kTableNames);
+        return false;
+    }
+    tab = *t;
+    return true;
+}
+
+}  // namespace
+
+std::string HelpText() {
+    return "Użycie: zeltra-kasa [opcje] POLECENIE [argumenty]\n"
+           "\n"
+           "Polecenia:\n"
+           "  info                     identyfikacja kasy, informacje kasowe, numer unikatowy i zegar\n"
+           "  read [TABELA] PLIK.pod   odczyt tabeli (bez TABELA: wszystkich) z kasy do pliku z danymi\n"
+           "  send PLIK.pod [TABELA]   wysłanie tabeli (bez TABELA: wszystkich) z pliku z danymi do kasy\n"
+           "  delete TABELA [NUMER]    usunięcie w kasie rekordu o numerze NUMER albo całej tabeli\n"
+           "  clock                    ustawienie zegara kasy na czas komputera\n"
+           "  fiscal [PLIK.csv]        odczyt pamięci fiskalnej do pliku CSV (bez pliku: na ekran)\n"
+           "  ports                    lista portów szeregowych\n"
+           "\n"
+           "TABELA: opakowania (1), plu (2), kasjerzy (3), klawisze (4), rabaty (5), formy (6),\n"
+           "naglowek (7), ptu (8) albo wszystkie. Wysłanie wszystkich obejmuje nagłówek i stawki PTU\n"
+           "tylko w trybie szkoleniowym kasy.\n"
+           "\n"
+           "Opcje (zastępują ustawienia z config.cfg w katalogu roboczym):\n"
+           "  --port NAZWA   port szeregowy (COM1, /dev/ttyUSB0)\n"
+           "  --baud N       prędkość: 9600, 19200 lub 38400\n"
+           "  --timeout S    czas oczekiwania na odpowiedź kasy, w sekundach\n"
+           "  --tryb N       tryb obsługi błędów 0-3\n"
+           "  --force        wysyła plik z danymi także do kasy innego modelu\n"
+           "  --postep       pokazuje postęp także wtedy, gdy wyjście błędów nie jest terminalem\n"
+           "  -h, --help     ta pomoc\n"
+           "  --version      wersja programu\n"
+           "\n"
+           "Kody wyjścia:\n"
+           "  0    wykonano\n"
+           "  1    kasa nie odpowiada albo odmówiła (jej komunikat)\n"
+           "  2    błędne wywołanie\n"
+           "  3    nie można otworzyć portu\n"
+           "  4    nie można odczytać lub zapisać pliku\n"
+           "  5    plik z danymi jest dla innego modelu kasy (nic nie wysłano)\n"
+           "  130  przerwano klawiszami Ctrl+C\n";
+}
+
+int RunTool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, const ToolEnvironment& env) {
+    Options o;
+    if (const std::string e = ParseArgs(args, o); !e.empty()) return Usage(err, e);
+    if (o.help) {
+        out << HelpText();
+        return kExitDone;
+    }
+    if (o.version) {
+        out << VersionLine();
+        return kExitDone;
+    }
+    if (o.words.empty()) return Usage(err, "Nie podano polecenia");
+
+    const std::string command = Lower(o.words[0]);
+    const std::vector<std::string> a(o.words.begin() + 1, o.words.end());
+    auto wrongCount = [&](const char* form) { return Usage(err, std::string("Użycie: zeltra-kasa ") + form); };
+    int status = kExitDone;
+
+    if (command == "ports") {
+        if (!a.empty()) return wrongCount("ports");
+        return Ports(out, err);
+    }
+    if (command == "info" || command == "clock") {
+        if (!a.empty()) return wrongCount(command == "info" ? "info" : "clock");
+        Session s(env, o, err);
+        if (int c = s.Connect()) return c;
+        return command == "info" ? Info(s, out) : Clock(s, out);
+    }
+    if (command == "read") {
+        if (a.empty() || a.size() > 2) return wrongCount("read [TABELA] PLIK.pod");
+        const TabInfo* tab = nullptr;
+        if (a.size() == 2 && !TableArgument(a[0], tab, err, status)) return status;
+        // "read plu" most likely lacks its file, rather than naming plu.pod.
+        if (a.size() == 1 && ParseTable(a[0])) return Usage(err, "Brak nazwy pliku: zeltra-kasa read [TABELA] PLIK.pod");
+        const std::string shown = WithPodExtension(a.back());
+        const std::string path = InWorkDir(env, shown);
+        Session s(env, o, err);
+        if (int c = s.Connect()) return c;
+        return Read(s, tab, path, shown);
+    }
+    if (command == "send") {
+        if (a.empty() || a.size() > 2) return wrongCount("send PLIK.pod [TABELA]");
+        const TabInfo* tab = nullptr;
+        if (a.size() == 2 && !TableArgument(a[1], tab, err, status)) return status;
+        const std::string& shown = a[0];
+        const std::string path = InWorkDir(env, shown);
+        // Checked before the register is reached: a missing file, or one
+        // without the tables asked for, must not send empty tables.
+        std::string content;
+        switch (ReadWholeFile(path, kMaxProfileSize, content)) {
+        case FileRead::Missing: err << "Nie ma pliku " << shown << '\n'; return kExitFile;
+        case FileRead::Unreadable: err << "Nie można odczytać pliku " << shown << '\n'; return kExitFile;
+        case FileRead::Ok: break;
+        }
+        Profile file;
+        file.Parse(content);
+        if (tab && !InFile(file, *tab)) {
+            err << "Plik " << shown << " nie zawiera tabeli " << tab->name << '\n';
+            return kExitFile;
+        }
+        if (!tab && std::none_of(std::begin(kTabs), std::end(kTabs), [&](const TabInfo& t) { return InFile(file, t); })) {
+            err << "Plik " << shown << " nie jest plikiem z danymi kasy\n";
+            return kExitFile;
+        }
+        Session s(env, o, err);
+        if (int c = s.Connect()) return c;
+        return Send(s, tab, path, shown, file, o.force);
+    }
+    if (command == "delete") {
+        if (a.empty() || a.size() > 2) return wrongCount("delete TABELA [NUMER]");
+        const TabInfo* tab = nullptr;
+        if (!TableArgument(a[0], tab, err, status)) return status;
+        if (!tab || tab->tab >= kFirstUndeletableTab)
+            return Usage(err, "W kasie można usuwać rekordy tabel: opakowania, plu, kasjerzy, klawisze, rabaty, formy");
+        std::optional<std::string> number;
+        if (a.size() == 2) {
+            const auto n = ConfigWholeNumber(a[1]);
+            if (!n || *n < 1) return Usage(err, "Zły numer rekordu: " + a[1]);
+            number = std::to_string(*n);
+        }
+        Session s(env, o, err);
+        if (int c = s.Connect()) return c;
+        return Delete(s, *tab, number);
+    }
+    if (command == "fiscal") {
+        if (a.size() > 1) return wrongCount("fiscal [PLIK.csv]");
+        std::optional<std::string> path;
+        if (!a.empty()) path = InWorkDir(env, a[0]);
+        Session s(env, o, err);
+        if (int c = s.Connect()) return c;
+        return Fiscal(s, out, path, a.empty() ? std::string() : a[0]);
+    }
+    return Usage(err, "Nieznane polecenie: " + o.words[0]);
+}

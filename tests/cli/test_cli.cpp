@@ -1,0 +1,530 @@
+// zeltra-kasa's commands through the real serial code against the register
+// emulator on a pseudo-terminal, in a temporary working folder with its own
+// config.cfg: what reaches the register, what lands in the files, and the
+// exit status.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "ConfigText.h"
+#include "Emulator.h"
+#include "Polecenia.h"
+#include "PtyServer.h"
+#include "TempFiles.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using testfiles::Slurp;
+using testfiles::Spit;
+
+struct Result {
+    int status = -1;
+    std::string out, err;
+    double seconds = 0;
+};
+
+int Lines(const std::string& text) { return static_cast<int>(std::count(text.begin(), text.end(), '\n')); }
+
+// Empty when the texts are the same; otherwise their first different line.
+std::string FirstDifference(const std::string& a, const std::string& b) {
+    if (a == b) return {};
+    std::istringstream x(a), y(b);
+    std::string p, q;
+    for (int line = 1;; ++line) {
+        const bool more = static_cast<bool>(std::getline(x, p)), moreToo = static_cast<bool>(std::getline(y, q));
+        if (!more && !moreToo) return "same lines, different bytes";
+        if (p != q || more != moreToo) return "line " + std::to_string(line) + ": \"" + p + "\" / \"" + q + "\"";
+    }
+}
+
+// The record databases by the read command's table digit.
+constexpr int kPackaging = 0, kKeys = 1, kCashiers = 2, kForms = 4, kDiscounts = 5, kPlu = 7;
+
+// The command letters of every upload: records, header, PTU rates.
+bool IsUpload(const std::string& payload) {
+    if (payload == "0X" || payload.rfind("0X", 0) == 0 || payload.rfind("0Z", 0) == 0) return true;
+    const std::size_t semi = payload.find(';');
+    if (semi == std::string::npos) return false;
+    std::size_t k = semi + 1;
+    while (k < payload.size() && payload[k] >= '0' && payload[k] <= '9') ++k;
+    return k < payload.size() && std::string("@ABCDE").find(payload[k]) != std::string::npos && k > semi + 1;
+}
+
+class CliTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir = testfiles::MakeTempDir("zeltra-cli-");
+        ASSERT_FALSE(dir.empty());
+        env.workDir = dir.string();
+        env.interrupt = &interrupt;
+    }
+    void TearDown() override {
+        servers.clear();
+        fs::remove_all(dir);
+    }
+
+    // A register on a pseudo-terminal, shaped by `shape`.
+    PtyServer& Register(const std::function<void(Emulator&)>& shape) {
+        servers.push_back(std::make_unique<PtyServer>());
+        PtyServer& s = *servers.back();
+        s.WithEmulator([&](Emulator& e) { shape(e); });
+        EXPECT_TRUE(s.Start());
+        return s;
+    }
+    // config.cfg pointing at the register.
+    void Config(const PtyServer& s, int mode = 1, const std::string& timeout = "2", const std::string& maxPlu = "0") {
+        Spit(dir / "config.cfg", ConfigText(s.SlavePath(), timeout, "9600", std::to_string(mode), maxPlu, "0"));
+    }
+    Result Run(const std::vector<std::string>& args) {
+        std::ostringstream out, err;
+        Result r;
+        const auto start = std::chrono::steady_clock::now();
+        r.status = RunTool(args, out, err, env);
+        r.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        r.out = out.str();
+        r.err = err.str();
+        return r;
+    }
+    static std::vector<std::string> Requests(PtyServer& s) {
+        return s.WithEmulator([](Emulator& e) { return e.requests; });
+    }
+    // In modes 0 and 1 nothing comes back for an upload: wait until the
+    // register has taken the last frame, or the next command's port opening
+    // would discard what is still on the way.
+    static bool WaitForRequest(PtyServer& s, const std::string& prefix) {
+        for (int i = 0; i < 500; ++i) {
+            const auto sent = Requests(s);
+            if (std::any_of(sent.begin(), sent.end(), [&](const std::string& p) { return p.rfind(prefix, 0) == 0; }))
+                return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return false;
+    }
+    static std::map<int, std::map<int, std::string>> Records(PtyServer& s) {
+        return s.WithEmulator([](Emulator& e) { return e.state.records; });
+    }
+
+    fs::path dir;
+    ToolEnvironment env;
+    std::atomic<bool> interrupt{false};
+    std::vector<std::unique_ptr<PtyServer>> servers;
+};
+
+// A shop's data in every table, the header and rates as the demo has them.
+void Shop(Emulator& e, int model) {
+    e.SetModel(model);
+    e.LoadDemoData();
+    // A PLU far down the table, beyond the first index widths.
+    e.state.records[kPlu][123] = e.state.records[kPlu][1];
+    e.state.records[kKeys][5] = e.state.records[kKeys][0];
+}
+
+TEST_F(CliTest, InfoShowsIdentificationBlockUniqueNumberAndClock) {
+    struct Case {
+        int model;
+        bool fiscal;
+        int mode;
+        std::map<std::string, std::string> rows;
+    };
+    const Case cases[] = {
+        {1, false, 1,
+         {{"Typ kasy", "ZELTRA ARK MIRRA"},
+          {"Nr fabryczny", "654321"},
+          {"Wersja oprogramowania", "V2.01"},
+          {"Nr unikatowy", "ZEL12345678"},
+          {"Tryb obsługi błędów", "Wyświetlacz-OFF, RS232-OFF"},
+          {"Tryb pracy", "Tryb szkoleniowy"},
+          {"Sposób wprowadzania kwot", "w groszach"},
+          {"Sposób komunikacji", "ON-LINE"},
+          {"Jakość wydruku", "Normalny wydruk"},
+          {"Data ostatniego zapisu w FM", "0000-00-00"}}},
+        {3, true, 2,
+         {{"Typ kasy", "ZELTRA ARK MAXI 20k"},
+          {"Tryb obsługi błędów", "Wyświetlacz-ON, RS232-ON"},
+          {"Tryb pracy", "Tryb fiskalny"},
+          {"Data ostatniego zapisu w FM", "2026-01-05"}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.model);
+        PtyServer& reg = Register([&](Emulator& e) {
+            e.SetModel(c.model);
+            if (c.model == 3) e.LoadDemoData();
+            e.state.serial = "654321";
+            e.state.version = "V2.01";
+            e.state.fiscal = c.fiscal;
+            e.state.settingsFlags = 3;
+        });
+        Config(reg, c.mode);
+        const Result r = Run({"info"});
+        EXPECT_EQ(r.status, kExitDone) << r.err;
+        EXPECT_EQ(r.err, "");
+        EXPECT_EQ(Lines(r.out), 11);
+        std::map<std::string, std::string> shown;
+        std::istringstream lines(r.out);
+        for (std::string line; std::getline(lines, line);) {
+            const std::size_t colon = line.find(':');
+            ASSERT_NE(colon, std::string::npos) << line;
+            shown[line.substr(0, colon)] = line.substr(line.find_first_not_of(' ', colon + 1));
+        }
+        for (const auto& [name, value] : c.rows) EXPECT_EQ(shown[name], value) << name;
+        EXPECT_EQ(shown["Data i czas w kasie"].size(), 19u) << shown["Data i czas w kasie"];
+    }
+}
+
+TEST_F(CliTest, ReadAllThenSendToAFreshRegisterGivesTheSameFile) {
+    struct Case {
+        int model;
+        int mode;
+        const char* maxPlu;
+    };
+    const Case cases[] = {{1, 1, "0"}, {0, 2, "200"}, {3, 0, "300"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.model);
+        PtyServer& first = Register([&](Emulator& e) { Shop(e, c.model); });
+        Config(first, c.mode, "2", c.maxPlu);
+        Result r = Run({"read", "a.pod"});
+        ASSERT_EQ(r.status, kExitDone) << r.err;
+        EXPECT_EQ(r.err, "");
+        const std::string a = Slurp(dir / "a.pod");
+        ASSERT_NE(a.find("Typ_kasy=" + std::to_string(c.model) + "\r\n"), std::string::npos);
+        ASSERT_NE(a.find("Plu124=124;MLEKO 2%;"), std::string::npos);
+        ASSERT_NE(a.find("Linja1=1;SKLEP SPOZYWCZY;"), std::string::npos);
+
+        PtyServer& fresh = Register([&](Emulator& e) { e.SetModel(c.model); });
+        Config(fresh, c.mode, "2", c.maxPlu);
+        r = Run({"send", "a.pod"});
+        ASSERT_EQ(r.status, kExitDone) << r.err;
+        EXPECT_EQ(r.err, "");
+        ASSERT_TRUE(WaitForRequest(fresh, "0Z"));
+        r = Run({"read", "b.pod"});
+        ASSERT_EQ(r.status, kExitDone) << r.err;
+        EXPECT_EQ(FirstDifference(Slurp(dir / "b.pod"), a), "");
+        EXPECT_EQ(fresh.WithEmulator([](Emulator& e) { return e.state.header; }),
+                  first.WithEmulator([](Emulator& e) { return e.state.header; }));
+        EXPECT_EQ(fresh.WithEmulator([](Emulator& e) { return e.badChecks; }), 0);
+    }
+}
+
+TEST_F(CliTest, ReadOneTableWritesOnlyItsEntries) {
+    PtyServer& reg = Register([](Emulator& e) { Shop(e, 1); });
+    Config(reg);
+    // One table after another into the same file: each adds its own
+    // sections and leaves the others' as they were.
+    struct Case {
+        std::vector<std::string> args;
+        std::vector<std::string> present, absent;
+    };
+    const Case cases[] = {
+        {{"read", "plu", "t.pod"}, {"[KASA]", "Typ_kasy=1", "Plu1=1;CHLEB;;C;0;3.49;40;NIE;", "Plu1000="}, {"[OPAKOWANIA]", "[KASJERZY]"}},
+        {{"read", "3", "t.pod"}, {"Kasjer2=2;ANNA;1234;", "Kasjer8=;;;", "Plu1=1;CHLEB;"}, {"[OPAKOWANIA]", "[NAGLOWEK]"}},
+        {{"read", "NAGLOWEK", "t"}, {"Linja3=3;00-001 Warszawa;", "Kasjer2=2;ANNA;1234;"}, {"[PTU]"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args[1]);
+        const Result r = Run(c.args);
+        ASSERT_EQ(r.status, kExitDone) << r.err;
+        const std::string file = Slurp(dir / "t.pod");
+        for (const std::string& s : c.present) EXPECT_NE(file.find(s), std::string::npos) << s;
+        for (const std::string& s : c.absent) EXPECT_EQ(file.find(s), std::string::npos) << s;
+    }
+}
+
+TEST_F(CliTest, SendOneTableOrAllByWorkMode) {
+    // The file: a shop read from a register in training mode.
+    PtyServer& source = Register([](Emulator& e) { Shop(e, 1); });
+    Config(source);
+    ASSERT_EQ(Run({"read", "shop.pod"}).status, kExitDone);
+
+    // A packaging table saved on its own, and a file that holds no table.
+    Spit(dir / "packaging.pod", "[OPAKOWANIA]\r\nOpak1=1;BUTELKA;0.50;\r\n");
+    Spit(dir / "notes.pod", "zakupy\r\n");
+
+    struct Case {
+        const char* name;
+        std::vector<std::string> args;
+        bool fiscal;
+        int status;
+        std::vector<int> filled;  // databases holding records afterwards
+        bool header, rates;       // "0X", "0Z" sent
+        const char* err;          // expected on stderr (a part of it)
+    };
+    const std::vector<int> all = {kPackaging, kKeys, kCashiers, kForms, kDiscounts, kPlu};
+    const Case cases[] = {
+        {"cashiers", {"send", "shop.pod", "kasjerzy"}, false, kExitDone, {kCashiers}, false, false, ""},
+        {"header by number", {"send", "shop.pod", "7"}, false, kExitDone, {}, true, false, ""},
+        {"rates in fiscal mode", {"send", "shop.pod", "ptu"}, true, kExitRegister, {}, false, false,
+         "Programowanie stawek z komputera jest możliwe tylko w trybie szkoleniowym\n"},
+        {"all in fiscal mode", {"send", "shop.pod"}, true, kExitDone, all, false, false,
+         "nagłówek i stawki PTU pominięto\n"},
+        {"all in training mode", {"send", "shop.pod", "wszystkie"}, false, kExitDone, all, true, true, ""},
+        // What the file lacks is not sent as empty: the register keeps its header and rates.
+        {"all from a one-table file", {"send", "packaging.pod"}, false, kExitDone, {kPackaging}, false, false,
+         "Plik packaging.pod nie zawiera nagłówka ani stawek PTU: pominięto je\n"},
+        {"a table the file lacks", {"send", "packaging.pod", "ptu"}, false, kExitFile, {}, false, false,
+         "Plik packaging.pod nie zawiera tabeli ptu\n"},
+        {"not a data file", {"send", "notes.pod"}, false, kExitFile, {}, false, false,
+         "Plik notes.pod nie jest plikiem z danymi kasy\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        PtyServer& reg = Register([&](Emulator& e) {
+            e.SetModel(1);
+            e.state.fiscal = c.fiscal;
+        });
+        Config(reg, 2);
+        const Result r = Run(c.args);
+        EXPECT_EQ(r.status, c.status) << r.err;
+        if (*c.err) {
+            EXPECT_NE(r.err.find(c.err), std::string::npos) << r.err;
+            EXPECT_EQ(Lines(r.err), 1) << r.err;
+        } else {
+            EXPECT_EQ(r.err, "");
+        }
+        const auto records = Records(reg);
+        for (int db : {kPackaging, kKeys, kCashiers, kForms, kDiscounts, kPlu}) {
+            const bool filled = std::find(c.filled.begin(), c.filled.end(), db) != c.filled.end();
+            const auto it = records.find(db);
+            EXPECT_EQ(it != records.end() && !it->second.empty(), filled) << "database " << db;
+        }
+        const auto sent = Requests(reg);
+        auto has = [&](const char* prefix) {
+            return std::any_of(sent.begin(), sent.end(), [&](const std::string& p) { return p.rfind(prefix, 0) == 0; });
+        };
+        EXPECT_EQ(has("0X"), c.header);
+        EXPECT_EQ(has("0Z"), c.rates);
+        // A file refused is refused before the port is opened.
+        if (c.status == kExitFile) {
+            EXPECT_EQ(sent, std::vector<std::string>{});
+        }
+    }
+}
+
+TEST_F(CliTest, DeleteRecordOrTable) {
+    struct Case {
+        std::vector<std::string> args;
+        int status;
+        int db;
+        std::vector<int> left;  // record indexes of that database afterwards
+        const char* err;
+    };
+    const Case cases[] = {
+        {{"delete", "opakowania", "2"}, kExitDone, kPackaging, {0}, ""},
+        {{"delete", "kasjerzy"}, kExitDone, kCashiers, {0}, ""},
+        {{"delete", "kasjerzy", "1"}, kExitUsage, kCashiers, {0, 1}, "Kasjer z nr 1 nie może być usunięty z kasy\n"},
+        {{"delete", "rabaty", "5"}, kExitDone, kDiscounts, {0}, ""},
+        {{"delete", "plu"}, kExitDone, kPlu, {}, ""},
+        {{"delete", "plu", "124"}, kExitDone, kPlu, {0, 1, 2, 3}, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args[1] + (c.args.size() > 2 ? " " + c.args[2] : ""));
+        PtyServer& reg = Register([](Emulator& e) { Shop(e, 1); });
+        Config(reg, 3);
+        const Result r = Run(c.args);
+        EXPECT_EQ(r.status, c.status) << r.err;
+        if (*c.err) {
+            EXPECT_NE(r.err.find(c.err), std::string::npos) << r.err;
+            EXPECT_EQ(Lines(r.err), 1);
+        } else {
+            EXPECT_EQ(r.err, "");
+        }
+        std::vector<int> left;
+        const auto records = Records(reg);
+        if (const auto it = records.find(c.db); it != records.end())
+            for (const auto& [index, bytes] : it->second) left.push_back(index);
+        EXPECT_EQ(left, c.left);
+    }
+}
+
+TEST_F(CliTest, ClockTakesThePcTime) {
+    PtyServer& reg = Register([](Emulator& e) { e.state.clockOffset = -400LL * 86400; });
+    Config(reg, 2);
+    const Result r = Run({"clock"});
+    ASSERT_EQ(r.status, kExitDone) << r.err;
+    EXPECT_LE(std::llabs(reg.WithEmulator([](Emulator& e) { return e.state.clockOffset; })), 2);
+    ASSERT_EQ(r.out.rfind("Data i czas w kasie: ", 0), 0u) << r.out;
+    EXPECT_EQ(r.out.size(), std::string("Data i czas w kasie: 2026-01-01 00:00:00\n").size());
+}
+
+TEST_F(CliTest, FiscalMemoryToCsv) {
+    PtyServer& reg = Register([](Emulator& e) {
+        e.state.fiscal = true;
+        GenerateFiscalMemory(e.state, 120);
+    });
+    Config(reg, 2);
+    Result r = Run({"fiscal", "fm.csv"});
+    ASSERT_EQ(r.status, kExitDone) << r.err;
+    EXPECT_EQ(r.out, "");
+    const std::string csv = Slurp(dir / "fm.csv");
+    EXPECT_EQ(Lines(csv), 121);
+    std::vector<std::string> rows;
+    std::istringstream lines(csv);
+    for (std::string line; std::getline(lines, line);) rows.push_back(line);
+    ASSERT_GE(rows.size(), 4u);
+    EXPECT_EQ(rows[0],
+              "Rodzaj;Nr;Data;TOT. A;TOT. B;TOT. C;TOT. D;TOT. E;TOT. F;TOT. G;Ilość Par.;Ilość Zmian;"
+              "Ilość Anul.;Kwota Anul.;PTU. A;PTU. B;PTU. C;PTU. D;PTU. E;PTU. F;PTU. G;Godzina");
+    EXPECT_EQ(rows[1], "Zerowanie RAM;1;2020-01-01;;;;;;;;;;;;;;;;;;;00:00");
+    EXPECT_EQ(rows[2], "Zmiana stawek PTU;1;2020-01-02;;;;;;;;;;;;23.00;08.00;05.00;00.00;zw;NAK;NAK;");
+    EXPECT_EQ(rows[3], "Raport dobowy;1;2020-01-03;123.45;1.07;0.00;0.00;0.00;0.00;0.00;1;1;1;2.50;;;;;;;;");
+    EXPECT_EQ(rows[120].rfind("Raport dobowy;", 0), 0u);
+
+    // Without a file: the same text on stdout.
+    r = Run({"fiscal"});
+    ASSERT_EQ(r.status, kExitDone) << r.err;
+    EXPECT_EQ(r.out, csv);
+
+    // A register in training mode has no fiscal memory to read.
+    reg.WithEmulator([](Emulator& e) { e.state.fiscal = false; });
+    r = Run({"fiscal", "fm.csv"});
+    EXPECT_EQ(r.status, kExitRegister);
+    EXPECT_EQ(r.err, "Kasa jest w trybie szkoleniowym\n");
+    EXPECT_EQ(Slurp(dir / "fm.csv"), csv);
+}
+
+TEST_F(CliTest, FileOfAnotherModelSendsNothingUnlessForced) {
+    Spit(dir / "maxi.pod", "[KASA]\r\nTyp_kasy=3\r\n[OPAKOWANIA]\r\nOpak1=1;BUTELKA;0.50;\r\n");
+    struct Case {
+        bool force;
+        int status;
+        bool uploaded;
+    };
+    for (const Case& c : {Case{false, kExitModel, false}, Case{true, kExitDone, true}}) {
+        SCOPED_TRACE(c.force);
+        PtyServer& reg = Register([](Emulator& e) { e.SetModel(1); });
+        Config(reg, 2);  // a status reply for each frame: the upload is taken when the run ends
+        std::vector<std::string> args = {"send", "maxi.pod"};
+        if (c.force) args.push_back("--force");
+        const Result r = Run(args);
+        EXPECT_EQ(r.status, c.status) << r.err;
+        // Forced: a note on the model, and one on the header and rates the file lacks.
+        EXPECT_EQ(Lines(r.err), c.force ? 2 : 1) << r.err;
+        EXPECT_EQ(r.err.rfind("Plik maxi.pod jest dla kasy ZELTRA ARK MAXI 20k", 0), 0u) << r.err;
+        const auto sent = Requests(reg);
+        EXPECT_EQ(std::any_of(sent.begin(), sent.end(), IsUpload), c.uploaded);
+        if (!c.force) {
+            EXPECT_EQ(sent, (std::vector<std::string>{"0;2P", "0^"}));
+        }
+        const auto records = Records(reg);
+        EXPECT_EQ(records.count(kPackaging) ? records.at(kPackaging).size() : 0u, c.uploaded ? 1u : 0u);
+    }
+}
+
+TEST_F(CliTest, PortOrRegisterMissing) {
+    struct Case {
+        const char* name;
+        bool portExists;
+        int mode;
+        int status;
+        const char* err;
+    };
+    const Case cases[] = {
+        {"no such port", false, 1, kExitPort, "Nie można otworzyć portu /nonexistent/ttyUSB9\n"},
+        {"silent register, mode 1", true, 1, kExitRegister, "Kasa nie odpowiada na porcie "},
+        {"silent register, mode 3", true, 3, kExitRegister, "Kasa nie odpowiada na porcie "},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        PtyServer& reg = Register([](Emulator& e) { e.switches.silent = true; });
+        if (c.portExists)
+            Config(reg, c.mode, "0.2");
+        else
+            Spit(dir / "config.cfg", ConfigText("/nonexistent/ttyUSB9", "0.2", "9600", "1", "0", "0"));
+        Spit(dir / "old.pod", "[KASA]\r\nTyp_kasy=1\r\n");
+        const Result r = Run({"read", "old.pod"});
+        EXPECT_EQ(r.status, c.status);
+        EXPECT_EQ(r.err.rfind(c.err, 0), 0u) << r.err;
+        EXPECT_EQ(Lines(r.err), 1) << r.err;
+        EXPECT_EQ(Slurp(dir / "old.pod"), "[KASA]\r\nTyp_kasy=1\r\n");
+        // The start-up's purge and at most three short time-outs.
+        EXPECT_LT(r.seconds, 4.0);
+    }
+}
+
+TEST_F(CliTest, TransferCutShortLeavesFilesWhole) {
+    // A stop asked for (Ctrl+C) or a register that falls silent once the
+    // transfer has begun: the run ends soon, with one line, and a file that
+    // was there stays byte for byte.
+    std::string plus = "[KASA]\r\nTyp_kasy=1\r\n[TOWARY]\r\n";
+    for (int n = 1; n <= 1000; ++n) plus += "Plu" + std::to_string(n) + "=" + std::to_string(n) + ";TOWAR;;A;0;1.00;5;NIE;\r\n";
+    Spit(dir / "plu.pod", plus);
+    const std::string old = "[KASA]\r\nTyp_kasy=1\r\n[OPAKOWANIA]\r\nOpak1=1;STARA;1.00;\r\n";
+
+    enum class Cut { Interrupt, Silence };
+    struct Case {
+        const char* name;
+        std::vector<std::string> args;
+        const char* file;  // the file that must stay as it was
+        Cut cut;
+        int mode;
+        int status;
+        const char* err;
+    };
+    const Case cases[] = {
+        {"read, Ctrl+C", {"read", "out.pod"}, "out.pod", Cut::Interrupt, 1, kExitInterrupted,
+         "Przerwano (Ctrl+C); plik out.pod nie został zapisany\n"},
+        {"read, silence", {"read", "plu", "out.pod"}, "out.pod", Cut::Silence, 1, kExitRegister,
+         "Kasa przestała odpowiadać (3 rekordy bez odpowiedzi), przerwano; plik out.pod nie został zapisany\n"},
+        {"send, Ctrl+C", {"send", "plu.pod"}, "plu.pod", Cut::Interrupt, 2, kExitInterrupted,
+         "Przerwano (Ctrl+C); kasa otrzymała tylko część danych\n"},
+        {"send, silence in mode 2", {"send", "plu.pod", "plu"}, "plu.pod", Cut::Silence, 2, kExitRegister,
+         "Kasa przestała odpowiadać (3 rekordy bez odpowiedzi), przerwano; kasa otrzymała tylko część danych\n"},
+        {"fiscal memory, Ctrl+C", {"fiscal", "out.pod"}, "out.pod", Cut::Interrupt, 1, kExitInterrupted,
+         "Przerwano (Ctrl+C); plik out.pod nie został zapisany\n"},
+        // Two replies a record (the record's and its status): three missing
+        // ones are two records.
+        {"delete, silence in mode 3", {"delete", "plu"}, "plu.pod", Cut::Silence, 3, kExitRegister,
+         "Kasa przestała odpowiadać (2 rekordy bez odpowiedzi), przerwano; usunięto tylko część rekordów\n"},
+    };
+    constexpr std::size_t kCutAfter = 40;  // requests, start-up's included
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        interrupt = false;
+        Spit(dir / "out.pod", old);
+        PtyServer& reg = Register([](Emulator& e) {
+            Shop(e, 1);
+            e.state.fiscal = true;
+            GenerateFiscalMemory(e.state, 2000);
+            e.switches.baud = 38400;  // a real line's pace: the transfer takes a while
+        });
+        // A reply at that pace takes up to 40 ms: the time-out must not cut it.
+        Config(reg, c.mode, "0.5");
+        std::atomic<bool> done{false};
+        std::thread watcher([&] {
+            while (!done) {
+                const bool cut = reg.WithEmulator([&](Emulator& e) {
+                    if (e.requests.size() < kCutAfter) return false;
+                    if (c.cut == Cut::Silence) e.switches.silent = true;
+                    return true;
+                });
+                if (cut) {
+                    if (c.cut == Cut::Interrupt) interrupt = true;
+                    return;
+                }
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+        });
+        const std::string before = Slurp(dir / c.file);
+        const Result r = Run(c.args);
+        done = true;
+        watcher.join();
+        EXPECT_EQ(r.status, c.status) << r.err;
+        EXPECT_EQ(r.err, c.err);
+        EXPECT_EQ(Slurp(dir / c.file), before);
+        // Ended at the cut, not after the whole table.
+        EXPECT_LT(Requests(reg).size(), kCutAfter + 10);
+        EXPECT_LT(r.seconds, 10.0);
+    }
+}
+
+}  // namespace
