@@ -28,8 +28,10 @@ std::string ToCp1250(const QString& text) { return Utf8ToCp1250(text.toStdString
 }  // namespace
 
 ConfigurationTexts ReadConfigurationTexts(const std::string& dir) {
-    Profile file;
-    file.Load(ConfigFilePath(dir));
+    return ConfigurationTextsFrom(LoadConfigFile(dir));
+}
+
+ConfigurationTexts ConfigurationTextsFrom(const Profile& file) {
     ConfigurationTexts t;
     t.port = file.Get("PORTRS", "NrPortu", "COM1");
     t.timeout = file.Get("PORTRS", "Timeout", "2");
@@ -67,6 +69,14 @@ Configuration AppliedConfiguration(const Configuration& inForce, const Configura
 }
 
 ConfigurationDialog::ConfigurationDialog(QWidget* parent, const QString& configDir)
+    : ConfigurationDialog(parent, configDir, std::nullopt) {}
+
+ConfigurationDialog::ConfigurationDialog(QWidget* parent, const QString& configDir,
+                                         const ConfigurationTexts& texts)
+    : ConfigurationDialog(parent, configDir, std::optional<ConfigurationTexts>(texts)) {}
+
+ConfigurationDialog::ConfigurationDialog(QWidget* parent, const QString& configDir,
+                                         const std::optional<ConfigurationTexts>& texts)
     : QDialog(parent) {
     setObjectName("Konfiguracja");
     setWindowTitle(QStringLiteral("Konfiguracja"));
@@ -118,7 +128,7 @@ ConfigurationDialog::ConfigurationDialog(QWidget* parent, const QString& configD
     connect(save_, &QPushButton::clicked, this, &ConfigurationDialog::SaveClicked);
     connect(close_, &QPushButton::clicked, this, &ConfigurationDialog::CloseClicked);
 
-    SetTexts(ReadConfigurationTexts(dir_));
+    SetTexts(texts ? *texts : ReadConfigurationTexts(dir_));
 }
 
 ConfigurationTexts ConfigurationDialog::Texts() const {

@@ -4,6 +4,7 @@
 
 #include <QDialog>
 #include <QString>
+#include <optional>
 #include <string>
 
 #include "Polaczenie.h"
@@ -25,6 +26,8 @@ struct ConfigurationTexts {
 // The dialog's texts from <dir>/config.cfg; a missing file or key gives the
 // texts the dialog shows by default (an absent MaxPlu an empty field).
 ConfigurationTexts ReadConfigurationTexts(const std::string& dir);
+// The same from a config.cfg already read.
+ConfigurationTexts ConfigurationTextsFrom(const Profile& file);
 
 // Writes the texts to <dir>/config.cfg in the dialog's order, as they are;
 // other lines of the file stay. False when the file could not be written.
@@ -42,6 +45,9 @@ public:
     // Fills the fields from config.cfg in `configDir` (the current directory
     // when empty); saving writes the same file.
     explicit ConfigurationDialog(QWidget* parent = nullptr, const QString& configDir = QString());
+    // Fills the fields from `texts`, what start-up read from that file, so
+    // the program reads config.cfg once.
+    ConfigurationDialog(QWidget* parent, const QString& configDir, const ConfigurationTexts& texts);
 
     // The fields as typed.
     ConfigurationTexts Texts() const;
@@ -66,6 +72,9 @@ public slots:
     void CloseClicked();
 
 private:
+    ConfigurationDialog(QWidget* parent, const QString& configDir,
+                        const std::optional<ConfigurationTexts>& texts);
+
     std::string dir_;
     QLineEdit* port_ = nullptr;
     QComboBox* speed_ = nullptr;

@@ -11,8 +11,10 @@
 #include <QFocusEvent>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenuBar>
+#include <QMouseEvent>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTabWidget>
@@ -35,6 +37,7 @@
 #include "Ui.h"
 #include "Wersja.h"
 #include "Wybor.h"
+#include "Zakladki.h"
 
 namespace {
 
@@ -76,12 +79,25 @@ std::string PathFromDialog(const QString& chosen) {
 
 QString DataFileFilter() { return U(kDataFileFilterName) + U(" (*.pod)"); }
 
+// A save writes its entries into a file that exists and keeps the file's
+// other entries (one file per shop, filled tab by tab), so Qt's question
+// whether to replace the file would be untrue: none is asked.
+QString ChooseSaveFile(QWidget* parent) {
+    return QFileDialog::getSaveFileName(parent, QString(), QDir::currentPath(), DataFileFilter(),
+                                        nullptr, QFileDialog::DontConfirmOverwrite);
+}
+
 // A grid that takes the focus without choosing a cell. A view with no current
 // cell makes its first cell current when it gets the focus by keyboard, and
 // that would copy record 1 over what the user typed into the entry row.
 class GridView final : public QTableView {
 public:
     using QTableView::QTableView;
+
+    // Told the view row when the user goes to the cell that is already
+    // current (a click on it, a key that leaves it where it is): the selection
+    // model reports no change then, yet the row is to be copied all the same.
+    std::function<void(int viewRow)> currentRowVisited;
 
 protected:
     void focusInEvent(QFocusEvent* event) override {
@@ -92,6 +108,30 @@ protected:
         QAbstractScrollArea::focusInEvent(event);
         setAttribute(Qt::WA_InputMethodEnabled, false);
         viewport()->update();
+    }
+    void mousePressEvent(QMouseEvent* event) override {
+        const QModelIndex before = currentIndex();
+        QTableView::mousePressEvent(event);
+        const QModelIndex at = indexAt(event->position().toPoint());
+        if (at.isValid() && at.row() == before.row()) Revisited(before);
+    }
+    void keyPressEvent(QKeyEvent* event) override {
+        const QModelIndex before = currentIndex();
+        QTableView::keyPressEvent(event);
+        switch (event->key()) {
+        case Qt::Key_Up: case Qt::Key_Down: case Qt::Key_Left: case Qt::Key_Right:
+        case Qt::Key_Home: case Qt::Key_End: case Qt::Key_PageUp: case Qt::Key_PageDown:
+        case Qt::Key_Return: case Qt::Key_Enter:
+            Revisited(before);
+            break;
+        default: break;
+        }
+    }
+
+private:
+    void Revisited(const QModelIndex& before) {
+        if (before.isValid() && currentIndex() == before && currentRowVisited)
+            currentRowVisited(before.row());
     }
 };
 
@@ -109,7 +149,7 @@ MainWindow::MainWindow(QtUi* ui, const QString& configDir) {
     auto* layout = new QVBoxLayout(central);
     BuildTopLine(central, layout);
 
-    tabs_ = new QTabWidget(central);
+    tabs_ = new MainTabs(central);
     tabs_->setObjectName("tabs");
     for (int tab = 1; tab <= 8; ++tab)
         tabs_->addTab(tab == 5 ? BuildDiscountTab() : BuildTableTab(tab), U(kTabCaptions[tab - 1]));
@@ -119,7 +159,18 @@ MainWindow::MainWindow(QtUi* ui, const QString& configDir) {
     mainBar_ = new QProgressBar(central);
     mainBar_->setObjectName("mainBar");
     mainBar_->hide();
-    layout->addWidget(mainBar_);
+    // Beside the bar while an operation runs: the records done with the time
+    // left, and the button that stops it.
+    auto* barRow = new QHBoxLayout();
+    barRow->addWidget(mainBar_, 1);
+    mainCount_ = new QLabel(central);
+    mainCount_->setObjectName("mainCount");
+    mainCount_->hide();
+    barRow->addWidget(mainCount_);
+    mainStop_ = Button("Przerwij", "mainStop", central);
+    mainStop_->hide();
+    barRow->addWidget(mainStop_);
+    layout->addLayout(barRow);
     setCentralWidget(central);
     BuildMenu();
 
@@ -131,10 +182,17 @@ MainWindow::MainWindow(QtUi* ui, const QString& configDir) {
     for (QPushButton* b : registerControls_) b->setEnabled(false);
     if (ui)
         ui->Attach({this, mainBar_, service_.overallBar, service_.progressLabel, pluTabLabel_,
-                    service_.pluLabel, tabs_, Grid(TableId::Plu)});
+                    service_.pluLabel, tabs_, Grid(TableId::Plu), mainStop_, service_.overallStop,
+                    mainCount_});
 
     // 2-9. Settings, the register's identification, the model.
-    config_ = ReadConfiguration(CorePath(configDir.isEmpty() ? QDir::currentPath() : configDir));
+    // config.cfg is read once: the configuration dialog takes its texts from here.
+    {
+        const Profile configFile =
+            LoadConfigFile(CorePath(configDir.isEmpty() ? QDir::currentPath() : configDir));
+        config_ = ConfigurationFrom(configFile);
+        configTextsAtStart_ = std::make_unique<ConfigurationTexts>(ConfigurationTextsFrom(configFile));
+    }
     Identification id = StartUp(config_, tables_, [this](const Identification& found) {
         if (found.onLine)
             ShowIdentification(found);
@@ -322,6 +380,9 @@ QWidget* MainWindow::BuildServiceTab() {
         w->hide();
         left->addWidget(w);
     }
+    s.overallStop = Button("Przerwij", "overallStop", page);
+    s.overallStop->hide();
+    left->insertWidget(left->indexOf(s.overallBar) + 1, s.overallStop, 0, Qt::AlignLeft);
     left->addStretch(1);
     layout->addLayout(left);
 
@@ -413,12 +474,20 @@ void MainWindow::BuildEditor(int tab, int which, TableId table) {
             [editor](const QModelIndex& current) {
                 if (current.isValid()) editor->ShowRecord(current.row() + 1);
             });
+    // Going to the row already current copies it too.
+    static_cast<GridView*>(grid)->currentRowVisited = [editor](int viewRow) {
+        editor->ShowRecord(viewRow + 1);
+    };
     // The grid moves first (which copies the row back into the fields), then
     // the editor empties its fields and takes the focus back.
-    auto moveTo = [grid](int row) {
+    auto moveTo = [grid, editor](int row) {
         QAbstractItemModel* m = grid->model();
         if (row < 1 || row > m->rowCount()) return;
-        grid->setCurrentIndex(m->index(row - 1, 0));
+        const QModelIndex target = m->index(row - 1, 0);
+        if (grid->currentIndex() == target)
+            editor->ShowRecord(row);  // no change for the selection model to report
+        else
+            grid->setCurrentIndex(target);
         grid->setFocus();
     };
     connect(editor, &RecordEditor::recordAdded, grid, moveTo);
@@ -652,14 +721,23 @@ void MainWindow::OpenDataFile() {
     QString chosen = QFileDialog::getOpenFileName(this, QString(), QDir::currentPath(),
                                                   DataFileFilter());
     if (chosen.isEmpty()) return;
+    OpenDataFileFrom(chosen);
+}
+
+void MainWindow::OpenDataFileFrom(const QString& chosen) {
+    if (busy_ || DataFileBusy()) return;
     LoadDataFile(tables_, PathFromDialog(chosen));
 }
 
 void MainWindow::SaveDataFileAs() {
     if (busy_ || DataFileBusy()) return;
-    QString chosen = QFileDialog::getSaveFileName(this, QString(), QDir::currentPath(),
-                                                  DataFileFilter());
+    QString chosen = ChooseSaveFile(this);
     if (chosen.isEmpty()) return;
+    SaveDataFileTo(chosen);
+}
+
+void MainWindow::SaveDataFileTo(const QString& chosen) {
+    if (busy_ || DataFileBusy()) return;
     SaveDataFile(tables_, WithPodExtension(PathFromDialog(chosen)));
 }
 
@@ -673,8 +751,7 @@ void MainWindow::LoadTableClicked(int tab) {
 
 void MainWindow::SaveTableClicked(int tab) {
     if (busy_ || DataFileBusy()) return;
-    QString chosen = QFileDialog::getSaveFileName(this, QString(), QDir::currentPath(),
-                                                  DataFileFilter());
+    QString chosen = ChooseSaveFile(this);
     if (chosen.isEmpty()) return;
     SaveTableFile(tables_, tab, WithPodExtension(PathFromDialog(chosen)));
 }

@@ -7,6 +7,7 @@
 #include <QString>
 #include <array>
 #include <functional>
+#include <memory>
 #include <vector>
 
 #include "Identyfikacja.h"
@@ -30,6 +31,7 @@ class PluEditor;
 class QtUi;
 class RecordEditor;
 class TableModel;
+struct ConfigurationTexts;
 
 // The buttons of one of tabs 1-8; those a tab does not have stay null.
 struct TabButtons {
@@ -52,6 +54,7 @@ struct ServiceTab {
     QPushButton* endCommunication = nullptr; // "Zakończ &komunikacje"
     QLabel* progressLabel = nullptr;         // "Postęp"
     QProgressBar* overallBar = nullptr;
+    QPushButton* overallStop = nullptr;      // "Przerwij", while the bar runs
     QLabel* pluLabel = nullptr;              // "Odczytalem PLU nr"
     QLabel* informationHeading = nullptr;    // "Informacje kasowe"
     QTableWidget* informationGrid = nullptr;
@@ -80,6 +83,8 @@ public:
     TableSet& Tables() { return tables_; }
     bool OnLine() const { return onLine_; }
     const Configuration& Settings() const { return config_; }
+    // The configuration dialog's texts as start-up read them from config.cfg.
+    const ConfigurationTexts& ConfigurationTextsAtStart() const { return *configTextsAtStart_; }
 
     // The 34 controls that exchange data with the register.
     const std::vector<QPushButton*>& RegisterControls() const { return registerControls_; }
@@ -110,6 +115,9 @@ public:
     TableModel* GridModel(TableId table) const { return models_.at(static_cast<int>(table)); }
     const ServiceTab& Service() const { return service_; }
     QProgressBar* MainBar() const { return mainBar_; }
+    // Beside the main bar: "Przerwij", and the records done with the time left.
+    QPushButton* StopButton() const { return mainStop_; }
+    QLabel* MainCount() const { return mainCount_; }
     QLabel* PluTabLabel() const { return pluTabLabel_; }
     QAction* GoToPluAction() const { return goToPlu_; }
     QAction* ClockAction() const { return clockAction_; }
@@ -138,6 +146,9 @@ public slots:
     void FiscalReadingActive(bool active);
     void OpenDataFile();
     void SaveDataFileAs();
+    // What the two menu items do once the file dialog has given a path.
+    void OpenDataFileFrom(const QString& chosen);
+    void SaveDataFileTo(const QString& chosen);
     void LoadTableClicked(int tab);
     void SaveTableClicked(int tab);
     void ShowAbout();
@@ -171,6 +182,7 @@ private:
 
     TableSet tables_;
     Configuration config_;
+    std::unique_ptr<ConfigurationTexts> configTextsAtStart_;
     bool onLine_ = false;
     bool onLineAtStart_ = false;  // the model choice is offered only after an OFF-LINE start
     bool busy_ = false;  // one exchange at a time
@@ -184,6 +196,8 @@ private:
     QLabel* programVersionLabel_ = nullptr;
     QTabWidget* tabs_ = nullptr;
     QProgressBar* mainBar_ = nullptr;
+    QPushButton* mainStop_ = nullptr;
+    QLabel* mainCount_ = nullptr;
     QLabel* pluTabLabel_ = nullptr;
     QAction* goToPlu_ = nullptr;
     QAction* clockAction_ = nullptr;

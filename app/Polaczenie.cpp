@@ -1,10 +1,10 @@
 #include "Polaczenie.h"
 
 #include <charconv>
-#include <climits>
 #include <cmath>
 #include <cstdlib>
 
+#include "Cp1250.h"
 #include "Pomoc.h"
 #include "Profile.h"
 #include "Tabele.h"
@@ -47,8 +47,11 @@ std::optional<int> ConfigPollLimit(const std::string& raw) {
     char* end = nullptr;
     double seconds = std::strtod(text.c_str(), &end);
     if (end != text.c_str() + text.size() || !std::isfinite(seconds) || seconds <= 0) return std::nullopt;
+    // Each read may wait this long, and start-up makes up to three reads
+    // before the window shows: a typo such as 200 or 1e9 must not hold it
+    // for hours.
+    if (seconds > kLongestTimeoutSeconds) seconds = kLongestTimeoutSeconds;
     double polls = std::round(seconds * 100000.0);
-    if (polls >= static_cast<double>(INT_MAX)) return INT_MAX;
     return polls < 1 ? 1 : static_cast<int>(polls);
 }
 
@@ -58,10 +61,16 @@ int UsablePluCount(int pluCount) {
     return pluCount;
 }
 
-Configuration ReadConfiguration(const std::string& dir) {
-    Configuration c;
+Profile LoadConfigFile(const std::string& dir) {
     Profile file;
-    file.Load(ConfigFilePath(dir));
+    file.Load(ConfigFilePath(dir), kMaxConfigFileSize);
+    return file;
+}
+
+Configuration ReadConfiguration(const std::string& dir) { return ConfigurationFrom(LoadConfigFile(dir)); }
+
+Configuration ConfigurationFrom(const Profile& file) {
+    Configuration c;
     c.portName = file.Get("PORTRS", "NrPortu", "COM1");
     c.pluCount = ConfigWholeNumber(file.Get("USTAWIENIA", "MaxPlu", "0")).value_or(0);
     c.pollLimit = ConfigPollLimit(file.Get("PORTRS", "Timeout", "2")).value_or(200000);
@@ -117,15 +126,29 @@ Identification CheckConnection(TableSet& tables,
     ReopenPortIfLost();
     Identification id = Identify(tables.Model());
     if (id.onLine) {
+        // Kept tables of another model would go to the register in a layout
+        // it does not have: refusing the model's loss means working OFF-LINE.
+        if (!ApplyModelAsking(tables, id.model, PluRule::Configured)) {
+            CurrentUi().Message(OtherModelOffLineText(Cp1250ToUtf8(id.shownModel)), "Uwaga!",
+                                UiIcon::Warning);
+            id = Identification{};
+            id.model = tables.Model();
+        }
         if (shown) shown(id);
-        ApplyModelAsking(tables, id.model, PluRule::Configured);
-        AwaitStatus();
+        AwaitStatus();  // the register answered: its status reply is due in modes 2 and 3
     } else {
         CurrentUi().Message("Włączono tryb OFF-LINE");
         if (shown) shown(id);
         ApplyModelAsking(tables, 0, PluRule::Capacity);
     }
     return id;
+}
+
+std::string OtherModelOffLineText(const std::string& registerModel) {
+    return "Podłączona kasa (" + registerModel +
+           ") jest innego typu niż tabele w programie.\r"
+           "Tabele zostały bez zmian, dlatego program pracuje w trybie OFF-LINE:\r"
+           "dane w obecnym układzie nie zostaną wysłane do tej kasy.";
 }
 
 void EndCommunication() {

@@ -2,17 +2,23 @@
 
 #include <QApplication>
 #include <QInputDialog>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMessageBox>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QTabWidget>
 #include <QTableView>
 
 #include <algorithm>
 
+#include "Main.h"
+#include "Przebieg.h"
+
 namespace {
 
 constexpr qint64 kEventInterval = 40;  // ms between two rounds of the window's events
+constexpr qint64 kPaintInterval = 40;  // ms between two paintings of a running bar
 
 QMessageBox::Icon BoxIcon(UiIcon icon) {
     switch (icon) {
@@ -25,9 +31,12 @@ QMessageBox::Icon BoxIcon(UiIcon icon) {
     return QMessageBox::NoIcon;
 }
 
-QString Caption(const std::string& caption) {
-    return caption.empty() ? QApplication::applicationDisplayName()
-                           : QString::fromStdString(caption);
+// A box without a caption of its own takes its window's (the program's
+// caption), not Qt's default, which is the executable's name. Setting an
+// application display name instead would append it to every window's caption.
+QString Caption(const std::string& caption, const QWidget* parent) {
+    if (!caption.empty()) return QString::fromStdString(caption);
+    return parent ? parent->window()->windowTitle() : QString::fromUtf8(kMainCaption);
 }
 
 }  // namespace
@@ -48,24 +57,38 @@ void QtUi::Attach(const QtUiWidgets& w) {
     servicePluLabel_ = w.servicePluLabel;
     tabs_ = w.tabs;
     pluGrid_ = w.pluGrid;
+    mainStop_ = w.mainStop;
+    overallStop_ = w.overallStop;
+    mainCount_ = w.mainCount;
+    for (QPushButton* b : {w.mainStop, w.overallStop}) {
+        if (!b) continue;
+        b->hide();
+        b->setAutoDefault(false);
+        QObject::connect(b, &QPushButton::clicked, b, [this] { Stop(); });
+    }
+    if (mainCount_) mainCount_->hide();
 }
 
 void QtUi::Message(const std::string& text, const std::string& caption, UiIcon icon) {
-    QMessageBox box(BoxIcon(icon), Caption(caption), BoxText(text), QMessageBox::Ok, parent_);
+    QMessageBox box(BoxIcon(icon), Caption(caption, parent_), BoxText(text), QMessageBox::Ok, parent_);
     box.exec();
 }
 
 bool QtUi::Question(const std::string& text, const std::string& caption, UiIcon icon) {
-    QMessageBox box(BoxIcon(icon), Caption(caption), BoxText(text),
+    QMessageBox box(BoxIcon(icon), Caption(caption, parent_), BoxText(text),
                     QMessageBox::Yes | QMessageBox::No, parent_);
-    box.setDefaultButton(QMessageBox::Yes);
+    // Every question of the program guards something that cannot be taken
+    // back (records dropped, the register's clock set, the connection left):
+    // Enter and Esc both answer No.
+    box.setDefaultButton(QMessageBox::No);
+    box.setEscapeButton(QMessageBox::No);
     return box.exec() == QMessageBox::Yes;
 }
 
 std::optional<std::string> QtUi::Input(const std::string& prompt, const std::string& caption,
                                        const std::string& initial) {
     bool ok = false;
-    QString text = QInputDialog::getText(parent_, Caption(caption), BoxText(prompt),
+    QString text = QInputDialog::getText(parent_, Caption(caption, parent_), BoxText(prompt),
                                          QLineEdit::Normal, QString::fromStdString(initial), &ok);
     if (!ok) return std::nullopt;
     return text.toStdString();
@@ -85,27 +108,54 @@ QLabel* QtUi::Label(UiLabel label) const {
 }
 
 void QtUi::ProgressShow(UiBar bar, int maximum) {
+    const int i = bar == UiBar::Main ? 0 : 1;
+    value_[i] = 0;
     if (QProgressBar* b = Bar(bar)) {
         b->setRange(0, std::max(maximum, 0));
         b->setValue(0);
         b->show();
     }
+    if (bar == UiBar::Main) mainStarted_.start();
+    BarShown(bar, true);
+    PaintBar(bar);
 }
 
 void QtUi::ProgressSetMaximum(UiBar bar, int maximum) {
     if (QProgressBar* b = Bar(bar)) b->setMaximum(std::max(maximum, 0));
+    PaintBar(bar);
 }
 
 void QtUi::ProgressSetValue(UiBar bar, int value) {
-    if (QProgressBar* b = Bar(bar)) b->setValue(std::clamp(value, 0, b->maximum()));
+    QProgressBar* b = Bar(bar);
+    value_[bar == UiBar::Main ? 0 : 1] = b ? std::clamp(value, 0, b->maximum()) : std::max(value, 0);
+    PaintBar(bar);
 }
 
 void QtUi::ProgressStep(UiBar bar, int by) {
-    if (QProgressBar* b = Bar(bar)) b->setValue(std::min(b->value() + by, b->maximum()));
+    // Up to 19 271 steps in a row: the bar and its count are painted at most
+    // every few milliseconds, and always when the bar is full.
+    const int i = bar == UiBar::Main ? 0 : 1;
+    QProgressBar* b = Bar(bar);
+    value_[i] = b ? std::min(value_[i] + by, b->maximum()) : value_[i] + by;
+    if (!shown_[i] || !painted_[i].isValid() || painted_[i].hasExpired(kPaintInterval) ||
+        (b && value_[i] >= b->maximum()))
+        PaintBar(bar);
 }
 
 void QtUi::ProgressHide(UiBar bar) {
+    PaintBar(bar);
     if (QProgressBar* b = Bar(bar)) b->hide();
+    BarShown(bar, false);
+}
+
+void QtUi::PaintBar(UiBar bar) {
+    const int i = bar == UiBar::Main ? 0 : 1;
+    painted_[i].start();
+    QProgressBar* b = Bar(bar);
+    if (b) b->setValue(value_[i]);
+    if (bar == UiBar::Main && mainCount_ && shown_[0] && b)
+        mainCount_->setText(QString::fromStdString(
+            RecordsLeftText(value_[0], b->maximum(), mainStarted_.elapsed() / 1000.0)));
 }
 
 void QtUi::ShowLabel(UiLabel label, bool visible) {
@@ -130,6 +180,8 @@ void QtUi::ProcessEvents() {
     lastEvents_.start();
 }
 
+bool QtUi::StopRequested() { return Busy() && stop_; }
+
 void QtUi::PluCursor(int row) {
     // Only where the user can see it: the PLU tab must be the one showing.
     if (!tabs_ || !pluGrid_ || !tabs_->currentWidget() || !tabs_->currentWidget()->isAncestorOf(pluGrid_))
@@ -138,4 +190,98 @@ void QtUi::PluCursor(int row) {
     if (!model || row < 1 || row > model->rowCount()) return;
     pluGrid_->setCurrentIndex(model->index(row - 1, 0));
     pluGrid_->setFocus();
+}
+
+// ---- holding input back while an operation runs ----
+
+// Lets through what the running operation's own boxes get and the stop
+// buttons' clicks; Esc stops; every other key, click, wheel turn and
+// shortcut is dropped, so nothing reaches the editors, menus or tabs.
+class InputGate final : public QObject {
+public:
+    explicit InputGate(QtUi& ui) : ui_(ui) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        switch (event->type()) {
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+        case QEvent::ShortcutOverride:
+        case QEvent::Shortcut:
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::NonClientAreaMouseButtonPress:
+        case QEvent::NonClientAreaMouseButtonRelease:
+        case QEvent::NonClientAreaMouseButtonDblClick:
+        case QEvent::Wheel:
+        case QEvent::ContextMenu:
+        case QEvent::InputMethod:
+        case QEvent::TouchBegin:
+        case QEvent::TouchUpdate:
+        case QEvent::TouchEnd:
+        case QEvent::TabletPress:
+        case QEvent::TabletRelease:
+        case QEvent::DragEnter:
+        case QEvent::DragMove:
+        case QEvent::Drop:
+            break;
+        default:
+            return false;
+        }
+        // A box the operation opened (a missing reply, the model question).
+        if (QApplication::activeModalWidget()) return false;
+        auto* widget = qobject_cast<QWidget*>(watched);
+        // A window passes its input on to one of its widgets, judged there;
+        // a shortcut goes to its action, which must not fire.
+        if (!widget) return event->type() == QEvent::Shortcut;
+        if (widget == ui_.mainStop_ || widget == ui_.overallStop_) return false;
+        if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+            ui_.Stop();
+            return true;
+        }
+        // Taken here, so the key goes no further as a shortcut either.
+        if (event->type() == QEvent::ShortcutOverride) event->accept();
+        return true;
+    }
+
+private:
+    QtUi& ui_;
+};
+
+QtUi::QtUi() : gate_(std::make_unique<InputGate>(*this)) {}
+
+QtUi::~QtUi() {
+    if (Busy() && QCoreApplication::instance()) QCoreApplication::instance()->removeEventFilter(gate_.get());
+}
+
+QPushButton* QtUi::StopButton(UiBar bar) const { return bar == UiBar::Main ? mainStop_.data() : overallStop_.data(); }
+
+void QtUi::BarShown(UiBar bar, bool shown) {
+    const bool wasBusy = Busy();
+    shown_[bar == UiBar::Main ? 0 : 1] = shown;
+    if (QPushButton* b = StopButton(bar)) b->setVisible(shown);
+    if (bar == UiBar::Main && mainCount_) mainCount_->setVisible(shown);
+    QCoreApplication* app = QCoreApplication::instance();
+    if (!wasBusy && Busy()) {
+        stop_ = false;
+        for (QPushButton* b : {mainStop_.data(), overallStop_.data()})
+            if (b) b->setEnabled(true);
+        if (app) app->installEventFilter(gate_.get());
+    } else if (wasBusy && !Busy()) {
+        // Keys and clicks that came during the last record's exchange are
+        // still queued: they are dropped too, not played into the window now.
+        if (app) {
+            QCoreApplication::processEvents();
+            app->removeEventFilter(gate_.get());
+        }
+    }
+}
+
+void QtUi::Stop() {
+    if (!Busy()) return;
+    stop_ = true;
+    // Pressed once is enough: the operation ends at its next record.
+    for (QPushButton* b : {mainStop_.data(), overallStop_.data()})
+        if (b) b->setEnabled(false);
 }

@@ -71,9 +71,12 @@ void SetUpTableView(QTableView* view, TableModel* model) {
     columns->setSectionResizeMode(QHeaderView::Interactive);
     columns->setHighlightSections(false);
 
-    auto applyWidths = [view, model] {
+    // The table's widths, each widened as far as its title needs at the
+    // window's font; the last column takes what room is left.
+    columns->setStretchLastSection(true);
+    auto applyWidths = [view, model, columns] {
         for (int c = 0; c < model->columnCount(); ++c)
-            view->setColumnWidth(c, ColumnWidth(model->Table(), c));
+            view->setColumnWidth(c, std::max(ColumnWidth(model->Table(), c), columns->sectionSizeHint(c)));
     };
     applyWidths();
     QObject::connect(model, &QAbstractItemModel::modelReset, view, applyWidths);

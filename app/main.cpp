@@ -1,7 +1,6 @@
 // Program entry: the six windows of the run, the real serial port, the
 // message loop, and the last stop for an error nothing else handled.
 #include <QApplication>
-#include <QFont>
 #include <QMessageBox>
 
 #include <exception>
@@ -9,6 +8,7 @@
 
 #include "About.h"
 #include "FmreaderWindow.h"
+#include "Jezyk.h"
 #include "Konfigkasy.h"
 #include "Konfiguracja.h"
 #include "Main.h"
@@ -44,17 +44,13 @@ public:
 
 int main(int argc, char** argv) {
     Application app(argc, argv);
-    // The grids' column widths and the window's size are meant for a small
-    // dialog font; at the desktop's usual size the titles and tabs get cut.
-    QFont font = QApplication::font();
-    font.setPointSize(8);
-    QApplication::setFont(font);
+    InstallPolishTranslations(app);
     QtUi ui;
     InstallUi(&ui);
     UsePort(std::make_unique<NativeSerialPort>());
     try {
         MainWindow main(&ui);
-        ConfigurationDialog configuration(&main);
+        ConfigurationDialog configuration(&main, QString(), main.ConfigurationTextsAtStart());
         main.AttachConfigurationDialog(&configuration);
         ModelChoiceDialog modelChoice(main.Tables(), &main);
         RegisterSettingsDialog registerSettings(&main);

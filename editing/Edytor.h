@@ -37,8 +37,9 @@ public:
 
 public slots:
     // Copies record row `row` of the table into the fields and focuses the
-    // number field; called whenever a cell of the row becomes the grid's
-    // current cell. Rows outside the table's record rows are ignored.
+    // number field; called whenever the user goes to a cell of the row,
+    // whether or not it was the grid's current cell already. Rows outside the
+    // table's record rows are ignored.
     void ShowRecord(int row);
     // Focus for a tab just shown: the number (PTU: symbol) field.
     virtual void FocusFirstField();

@@ -2,7 +2,9 @@
 // table set it writes into. The owner wires it to its grid (view row = record
 // row - 1, the title row being the header):
 //   grid current-cell change to view row v   -> ShowRecord(v + 1)
-//   recordAdded(row), PluEditor::goToRow(row) -> current cell (row - 1, 0), grid focused
+//   the user going to the cell already current (click, move key) -> the same
+//   recordAdded(row), PluEditor::goToRow(row) -> current cell (row - 1, 0), grid focused;
+//                                                ShowRecord(row) when it is current already
 //   tab shown                                 -> FocusFirstField()
 //   F9                                        -> PluEditor::GoToPlu(PLU tab showing)
 //   model sizes applied (model, PLU part only) -> PluEditor::SetModel(model, pluPartOnly)

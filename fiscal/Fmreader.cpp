@@ -5,6 +5,7 @@
 
 #include "Bcd.h"
 #include "Pomoc.h"
+#include "Przebieg.h"
 
 namespace {
 
@@ -179,6 +180,21 @@ DecodedFiscalRecord DecodeFiscalRecord(std::string_view hex) {
 
 // ---- the tables --------------------------------------------------------------
 
+std::string FiscalColumnSample(FiscalKind kind, int column) {
+    if (column == 0) return std::string(std::to_string(kFiscalRecordCount).size(), '0');
+    const auto& fields = LayoutOf(kind).fields;
+    if (column < 1 || column > static_cast<int>(fields.size())) return {};
+    const FieldLayout& f = fields[static_cast<std::size_t>(column - 1)];
+    switch (f.type) {
+    case FieldType::Date: return "0000-00-00";
+    case FieldType::Time: return "00:00";
+    case FieldType::Amount: return std::string(static_cast<std::size_t>(2 * f.bytes - 2), '0') + ".00";
+    case FieldType::Count: return std::string(static_cast<std::size_t>(2 * f.bytes), '0');
+    case FieldType::Rate: return "00.00";
+    }
+    return {};
+}
+
 FiscalTable::FiscalTable(FiscalKind kind) : kind_(kind) {
     for (const char* t : LayoutOf(kind).titles) titles_.emplace_back(t);
     Clear();
@@ -246,10 +262,13 @@ std::string ReadFiscalRecord(int n) {
 
 FiscalReadEnd ReadFiscalMemory(FiscalTables& tables, const FiscalReadHooks& hooks) {
     std::array<int, kFiscalKindCount> running = {1, 1, 1};
-    auto stopped = [&] { return hooks.stop && hooks.stop(); };
+    TransferScope transfer(TransferKind::FiscalMemory);
+    // The caller's stop, or "Nie" to the question about a silent register.
+    auto stopped = [&] { return (hooks.stop && hooks.stop()) || TransferStopRequested(); };
     for (int n = kFirstFiscalRecord; n <= kLastFiscalRecord; ++n) {
         if (hooks.beforeRecord) hooks.beforeRecord();
         if (stopped()) return FiscalReadEnd::Stopped;
+        TransferRecord(n);
         const DecodedFiscalRecord record = DecodeFiscalRecord(ReadFiscalRecord(n));
         if (stopped()) return FiscalReadEnd::Stopped;
         if (record.end) return FiscalReadEnd::Ended;

@@ -85,6 +85,11 @@ using FiscalTables = std::array<FiscalTable, kFiscalKindCount>;
 FiscalTables MakeFiscalTables();
 FiscalTable& TableOf(FiscalTables& tables, FiscalKind kind);
 
+// The longest text column `column` of a kind's table can show, with '0' for
+// each digit: the running number, a date, a time, an amount or a count as
+// long as its bytes allow, a rate. The window sizes its columns by it.
+std::string FiscalColumnSample(FiscalKind kind, int column);
+
 // ---- the register ------------------------------------------------------------
 
 // "0;4J" (12 bytes written): part 0 gives the unique number (bytes 0-10 of the
@@ -114,6 +119,8 @@ struct FiscalReadHooks {
 // Reads records 8 to 2045 into the tables, from row 1 of each on, column 0
 // holding the running number of that kind (1, 2, 3, ...). The tables are not
 // cleared first. A record that arrives after a stop is asked for is dropped.
+// The reading is one transfer (Przebieg.h): after three records in a row
+// without a reply the person is asked once whether to go on; "Nie" stops it.
 FiscalReadEnd ReadFiscalMemory(FiscalTables& tables, const FiscalReadHooks& hooks);
 
 // ---- search ------------------------------------------------------------------

@@ -7,11 +7,14 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QHideEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QShowEvent>
+#include <QStyle>
+#include <QStyleOptionViewItem>
 #include <QTableView>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -19,6 +22,7 @@
 #include <algorithm>
 
 #include "Cp1250.h"
+#include "Przebieg.h"
 #include "Sekwencje.h"
 #include "Ui.h"
 
@@ -70,6 +74,8 @@ namespace {
 const char* const kCaption = "Odczyt pamięci";
 const char* const kBusy = "Pobieram dane proszę czekać";
 const char* const kDone = "Dane pobrano";
+const char* const kStopped = "Odczyt przerwany";
+constexpr int kIdentityRecord = 4;  // the fiscal memory record that holds the identity
 const char* const kTraining = "Kasa jest w trybie szkoleniowym\r";
 const char* const kSearchCaption = "Wyszukiwanie rekordu";
 const char* const kDatePrompt = "Podaj datę szukanego rekordu";
@@ -95,6 +101,26 @@ void SetLabelColor(QLabel* label, const QColor& color) {
 }
 
 QString FromCp1250(const std::string& text) { return QString::fromStdString(Cp1250ToUtf8(text)); }
+
+// Widens each column, where needed, to its title and to the longest text its
+// field can show, as the view itself measures a cell: a date or an amount is
+// never cut short.
+void FitColumns(QTableView* view, FiscalKind kind) {
+    QHeaderView* header = view->horizontalHeader();
+    QStyleOptionViewItem cell;
+    cell.initFrom(view);
+    cell.font = view->font();
+    cell.fontMetrics = view->fontMetrics();
+    cell.features = QStyleOptionViewItem::HasDisplay;
+    cell.displayAlignment = Qt::AlignLeft | Qt::AlignVCenter;
+    const int grid = view->showGrid() ? 1 : 0;
+    for (int c = 0; c < header->count(); ++c) {
+        cell.text = QString::fromStdString(FiscalColumnSample(kind, c));
+        const int text =
+            view->style()->sizeFromContents(QStyle::CT_ItemViewItem, &cell, QSize(), view).width() + grid;
+        view->setColumnWidth(c, std::max({header->defaultSectionSize(), header->sectionSizeHint(c), text}));
+    }
+}
 
 }  // namespace
 
@@ -140,6 +166,7 @@ FmreaderWindow::FmreaderWindow(QWidget* parent) : QDialog(parent), tables_(MakeF
         view->verticalHeader()->setVisible(false);
         view->verticalHeader()->setDefaultSectionSize(20);
         view->horizontalHeader()->setDefaultSectionSize(kind == FiscalKind::DailyReport ? 74 : 64);
+        FitColumns(view, kind);
         views_[k] = view;
         box->addWidget(view);
         into->addLayout(box, stretch);
@@ -154,6 +181,12 @@ FmreaderWindow::FmreaderWindow(QWidget* parent) : QDialog(parent), tables_(MakeF
 
     auto* buttons = new QHBoxLayout();
     buttons->addStretch(1);
+    stopButton_ = new QPushButton(QStringLiteral("Przerwij"), this);
+    stopButton_->setObjectName("stop");
+    stopButton_->setAutoDefault(false);
+    stopButton_->hide();
+    buttons->addWidget(stopButton_);
+    connect(stopButton_, &QPushButton::clicked, this, &FmreaderWindow::StopReading);
     auto* ok = new QPushButton(QStringLiteral("OK"), this);
     ok->setObjectName("ok");
     ok->setAutoDefault(false);
@@ -169,9 +202,13 @@ FmreaderWindow::FmreaderWindow(QWidget* parent) : QDialog(parent), tables_(MakeF
     blinkTimer_->setInterval(kDefaultIntervalMs);
     connect(blinkTimer_, &QTimer::timeout, this, &FmreaderWindow::OnBlink);
 
-    // A reading must not outlive the program's end.
+    // A reading must not outlive the program's end, and ends as on a close:
+    // without a summary box while the program goes.
     if (QCoreApplication::instance())
-        connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, this, [this] { stop_ = true; });
+        connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, this, [this] {
+            stop_ = true;
+            hide();
+        });
 }
 
 FmreaderWindow::~FmreaderWindow() {
@@ -283,7 +320,13 @@ void FmreaderWindow::RunReading() {
     ResetBusyLabel();
     uniqueLabel_->clear();
     nipLabel_->clear();
+    stopButton_->setEnabled(true);
+    stopButton_->show();
 
+    // The identity and the history are one transfer: one question when the
+    // register falls silent, one summary of the records without a reply.
+    TransferScope transfer(TransferKind::FiscalMemory);
+    TransferRecord(kIdentityRecord);
     uniqueLabel_->setText(FromCp1250(ReadFiscalIdentity(0)));
     nipLabel_->setText(FromCp1250(ReadFiscalIdentity(1)));
 
@@ -304,12 +347,18 @@ void FmreaderWindow::RunReading() {
 
     startTimer_->stop();
     blinkTimer_->stop();
-    if (end != FiscalReadEnd::Stopped) {
+    stopButton_->hide();
+    // Stopped while the window is open: by "Przerwij", Esc or "Nie" to the
+    // question. Stopped by closing it: nothing more is shown or asked.
+    const bool closed = end == FiscalReadEnd::Stopped && !isVisible();
+    if (!closed) {
         // Also after record 2045 without an end: nothing more is read, so the
         // label must not go on asking the user to wait.
-        busyLabel_->setText(QString::fromUtf8(kDone));
+        busyLabel_->setText(QString::fromUtf8(end == FiscalReadEnd::Stopped ? kStopped : kDone));
         SetLabelColor(busyLabel_, kTeal);
         busyLabel_->show();
+    } else {
+        transfer.DropSummary();
     }
     reading_ = false;
     emit readingActive(false);
@@ -357,4 +406,21 @@ void FmreaderWindow::Search(FiscalKind kind, int column, const std::string& prom
     } else {
         CurrentUi().Message("Nie można odnaleźć „" + text + "”", "Znajdź", UiIcon::Information);
     }
+}
+
+void FmreaderWindow::StopReading() {
+    if (!reading_) return;
+    stop_ = true;
+    stopButton_->setEnabled(false);
+}
+
+void FmreaderWindow::keyPressEvent(QKeyEvent* event) {
+    // Esc stops a running reading and keeps the window with what was read;
+    // otherwise it closes the window as in every dialog.
+    if (event->key() == Qt::Key_Escape && reading_ && !stop_) {
+        StopReading();
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }

@@ -18,6 +18,7 @@
 
 class QAction;
 class QLabel;
+class QPushButton;
 class QTableView;
 class QTimer;
 class FiscalTableModel;
@@ -43,6 +44,8 @@ public:
     QString UniqueNumberText() const;
     QString NipText() const;
     QLabel* BusyLabel() const { return busyLabel_; }
+    // "Przerwij", shown while a reading runs.
+    QPushButton* StopButton() const { return stopButton_; }
 
 signals:
     // True when a reading starts, false when it has ended or stopped.
@@ -54,10 +57,14 @@ public:
     // "Szukaj rekordu" -> the table's "Wg. daty" / "Wg. numeru".
     void SearchByDate(FiscalKind kind);
     void SearchByNumber(FiscalKind kind);
+    // "Przerwij" and Esc while reading: the reading ends before its next
+    // record; the window stays open with what was read.
+    void StopReading();
 
 protected:
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void BuildMenu();
@@ -77,6 +84,7 @@ private:
     QLabel* uniqueLabel_ = nullptr;
     QLabel* nipLabel_ = nullptr;
     QLabel* busyLabel_ = nullptr;
+    QPushButton* stopButton_ = nullptr;
     QTimer* startTimer_ = nullptr;
     QTimer* blinkTimer_ = nullptr;
 

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <thread>
 
+#include "Przebieg.h"
 #include "Ui.h"
 
 namespace {
@@ -158,8 +159,15 @@ bool ReadReply() {
 }
 
 const std::uint8_t* ReadReplyOrWarn() {
-    if (!ReadReply()) {
-        CurrentUi().Message(kNoReply, kNoReplyCaption, UiIcon::Warning);
+    if (ReadReply()) {
+        TransferReplyArrived();
+    } else {
+        // A transfer whose register fell silent asks once instead of a box
+        // for every record that is left.
+        if (TransferReplyMissing()) {
+            CurrentUi().Message(kNoReply, kNoReplyCaption, UiIcon::Warning);
+            TransferAskIfSilent();
+        }
         std::memset(ReplyArea(), 0xFF, kReplyMax);
         ReplyArea()[kReplyMax] = 0;
         replyLength = 0;

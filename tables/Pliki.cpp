@@ -62,16 +62,22 @@ void RecordDone(Ui& ui) {
 
 // Rows are counted afresh on every pass: the window handles events between
 // records and the table set stays the only authority on its sizes.
-void WritePart(Profile& p, const TableSet& set, const Part& part, Ui& ui) {
+// The writes go to the file's image in memory; false when the person stopped
+// the save, which then writes nothing.
+bool WritePart(Profile& p, const TableSet& set, const Part& part, Ui& ui) {
     for (int r = 1; r <= set.Rows(part.table); ++r) {
+        if (ui.StopRequested()) return false;
         p.Set(part.section, Key(part.prefix, part.firstKey + r - 1),
               RowText(set, part.table, r, part.fields));
         RecordDone(ui);
     }
+    return true;
 }
 
+// A stopped load keeps the rows read so far.
 void ReadPart(const Profile& p, TableSet& set, const Part& part, Ui& ui) {
     for (int r = 1; r <= set.Rows(part.table); ++r) {
+        if (ui.StopRequested()) return;
         std::string value =
             p.Get(part.section, Key(part.prefix, part.firstKey + r - 1), Separators(part.fields));
         for (int c = 0; c < part.fields; ++c) set.SetCell(part.table, c, r, RecordField(value, c + 1));
@@ -79,11 +85,13 @@ void ReadPart(const Profile& p, TableSet& set, const Part& part, Ui& ui) {
     }
 }
 
-void WritePlu(Profile& p, const TableSet& set, Ui& ui) {
+bool WritePlu(Profile& p, const TableSet& set, Ui& ui) {
     for (int r = 1; r <= set.Rows(TableId::Plu); ++r) {
+        if (ui.StopRequested()) return false;
         p.Set(kPluSection, Key(kPluPrefix, r), RowText(set, TableId::Plu, r, PluFields(set)));
         RecordDone(ui);
     }
+    return true;
 }
 
 // A PLU entry without a number leaves its row as it was. In model 0 the stock
@@ -91,6 +99,7 @@ void WritePlu(Profile& p, const TableSet& set, Ui& ui) {
 void ReadPlu(const Profile& p, TableSet& set, Ui& ui) {
     const bool model0 = set.Model() == 0;
     for (int r = 1; r <= set.Rows(TableId::Plu); ++r) {
+        if (ui.StopRequested()) return;
         std::string value = p.Get(kPluSection, Key(kPluPrefix, r), Separators(8));
         std::string number = RecordField(value, 1);
         if (!number.empty()) {
@@ -218,8 +227,10 @@ bool SaveDataFile(TableSet& set, const std::string& path) {
         Profile p;
         p.Load(path);
         WriteModel(p, set);
-        for (const Part& part : kFixedParts) WritePart(p, set, part, ui);
-        WritePlu(p, set, ui);
+        bool whole = true;
+        for (const Part& part : kFixedParts) whole = whole && WritePart(p, set, part, ui);
+        whole = whole && WritePlu(p, set, ui);
+        if (!whole) return false;  // stopped: the file stays as it was
         ok = p.Save(path);
     }
     if (!ok) ui.Message("Unable to write to " + path, {}, UiIcon::Error);
@@ -257,8 +268,10 @@ bool SaveTableFile(TableSet& set, int tab, const std::string& path) {
         Profile p;
         p.Load(path);
         if (t.modelEntry) WriteModel(p, set);
-        for (int i = 0; i < t.partCount; ++i) WritePart(p, set, t.parts[i], ui);
-        if (t.plu) WritePlu(p, set, ui);
+        bool whole = true;
+        for (int i = 0; i < t.partCount; ++i) whole = whole && WritePart(p, set, t.parts[i], ui);
+        if (t.plu) whole = whole && WritePlu(p, set, ui);
+        if (!whole) return false;  // stopped: the file stays as it was
         ok = p.Save(path);
     }
     if (!ok) ui.Message("Unable to write to " + path, {}, UiIcon::Error);
@@ -273,13 +286,22 @@ bool LoadTableFile(TableSet& set, int tab, const std::string& path) {
     p.Load(path);
     if (RefuseUnreadable(p, path, ui)) return false;
     Operation op(ui, TabRecords(set, t) + t.loadExtra);
+    // The model index, the table sizes, the PLU columns and the fractional-sale
+    // control change together or not at all: a key count of one model beside
+    // the PLU layout of another would go into the next whole save and upload.
     if (tab == 2) {
-        // The PLU part of the file's model (or the kept one) only.
-        set.ApplyPluPart(ChooseModel(p, set, ui));
+        // The file's model or the kept one, with the capacity PLU count.
+        const int m = ChooseModel(p, set, ui);
+        if (!ConfirmModelChange(set, m, PluRule::Capacity)) return false;
+        set.ApplyPluPart(m);
         ui.ProgressSetMaximum(UiBar::Main, TabRecords(set, t) + t.loadExtra);
     } else if (tab == 4) {
-        // The file's model is taken without asking; only the key part applies.
-        set.ApplyKeyPart(ReadModel(p));
+        // A file of another model: the whole model or nothing at all.
+        const int m = ReadModel(p);
+        if (m != set.Model()) {
+            if (!ui.Question(kModelQuestion, kModelCaption, UiIcon::Information)) return false;
+            if (!ApplyModelAsking(set, m, PluRule::Capacity)) return false;
+        }
         ui.ProgressSetMaximum(UiBar::Main, TabRecords(set, t) + t.loadExtra);
     }
     TableBatch batch(set);

@@ -8,6 +8,11 @@
 // entry is written; entries of other tables already in the file stay as they
 // are. A refused write shows "Unable to write to <path>", leaves the old file
 // untouched and gives false.
+//
+// The person may stop an operation between two records (Ui::StopRequested):
+// a stopped save writes nothing and gives false, the old file stays byte for
+// byte; a stopped load keeps the rows read so far (and the model it took)
+// and gives true.
 #pragma once
 
 #include <string>
@@ -29,6 +34,11 @@ bool LoadDataFile(TableSet& set, const std::string& path);
 // 5 discounts and surcharges, 6 payment forms, 7 header, 8 PTU rates.
 // Another tab number does nothing and gives false.
 bool SaveTableFile(TableSet& set, int tab, const std::string& path);
+// The PLU and key tables ask the model question when the file's model is
+// another one. Taking it applies the whole model (capacity PLU count), asking
+// first when records would be lost. "No" to the loss leaves every table as it
+// was and gives false, and so does "No" to the key table's model question;
+// "No" to the PLU table's reads the file in the program's model.
 bool LoadTableFile(TableSet& set, int tab, const std::string& path);
 
 // True while one of the operations above runs (they let the window handle

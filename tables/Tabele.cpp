@@ -239,16 +239,11 @@ bool TableSet::ApplyModelWouldLoseData(int m, PluRule rule) const {
 void TableSet::ApplyPluPart(int m) {
     if (!ValidModel(m)) return;
     pluCount_ = ModelCapacityPluCount(m);
-    model_ = m;
-    Resize(TableId::Plu, pluCount_, m == 0 ? kPluColumnsModel0 : kPluColumns);
-    if (listener_) listener_->PluPartApplied(m);
-}
-
-void TableSet::ApplyKeyPart(int m) {
-    if (!ValidModel(m)) return;
-    keyCount_ = ModelKeyCount(m);
+    keyCount_ = ModelKeyCount(m);  // unchanged unless the model changes
     model_ = m;
     Resize(TableId::Key, keyCount_, kKeyColumns);
+    Resize(TableId::Plu, pluCount_, m == 0 ? kPluColumnsModel0 : kPluColumns);
+    if (listener_) listener_->PluPartApplied(m);
 }
 
 void TableSet::Resize(TableId t, int rows, int columns) {
@@ -367,11 +362,14 @@ void TableSet::EndBatch() {
 
 // ---- asking before losing data -------------------------------------------
 
+bool ConfirmModelChange(const TableSet& set, int m, PluRule rule) {
+    return !set.ApplyModelWouldLoseData(m, rule) ||
+           CurrentUi().Question("Zmiana typu kasy usunie część danych z tabel. Czy kontynuować?",
+                                "Uwaga!", UiIcon::Warning);
+}
+
 bool ApplyModelAsking(TableSet& set, int m, PluRule rule) {
-    if (set.ApplyModelWouldLoseData(m, rule) &&
-        !CurrentUi().Question("Zmiana typu kasy usunie część danych z tabel. Czy kontynuować?",
-                              "Uwaga!", UiIcon::Warning))
-        return false;
+    if (!ConfirmModelChange(set, m, rule)) return false;
     set.ApplyModel(m, rule);
     return true;
 }

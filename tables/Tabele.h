@@ -27,8 +27,8 @@ public:
     virtual void CellsChanged(TableId table, int firstRow, int lastRow) = 0;
     virtual void Reshaped(TableId table) = 0;      // rows or columns changed
     virtual void ModelApplied(int model) = 0;      // e.g. show/hide the fractional-sale control
-    // The PLU-table load applied the PLU part of a model: besides what
-    // ModelApplied does, models 1 to 3 also switch the fractional-sale control on.
+    // The PLU-table load applied a model: besides what ModelApplied does,
+    // models 1 to 3 also switch the fractional-sale control on.
     virtual void PluPartApplied(int model) { ModelApplied(model); }
 };
 
@@ -66,11 +66,12 @@ public:
     bool ApplyModelWouldLoseData(int m, PluRule rule) const;
     // The PLU count ApplyModel(m, rule) would set.
     int PluCountFor(int m, PluRule rule) const;
-    // The model's PLU part only (PLU-table load): model index, capacity PLU
-    // count, rows, columns; tells the listener PluPartApplied(m).
+    // The PLU-table load: the whole model under the capacity rule, as
+    // ApplyModel(m, PluRule::Capacity), but the listener hears
+    // PluPartApplied(m). The model index and every size always change
+    // together, so a whole save never writes one model's Typ_kasy over
+    // another model's tables.
     void ApplyPluPart(int m);
-    // The model's key part only (key-table load): model index, key count and key rows.
-    void ApplyKeyPart(int m);
 
     // Record text of a row: its cells in column order, each followed by ";".
     // PLU rows give 7 fields in model 0 and 8 otherwise. For the discount and
@@ -119,11 +120,15 @@ private:
     TableSet& set_;
 };
 
-// ApplyModel for the changes the user did not choose (the connection check
-// falling back to OFF-LINE, applying the configuration). When data would be
-// lost it asks first; on "No" the model and all sizes stay as they are and the
-// result is false. When nothing would be lost it asks nothing and applies.
+// ApplyModel for the changes the user did not choose (the connection check,
+// applying the configuration) or chose without seeing the cost (a key-table
+// load of another model). When data would be lost it asks first; on "No" the
+// model and all sizes stay as they are and the result is false. When nothing
+// would be lost it asks nothing and applies.
 bool ApplyModelAsking(TableSet& set, int m, PluRule rule);
+// The question of ApplyModelAsking alone: true when ApplyModel(m, rule) loses
+// nothing or the user agrees to the loss.
+bool ConfirmModelChange(const TableSet& set, int m, PluRule rule);
 
 // Field n (from 1) of a record text: the text before the n-th ";", after the
 // one before it. Empty when the text has fewer than n closed fields. Texts and

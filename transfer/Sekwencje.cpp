@@ -10,6 +10,7 @@
 #include "Bcd.h"
 #include "Cp1250.h"
 #include "Pomoc.h"
+#include "Przebieg.h"
 #include "Ui.h"
 #include "Uklady.h"
 
@@ -266,6 +267,21 @@ struct RowRef {
     int row;
 };
 
+// The table a record number belongs to, as a transfer's summary names it.
+const char* PartName(char readDigit) {
+    switch (readDigit) {
+    case PackagingLayout::kRecord.readDigit: return "opakowania";
+    case PluLayout::kRecord.readDigit: return "PLU";
+    case CashierLayout::kRecord.readDigit: return "kasjerzy";
+    case KeyLayout::kRecord.readDigit: return "klawisze";
+    case DiscountLayout::kRecord.readDigit: return "rabaty/dopłaty";
+    case PaymentFormLayout::kRecord.readDigit: return "formy płatności";
+    default: return "";
+    }
+}
+const char* const kHeaderPart = "nagłówek";
+const char* const kPtuPart = "stawki PTU";
+
 // Records 1 to 4 of the discount pair are discount rows, 5 to 8 surcharge rows 1 to 4.
 RowRef DiscountPairRow(int record) {
     return record <= 4 ? RowRef{TableId::Discount, record} : RowRef{TableId::Surcharge, record - 4};
@@ -293,9 +309,11 @@ template <typename RowOf, typename Encode>
 void SendRecords(const TableSet& set, const RecordLayout& layout, int count, int barMaximum,
                  bool indexFromRow, RowOf rowOf, Encode encode) {
     Ui& ui = CurrentUi();
+    TransferScope transfer(TransferKind::Upload, PartName(layout.readDigit));
     ui.ProgressShow(UiBar::Main, barMaximum);
     for (int k = 1; k <= count; ++k) {
-        if (ui.StopRequested()) break;  // between records: nothing half-sent
+        ui.ProcessEvents();  // repaints, and lets a stop be asked for
+        if (TransferStopRequested()) break;  // between records: nothing half-sent
         const RowRef at = rowOf(k);
         const std::string& number = set.Cell(at.table, 0, at.row);
         if (number.empty()) {  // no record: the register's one stays as it is
@@ -303,6 +321,7 @@ void SendRecords(const TableSet& set, const RecordLayout& layout, int count, int
             continue;
         }
         const long long index = (indexFromRow ? k : RecordNumberOf(number, k)) - 1;
+        TransferRecord(index + 1);
         std::string record(static_cast<std::size_t>(layout.recordBytes), '\0');
         encode(record, at);
         SendRecordFrame(layout, index, record);
@@ -427,6 +446,8 @@ void SendHeader(const TableSet& set) {
         return;
     }
     payload.resize(HeaderLayout::kPayloadBytes, '\xFF');
+    TransferScope transfer(TransferKind::Upload, kHeaderPart);
+    TransferRecord(0);
     SendFrame(payload, HeaderLayout::kWriteLength, 0xFF);
     CurrentUi().ProgressStep(UiBar::Main);
     AwaitStatus();
@@ -442,6 +463,8 @@ void SendPtuRates(const TableSet& set) {
             payload += PackBcd(static_cast<std::int64_t>(std::min(DecimalToScaled(set.Cell(TableId::Ptu, 1, r), 2), kMaxFour)), 4);
         else payload += std::string(2, '\0');
     }
+    TransferScope transfer(TransferKind::Upload, kPtuPart);
+    TransferRecord(0);
     ClearRequestArea(0xFF);
     const std::size_t frame = BuildFrame(payload);
     RequestArea()[frame] = 0;  // the byte after the frame is sent as zero
@@ -455,13 +478,16 @@ namespace {
 // Runs steps with the overall bar and the progress label of the service tab.
 // The bar is full after the sixth step.
 template <typename Set>
-void RunAll(Set& set, int barMaximum, std::initializer_list<std::pair<const char*, void (*)(Set&)>> steps) {
+void RunAll(Set& set, TransferKind kind, int barMaximum,
+            std::initializer_list<std::pair<const char*, void (*)(Set&)>> steps) {
     Ui& ui = CurrentUi();
+    // One transfer: one question for a register gone silent, one summary.
+    TransferScope transfer(kind);
     ui.ShowLabel(UiLabel::Progress, true);
     ui.ProgressShow(UiBar::Overall, barMaximum);
     int done = 0;
     for (const auto& [label, run] : steps) {
-        if (ui.StopRequested()) break;
+        if (TransferStopRequested()) break;
         ui.SetLabel(UiLabel::Progress, label);
         ui.ProcessEvents();
         run(set);
@@ -478,7 +504,7 @@ void RunAll(Set& set, int barMaximum, std::initializer_list<std::pair<const char
 }  // namespace
 
 void SendAllTables(const TableSet& set) {
-    RunAll<const TableSet>(set, 5,
+    RunAll<const TableSet>(set, TransferKind::Upload, 5,
                            {
                                {"Całkowity postęp:\tWysyłam bazę opakowań", SendPackagingTable},
                                {"Całkowity postęp:\tWysyłam bazę PLU", SendPluTable},
@@ -606,6 +632,7 @@ template <typename RowOf>
 void ReadRecords(TableSet& set, const RecordLayout& layout, int fillCode, long long lastIndex, int barMaximum,
                  RowOf rowOf, Decoder decode, bool plu) {
     Ui& ui = CurrentUi();
+    TransferScope transfer(TransferKind::Download, PartName(layout.readDigit));
     ui.ProgressShow(UiBar::Main, barMaximum);
     if (plu) {
         ui.ShowLabel(UiLabel::PluTab, true);
@@ -614,7 +641,8 @@ void ReadRecords(TableSet& set, const RecordLayout& layout, int fillCode, long l
     for (long long i = 0; i <= lastIndex; ++i) {
         // Asked between records, when the last reply and its status are read:
         // nothing is left queued to become the start of the next command's reply.
-        if (ui.StopRequested()) break;
+        if (TransferStopRequested()) break;
+        TransferRecord(i + 1);
         SendRecordRead(layout.readDigit, i);
         ReadReplyOrWarn();
         // The status reply of modes 2 and 3 overwrites the reply area.
@@ -695,6 +723,8 @@ void ReadHeader(TableSet& set) {
     Ui& ui = CurrentUi();
     ui.ProgressSetValue(UiBar::Main, 0);
     ui.ProgressSetMaximum(UiBar::Main, 8);
+    TransferScope transfer(TransferKind::Download, kHeaderPart);
+    TransferRecord(0);
     SendFrame("0K", HeaderLayout::kReadWriteLength);
     ReadReplyOrWarn();
     // The header's hexadecimal text runs from position 5 to the four closing
@@ -721,6 +751,8 @@ void ReadPtuRates(TableSet& set) {
     Ui& ui = CurrentUi();
     ui.ProgressSetValue(UiBar::Main, 0);
     ui.ProgressSetMaximum(UiBar::Main, 8);
+    TransferScope transfer(TransferKind::Download, kPtuPart);
+    TransferRecord(0);
     SendFrame("0O", PtuLayout::kReadWriteLength);
     ReadReplyOrWarn();
     const std::string reply = ReplyText();
@@ -743,7 +775,7 @@ void ReadPtuRates(TableSet& set) {
 }
 
 void ReadAllTables(TableSet& set) {
-    RunAll<TableSet>(set, 7,
+    RunAll<TableSet>(set, TransferKind::Download, 7,
                      {
                          {"Całkowity postęp:\tOdczytuje bazę opakowań", ReadPackagingTable},
                          {"Całkowity postęp:\tOdczytuje bazę PLU", ReadPluTable},
@@ -771,6 +803,19 @@ char DeleteLetter(TableId table) {
     case TableId::Surcharge: return DiscountLayout::kRecord.deleteLetter;
     case TableId::PaymentForm: return PaymentFormLayout::kRecord.deleteLetter;
     default: return 0;
+    }
+}
+
+// The table digit of a record table, which names it in a transfer's summary.
+char ReadDigitOf(TableId table) {
+    switch (table) {
+    case TableId::Packaging: return PackagingLayout::kRecord.readDigit;
+    case TableId::Plu: return PluLayout::kRecord.readDigit;
+    case TableId::Cashier: return CashierLayout::kRecord.readDigit;
+    case TableId::Key: return KeyLayout::kRecord.readDigit;
+    case TableId::Discount:
+    case TableId::Surcharge: return DiscountLayout::kRecord.readDigit;
+    default: return PaymentFormLayout::kRecord.readDigit;
     }
 }
 
@@ -846,11 +891,14 @@ void DeleteTable(TableSet& set, TableId table) {
     const char letter = DeleteLetter(table);
     if (letter == 0) return;
     Ui& ui = CurrentUi();
+    TransferScope transfer(TransferKind::Deletion, PartName(ReadDigitOf(table)));
     if (table == TableId::Plu) {
         const int count = set.Rows(TableId::Plu);
         ui.ProgressShow(UiBar::Main, count);
         for (int r = 1; r <= count; ++r) {
-            if (ui.StopRequested()) break;
+            ui.ProcessEvents();
+            if (TransferStopRequested()) break;
+            TransferRecord(r);
             // Only PLU records the register holds are deleted; every row is emptied.
             if (PluExists(r)) SendDelete(r, letter);
             ui.ProgressStep(UiBar::Main);
@@ -870,7 +918,9 @@ void DeleteTable(TableSet& set, TableId table) {
     }
     ui.ProgressShow(UiBar::Main, barMaximum);
     for (int r = first; r <= last; ++r) {
-        if (ui.StopRequested()) break;
+        ui.ProcessEvents();
+        if (TransferStopRequested()) break;
+        TransferRecord(r);
         SendDelete(r, letter);
         ui.ProgressStep(UiBar::Main);
         EmptyRecordRow(set, table, r);

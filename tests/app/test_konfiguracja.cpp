@@ -3,11 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <fstream>
+#include <optional>
 #include <string>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "ConfigText.h"
+#include "FifoGuard.h"
 #include "Konfiguracja.h"
 #include "Polaczenie.h"
 #include "TempFiles.h"
@@ -31,6 +35,16 @@ std::string File(const std::string& timeout, const std::string& baud, const std:
     return ConfigText(port, timeout, baud, mode, maxPlu, logging);
 }
 
+// Bytes this process has read through system calls so far; -1 when unknown.
+long long BytesRead() {
+    std::ifstream io("/proc/self/io");
+    std::string key;
+    long long value = 0;
+    while (io >> key >> value)
+        if (key == "rchar:") return value;
+    return -1;
+}
+
 struct Case {
     const char* name;
     const char* file;  // nullptr: no config.cfg at all
@@ -49,6 +63,11 @@ TEST(Configuration, ReadWithDefaults) {
     const std::string huge = File("100000", "9600", "1", "99999", "0");
     const std::string zero = File("0", "9600", "1", "0", "0");
     const std::string tiny = File("0.000001", "9600", "1", "0", "0");
+    // Each read may wait the whole time-out, up to three reads before the window shows.
+    const std::string billion = File("1e9", "9600", "1", "0", "0");
+    const std::string typo = File("200", "9600", "1", "0", "0");
+    const std::string minute = File("60", "9600", "1", "0", "0");
+    const std::string underMinute = File("59,99999", "9600", "1", "0", "0");
     const std::string lower = "[portrs]\r\nnrportu=COM3\r\ntimeout=3\r\n[ustawienia]\r\nmaxplu=42\r\n";
     const std::string unix = "[PORTRS]\nNrPortu=COM2\nBaud=19200\n";
     const Case cases[] = {
@@ -61,7 +80,11 @@ TEST(Configuration, ReadWithDefaults) {
         {"empty values", empty.c_str(), "COM1", 0, 200000, 9600, 1, 0},
         {"numbers with trailing text", partly.c_str(), "COM1", 0, 200000, 9600, 1, 0},
         {"out of range", range.c_str(), "COM1", 0, 200000, 9600, 1, 0},
-        {"huge values", huge.c_str(), "COM1", 19200, 2147483647, 9600, 1, 0},
+        {"huge values", huge.c_str(), "COM1", 19200, 6000000, 9600, 1, 0},
+        {"time-out 1e9 taken as 60 s", billion.c_str(), "COM1", 0, 6000000, 9600, 1, 0},
+        {"time-out typo 200 taken as 60 s", typo.c_str(), "COM1", 0, 6000000, 9600, 1, 0},
+        {"time-out of 60 s", minute.c_str(), "COM1", 0, 6000000, 9600, 1, 0},
+        {"time-out just under 60 s", underMinute.c_str(), "COM1", 0, 5999999, 9600, 1, 0},
         {"zero timeout", zero.c_str(), "COM1", 0, 200000, 9600, 1, 0},
         {"tiny timeout", tiny.c_str(), "COM1", 0, 1, 9600, 1, 0},
         {"any letter case", lower.c_str(), "COM3", 42, 300000, 9600, 1, 0},
@@ -199,9 +222,11 @@ TEST(Configuration, AppliedOverTheSettingsInForce) {
         {"zero and negative time-out", {"COM5", "-1", "9600", "1", "-5", 0}, 0, 300000, 9600, 0,
          false},
         {"PLU above every register", {"COM5", "100000", "9600", "1", "99999", 0}, 19200,
-         2147483647, 9600, 0, true},
+         6000000, 9600, 0, true},
         {"number too large for the speed", {"COM5", "1e300", "99999999999", "1", "0", 0}, 0,
-         2147483647, 19200, 0, false},
+         6000000, 19200, 0, false},
+        {"time-out typo 200 taken as 60 s", {"COM5", "200", "9600", "1", "0", 0}, 0, 6000000, 9600,
+         0, true},
     };
     for (const ApplyCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -219,6 +244,50 @@ TEST(Configuration, AppliedOverTheSettingsInForce) {
             EXPECT_EQ(next.pluCount, got.pluCount);
             EXPECT_EQ(next.pollLimit, got.pollLimit);
             EXPECT_EQ(next.baud, got.baud);
+        }
+    }
+}
+
+// A config.cfg that is no regular file, or far bigger than any real one, is
+// refused like an unreadable file: the defaults, without waiting on a FIFO and
+// without reading more than the size allowed.
+TEST(Configuration, HostileFilesGiveTheDefaults) {
+    const std::string valid = "[PORTRS]\r\nNrPortu=COM7\r\n";
+    auto sized = [&](std::size_t size) { return valid + std::string(size - valid.size(), 'x'); };
+    enum class Kind { Folder, Fifo, EndlessDevice, Text };
+    const struct {
+        const char* name;
+        Kind kind;
+        std::string text;
+        const char* port;
+    } cases[] = {
+        {"folder", Kind::Folder, "", "COM1"},
+        {"FIFO without a writer", Kind::Fifo, "", "COM1"},
+        {"link to an endless device", Kind::EndlessDevice, "", "COM1"},
+        {"bigger than any real one", Kind::Text, sized(kMaxConfigFileSize + 1), "COM1"},
+        {"as big as one may be", Kind::Text, sized(kMaxConfigFileSize), "COM7"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        const std::string path = dir.path + "/config.cfg";
+        std::optional<FifoGuard> fifo;
+        switch (c.kind) {
+        case Kind::Folder: ASSERT_EQ(mkdir(path.c_str(), 0700), 0); break;
+        case Kind::Fifo: ASSERT_TRUE(fifo.emplace(path).Made()); break;
+        case Kind::EndlessDevice: ASSERT_EQ(symlink("/dev/zero", path.c_str()), 0); break;
+        case Kind::Text: dir.Write(c.text); break;
+        }
+        const long long before = BytesRead();
+        ASSERT_GE(before, 0);
+        const Configuration got = ReadConfiguration(dir.path);
+        const long long read = BytesRead() - before;
+        EXPECT_EQ(got.portName, c.port);
+        EXPECT_EQ(got.pollLimit, 200000);
+        EXPECT_EQ(ReadConfigurationTexts(dir.path).port, c.port);
+        EXPECT_LE(read, static_cast<long long>(kMaxConfigFileSize) + 4096);
+        if (fifo) {
+            EXPECT_FALSE(fifo->Rescued());
         }
     }
 }

@@ -11,11 +11,17 @@
 #include <QPushButton>
 
 #include <algorithm>
+#include <cstdio>
 #include <fstream>
 #include <memory>
+#include <optional>
+
+#include <sys/inotify.h>
+#include <unistd.h>
 
 #include "About.h"
 #include "FmreaderWindow.h"
+#include "FifoGuard.h"
 #include "Konfiguracja.h"
 #include "Main.h"
 #include "PtyAppFixture.h"
@@ -60,6 +66,28 @@ class ConfigurationDialogTest : public QObject, protected PtyAppFixture {
     }
     // A port where no register answers; every call is recorded.
     void UseScriptedPort() { scripted = InstallScriptedPort(); }
+    // Bytes this process has read through system calls so far.
+    static long long BytesRead() {
+        std::ifstream io("/proc/self/io");
+        std::string key;
+        long long value = 0;
+        while (io >> key >> value)
+            if (key == "rchar:") return value;
+        return -1;
+    }
+    // How often config.cfg was opened, from the folder's open events so far.
+    static int ConfigOpens(int watch) {
+        int opens = 0;
+        alignas(inotify_event) char buffer[4096];
+        for (ssize_t n; (n = ::read(watch, buffer, sizeof buffer)) > 0;) {
+            for (ssize_t at = 0; at < n;) {
+                const auto* e = reinterpret_cast<const inotify_event*>(buffer + at);
+                if ((e->mask & IN_OPEN) && e->len && std::string(e->name) == "config.cfg") ++opens;
+                at += static_cast<ssize_t>(sizeof(inotify_event) + e->len);
+            }
+        }
+        return opens;
+    }
 
 private slots:
     void init() {
@@ -97,6 +125,56 @@ private slots:
         QCOMPARE(d.LoggingBox()->itemText(1), QString("TAK"));
         QCOMPARE(d.SaveButton()->text(), QString::fromUtf8("Wyjście z zapisem"));
         QCOMPARE(d.CloseButton()->text(), QString::fromUtf8("Wyjście bez zapisu"));
+    }
+
+    // As the program entry builds them: config.cfg is read once, for the
+    // settings and the dialog alike. A FIFO or a link to an endless device
+    // gives the defaults at once; a time-out typed as 200 s is taken as 60 s.
+    void startUpReadsTheConfigFileOnce() {
+        enum class Kind { Text, Fifo, EndlessDevice };
+        const struct {
+            const char* name;
+            Kind kind;
+            const char* text;
+            const char* port;
+            int pollLimit;
+            int opens;  // -1: not seen from the folder (the link leads elsewhere)
+            const char* timeoutShown;
+        } cases[] = {
+            {"time-out typo in mode 3", Kind::Text,
+             "[PORTRS]\r\nNrPortu=COM7\r\nTimeout=200\r\n[USTAWIENIA]\r\nObslugaBledow=3\r\n", "COM7",
+             6000000, 1, "200"},
+            {"FIFO", Kind::Fifo, "", "COM1", 200000, 1, "2"},
+            {"link to an endless device", Kind::EndlessDevice, "", "COM1", 200000, -1, "2"},
+        };
+        for (const auto& c : cases) {
+            std::remove(path.c_str());
+            std::optional<FifoGuard> fifo;
+            switch (c.kind) {
+            case Kind::Text: WriteFile(c.text); break;
+            case Kind::Fifo: QVERIFY(fifo.emplace(path).Made()); break;
+            case Kind::EndlessDevice: QCOMPARE(symlink("/dev/zero", path.c_str()), 0); break;
+            }
+            UseScriptedPort();
+            const int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+            QVERIFY(watch >= 0);
+            QVERIFY(inotify_add_watch(watch, dir.toLocal8Bit().constData(), IN_OPEN) >= 0);
+            {
+                const long long before = BytesRead();
+                QVERIFY(before >= 0);
+                MainWindow w(nullptr, dir);
+                ConfigurationDialog d(&w, dir, w.ConfigurationTextsAtStart());
+                QVERIFY2(BytesRead() - before <= static_cast<long long>(kMaxConfigFileSize) + 65536, c.name);
+                if (c.opens >= 0) QCOMPARE(ConfigOpens(watch), c.opens);
+                QCOMPARE(scripted->openedName, std::string(c.port));
+                QCOMPARE(Link().pollLimit, c.pollLimit);
+                QVERIFY2(scripted->polls <= 3L * c.pollLimit, c.name);  // at most three reads
+                QCOMPARE(d.PortEdit()->text(), QString(c.port));
+                QCOMPARE(d.TimeoutEdit()->text(), QString(c.timeoutShown));
+            }
+            ::close(watch);
+            if (fifo) QVERIFY2(!fifo->Rescued(), c.name);
+        }
     }
 
     void noConfigFile() {

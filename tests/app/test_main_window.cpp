@@ -151,6 +151,45 @@ private slots:
         QVERIFY(!choice.isVisible());
     }
 
+    // The check finds a register of another model whose model would drop a
+    // key record: "No" keeps model and tables and goes OFF-LINE, so nothing can
+    // be sent in the old layout; "Yes" takes the register's model ON-LINE.
+    void connectionCheckWithAnotherModel() {
+        WriteConfig("2");
+        MainWindow w(nullptr, dir);
+        QCOMPARE(w.Tables().Model(), 3);
+        w.Tables().SetCell(TableId::Key, 0, 15, "15");  // model 1 has 10 keys
+        server->WithEmulator([](Emulator& e) { e.SetModel(1); });
+        const struct {
+            bool yes;
+            const char* label;
+            int enabled, model, pluRows, keyRows;
+        } cases[] = {
+            {false, "TRYB OFF-LINE", 0, 3, 19200, 20},
+            {true, "ZELTRA ARK MIRRA", 34, 1, 19200, 10},  // the configured rule keeps 19 200 PLU
+        };
+        for (const auto& c : cases) {
+            ui.Clear();
+            ui.answers = {c.yes};
+            QTest::mouseClick(w.Service().checkConnection, Qt::LeftButton);
+            QCOMPARE(ui.shown.size(), size_t(c.yes ? 1 : 2));
+            QCOMPARE(ui.shown[0].text, std::string("Zmiana typu kasy usunie część danych z tabel. Czy kontynuować?"));
+            if (!c.yes)
+                QCOMPARE(ui.shown[1].text,
+                         std::string("Podłączona kasa (ZELTRA ARK MIRRA) jest innego typu niż tabele w programie.\r"
+                                     "Tabele zostały bez zmian, dlatego program pracuje w trybie OFF-LINE:\r"
+                                     "dane w obecnym układzie nie zostaną wysłane do tej kasy."));
+            QCOMPARE(w.ModelLabel()->text(), QString::fromUtf8(c.label));
+            QCOMPARE(w.SerialLabel()->text(), c.yes ? QString("123456") : QString());
+            QCOMPARE(w.OnLine(), c.yes);
+            QCOMPARE(Enabled(w), c.enabled);
+            QVERIFY(w.Service().checkConnection->isEnabled());
+            QCOMPARE(w.Tables().Model(), c.model);
+            QCOMPARE(w.GridModel(TableId::Plu)->rowCount(), c.pluRows);
+            QCOMPARE(w.GridModel(TableId::Key)->rowCount(), c.keyRows);
+        }
+    }
+
     void gridsFollowTheTableSet() {
         WriteConfig("2");
         MainWindow w(nullptr, dir);
@@ -168,18 +207,20 @@ private slots:
         QCOMPARE(plu->index(19199, 1).data().toString(), QString("Żubr łódź"));
         QCOMPARE(plu->index(0, 1).data().toString(), QString());
 
-        // After a reshape the columns keep the table's widths.
+        // After a reshape the columns keep the table's widths, widened where
+        // a title needs more at the window's font.
         w.Tables().ApplyModel(0, PluRule::Capacity);
         QCOMPARE(plu->columnCount(), 7);
         QCOMPARE(plu->rowCount(), 2636);
         QCOMPARE(view->columnWidth(1), 130);
-        QCOMPARE(view->columnWidth(6), 85);
+        QCOMPARE(view->columnWidth(6), std::max(85, view->horizontalHeader()->sectionSizeHint(6)));
         QCOMPARE(plu->index(2635, 1).data().toString(), QString());
 
         // Tab 5 shows both tables; the surcharge grid has its own titles.
         QCOMPARE(w.GridModel(TableId::Surcharge)->headerData(0, Qt::Horizontal).toString(),
                  QString("Numer dopłaty"));
-        QCOMPARE(w.Grid(TableId::Surcharge)->columnWidth(0), 85);
+        QCOMPARE(w.Grid(TableId::Surcharge)->columnWidth(0),
+                 std::max(85, w.Grid(TableId::Surcharge)->horizontalHeader()->sectionSizeHint(0)));
         QCOMPARE(w.GridModel(TableId::Ptu)->index(6, 0).data().toString(), QString("G"));
     }
 

@@ -2,6 +2,7 @@
 // real serial code, against the emulator on a pseudo-terminal.
 #include <gtest/gtest.h>
 
+#include <deque>
 #include <memory>
 #include <string>
 #include <vector>
@@ -265,6 +266,62 @@ TEST_F(LinkTest, FailedConnectionCheckFallsBackToModel0) {
         EXPECT_EQ(questions, c.questions);
         EXPECT_EQ(fresh.Model(), c.model);
         EXPECT_EQ(fresh.Rows(TableId::Plu), c.pluRows);
+    }
+}
+
+// The check finds a register of another model. Refusing the records its
+// model would drop keeps the model and the tables and goes OFF-LINE, saying
+// why: nothing may later go out in a layout the register does not have. In
+// mode 2 the register's status reply is read all the same.
+TEST_F(LinkTest, ConnectionCheckFindsAnotherModel) {
+    const std::string kOffLine =
+        "Podłączona kasa (ZELTRA ARK MIRRA) jest innego typu niż tabele w programie.\r"
+        "Tabele zostały bez zmian, dlatego program pracuje w trybie OFF-LINE:\r"
+        "dane w obecnym układzie nie zostaną wysłane do tej kasy.";
+    struct Case {
+        const char* name;
+        bool recordBeyond;  // key 15, past model 1's 10 keys
+        std::deque<bool> answers;
+        bool onLine;
+        int questions;
+        std::vector<std::string> messages;
+        int model, pluRows, keyRows;
+    };
+    const Case cases[] = {
+        // The configured rule keeps the PLU count model 3 set (19 200).
+        {"nothing to lose", false, {}, true, 0, {}, 1, 19200, 10},
+        {"records dropped on yes", true, {true}, true, 1, {}, 1, 19200, 10},
+        {"no keeps the tables, OFF-LINE", true, {false}, false, 1, {kOffLine}, 3, 19200, 20},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ResetLink();
+        UsePort(std::make_unique<NativeSerialPort>());
+        Register([](Emulator& e) { e.SetModel(3); });
+        Configuration cfg = config;
+        cfg.errorMode = 2;
+        TableSet fresh;
+        ASSERT_TRUE(StartUp(cfg, fresh).onLine);
+        ASSERT_EQ(fresh.Model(), 3);
+        if (c.recordBeyond) fresh.SetCell(TableId::Key, 0, 15, "15");
+        Register([](Emulator& e) { e.SetModel(1); });
+        ui.shown.clear();
+        ui.answers = c.answers;
+        std::vector<bool> shown;
+        Identification id = CheckConnection(fresh, [&](const Identification& i) { shown.push_back(i.onLine); });
+        EXPECT_EQ(id.onLine, c.onLine);
+        EXPECT_EQ(shown, std::vector<bool>{c.onLine});
+        EXPECT_EQ(id.shownModel, c.onLine ? "ZELTRA ARK MIRRA" : "");
+        EXPECT_EQ(id.serial.empty(), !c.onLine);
+        int questions = 0;
+        for (const auto& s : ui.shown) questions += s.kind == "question";
+        EXPECT_EQ(questions, c.questions);
+        EXPECT_EQ(ui.Messages(), c.messages);
+        EXPECT_EQ(fresh.Model(), c.model);
+        EXPECT_EQ(fresh.Rows(TableId::Plu), c.pluRows);
+        EXPECT_EQ(fresh.Rows(TableId::Key), c.keyRows);
+        EXPECT_EQ(fresh.Cell(TableId::Key, 0, 15), c.recordBeyond && c.model == 3 ? "15" : "");
+        EXPECT_EQ(LeftQueued(), 0);
     }
 }
 

@@ -7,6 +7,8 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFile>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -56,6 +58,20 @@ class WiringTest : public QObject, protected PtyAppFixture {
     static QString Text(QTableWidget* grid, int row, int column) {
         QTableWidgetItem* item = grid->item(row, column);
         return item ? item->text() : QStringLiteral("<no item>");
+    }
+    // Clicks `button`, which opens a file dialog, and picks `path` in it.
+    static void ClickThroughFileDialog(QPushButton* button, const QString& path) {
+        QTimer answer;
+        answer.setInterval(20);
+        QObject::connect(&answer, &QTimer::timeout, [&] {
+            if (auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+                // The whole path typed into the name field, then Open or Save.
+                if (auto* name = dialog->findChild<QLineEdit*>("fileNameEdit")) name->setText(path);
+                static_cast<QDialog*>(dialog)->accept();
+            }
+        });
+        answer.start();
+        QTest::mouseClick(button, Qt::LeftButton);
     }
     static std::vector<std::string> Row(MainWindow& w, TableId t, int row) {
         std::vector<std::string> cells;
@@ -526,6 +542,139 @@ private slots:
         QVERIFY(grid->hasFocus());
         qt.PluCursor(kPluCount + 1);  // no such row
         QCOMPARE(grid->currentIndex().row(), 2);
+    }
+
+    // Model 1 ON-LINE with PLU 1 sold in whole units ("NIE"); the packaging
+    // tab saved alone (no Typ_kasy: the file reads as model 0) and loaded on
+    // the key tab through the real buttons and file dialogs. The model index,
+    // the key and PLU grids, the fractional-sale switch and a whole save agree
+    // after every answer.
+    void keyTableLoadTakesTheWholeModelOrNothing() {
+        WriteConfig();
+        MainWindow w(nullptr, dir);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        QCOMPARE(w.Tables().Model(), 1);
+        w.ShowTab(1);
+        PluEditor* plu = w.PluEntry();
+        for (const auto& [field, keys] : {std::pair{"number", "1"}, {"name", "Chleb"}, {"price", "2,5"}, {"stock", "10"}})
+            Type(Line(plu, field), Q(keys));
+        plu->FractionalSwitch()->setChecked(false);
+        QTest::mouseClick(plu->AddButton(), Qt::LeftButton);
+        QCOMPARE(Row(w, TableId::Plu, 1),
+                 (std::vector<std::string>{"1", "Chleb", "", "A", "0", "2.50", "10", "NIE"}));
+
+        const QString packaging = dir + "/opakowania.pod";
+        const QString whole = dir + "/calosc.pod";
+        ClickThroughFileDialog(w.Buttons(1).saveTable, packaging);
+        QVERIFY(QFile::exists(packaging));
+
+        const std::string kModel = "Pobierasz bazę z innej kasy niż masz podłączoną\rCzy zmienić typ kasy w programie?";
+        const std::string kLoss = "Zmiana typu kasy usunie część danych z tabel. Czy kontynuować?";
+        const struct {
+            std::deque<bool> answers;
+            std::vector<std::string> questions;
+            int model, keyRows, pluRows, pluColumns;
+            bool switchShown;
+            const char* plu1;  // Plu1 as a whole save writes it
+        } cases[] = {
+            {{false}, {kModel}, 1, 10, kPluCount, 8, true, "1;Chleb;;A;0;2.50;10;NIE;"},
+            {{true, false}, {kModel, kLoss}, 1, 10, kPluCount, 8, true, "1;Chleb;;A;0;2.50;10;NIE;"},
+            {{true, true}, {kModel, kLoss}, 0, 20, 2636, 7, false, "1;Chleb;;A;0;2.50;10;"},
+        };
+        for (const auto& c : cases) {
+            w.ShowTab(3);
+            ui.Clear();
+            ui.answers = c.answers;
+            ClickThroughFileDialog(w.Buttons(4).loadTable, packaging);
+            std::vector<std::string> questions;
+            for (const auto& shown : ui.shown) questions.push_back(shown.text);
+            QCOMPARE(questions, c.questions);
+            QCOMPARE(w.Tables().Model(), c.model);
+            QCOMPARE(w.GridModel(TableId::Key)->rowCount(), c.keyRows);
+            QCOMPARE(w.GridModel(TableId::Plu)->rowCount(), c.pluRows);
+            QCOMPARE(w.GridModel(TableId::Plu)->columnCount(), c.pluColumns);
+            QCOMPARE(plu->FractionalSwitch()->isVisibleTo(plu), c.switchShown);
+
+            QFile::remove(whole);
+            w.SaveDataFileTo(whole);
+            const std::string text = testfiles::Slurp(whole.toStdString());
+            QVERIFY(text.find("Typ_kasy=" + std::to_string(c.model) + "\r\n") != std::string::npos);
+            QVERIFY(text.find("\r\nPlu1=" + std::string(c.plu1) + "\r\n") != std::string::npos);
+            QVERIFY(text.find("Klawisz" + std::to_string(c.keyRows) + "=") != std::string::npos);
+            QVERIFY(text.find("Klawisz" + std::to_string(c.keyRows + 1) + "=") == std::string::npos);
+        }
+        QFile::remove(packaging);
+        QFile::remove(whole);
+    }
+
+    // Going to a row copies its record into the entry row also when that row
+    // is already the grid's current one: F9 right after adding the PLU, a
+    // click on the current cell, a key that leaves the cell where it is.
+    void goingToTheCurrentRowCopiesIt() {
+        WriteConfig();
+        MainWindow w(nullptr, dir);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        TableSet& t = w.Tables();
+
+        // PLU 5 added, its number typed again, F9.
+        w.ShowTab(1);
+        PluEditor* plu = w.PluEntry();
+        for (const auto& [field, keys] : {std::pair{"number", "5"}, {"name", "Chleb"}, {"price", "2,5"}})
+            Type(Line(plu, field), Q(keys));
+        QTest::mouseClick(plu->AddButton(), Qt::LeftButton);
+        QCOMPARE(w.Grid(TableId::Plu)->currentIndex().row(), 4);
+        QVERIFY(Line(plu, "name")->text().isEmpty());
+        Type(Line(plu, "number"), Q("5"));
+        QTest::keyClick(Line(plu, "number"), Qt::Key_F9);
+        QCOMPARE(Line(plu, "name")->text(), Q("Chleb"));
+        QCOMPARE(Line(plu, "price")->text(), Q("2,50"));
+        QVERIFY(Line(plu, "number")->hasFocus());
+
+        // Every entry row: a click on the current cell, then a key at the
+        // table's edge, each copy the row again over what was typed since.
+        const struct {
+            int tab, which;
+            TableId table;
+            const char* field;  // the entry field of column 1
+            const char* cell;   // column 1 of the row (Windows-1250 as UTF-8)
+            const char* shown;  // what the field shows
+        } cases[] = {
+            {1, 0, TableId::Packaging, "name", "Skrzynka", "Skrzynka"},
+            {2, 0, TableId::Plu, "name", "Mleko", "Mleko"},
+            {3, 0, TableId::Cashier, "name", "ANNA", "ANNA"},
+            {4, 0, TableId::Key, "plu", "12", "12"},
+            {5, 0, TableId::Discount, "name", "RABAT", "RABAT"},
+            {5, 1, TableId::Surcharge, "name", "DOPŁATA", "DOPŁATA"},
+            {6, 0, TableId::PaymentForm, "name", "GOTÓWKA", "GOTÓWKA"},
+            {7, 0, TableId::Header, "text", "STOPKA", "STOPKA"},
+            {8, 0, TableId::Ptu, "value", "22.00", "22,00"},
+        };
+        for (const auto& c : cases) {
+            const QString what = QStringLiteral("tab %1/%2").arg(c.tab).arg(c.which);
+            w.ShowTab(c.tab - 1);
+            RecordEditor* editor = w.Editor(c.tab, c.which);
+            QTableView* grid = w.Grid(c.table);
+            const int row = 1;
+            if (c.table != TableId::Ptu && c.table != TableId::Header)
+                t.SetCell(c.table, 0, row, c.table == TableId::Surcharge ? "5" : "1");
+            t.SetCell(c.table, 1, row, Win(c.cell));
+            const QPoint at = grid->visualRect(grid->model()->index(row - 1, 0)).center();
+            QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, at);
+            QCOMPARE(grid->currentIndex(), grid->model()->index(row - 1, 0));
+            QVERIFY2(Line(editor, c.field)->text() == Q(c.shown), qPrintable(what));
+
+            Line(editor, c.field)->setText("x");
+            QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, at);
+            QVERIFY2(Line(editor, c.field)->text() == Q(c.shown), qPrintable(what + " click"));
+
+            Line(editor, c.field)->setText("x");
+            QTest::keyClick(grid, Qt::Key_Left);  // column 0: the cell stays
+            QCOMPARE(grid->currentIndex(), grid->model()->index(row - 1, 0));
+            QVERIFY2(Line(editor, c.field)->text() == Q(c.shown), qPrintable(what + " key"));
+        }
+        QCOMPARE(ui.Messages().size(), size_t(1));  // the start-up message only
     }
 
     // While a sequence lets the window handle events, a second command is

@@ -284,7 +284,7 @@ TEST_F(FiscalLink, ReadingsFromTheEmulator) {
     EXPECT_EQ(RowOf(tables[2], 41), (Row{"41", "2025-06-23", "08:20"}));
 }
 
-TEST_F(FiscalLink, SilentRegisterWarnsOncePerRecordAndGoesOn) {
+TEST_F(FiscalLink, SilentRegisterAsksOnceAndGoesOnQuietly) {
     Emulator e;
     e.LoadDemoData();
     e.switches.silent = true;
@@ -294,9 +294,13 @@ TEST_F(FiscalLink, SilentRegisterWarnsOncePerRecordAndGoesOn) {
     int before = 0;
     FiscalReadHooks hooks;
     hooks.beforeRecord = [&] { ++before; };
+    ui.answers = {true};  // "Tak": on to the last record, the rest without a box
     EXPECT_EQ(ReadFiscalMemory(tables, hooks), FiscalReadEnd::Exhausted);
     EXPECT_EQ(before, kFiscalRecordCount);
-    EXPECT_EQ(ui.Count(kNoReply), kFiscalRecordCount);
+    EXPECT_EQ(ui.Count(kNoReply), 3);
+    EXPECT_EQ(ui.Count("Kasa nie odpowiada. Kontynuować?"), 1);
+    EXPECT_EQ(ui.Count("Kasa nie odpowiedziała dla 2038 rekordów (nr 8, 9, 10, 11, 12, …). "
+                       "Te rekordy nie zostały odczytane."), 1);
     EXPECT_EQ(FilledRows(tables[0]) + FilledRows(tables[1]) + FilledRows(tables[2]), 0);
 }
 

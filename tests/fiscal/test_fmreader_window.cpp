@@ -3,6 +3,7 @@
 // refusal, closing during a reading, showing again, searching, a silent
 // register.
 #include <QAction>
+#include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -19,6 +20,7 @@
 #include "PtyServer.h"
 #include "NativeSerialPort.h"
 #include "RecordingUi.h"
+#include "Sekwencje.h"
 
 namespace {
 
@@ -156,6 +158,37 @@ private slots:
         QCOMPARE(w.View(FiscalKind::RamReset)->currentIndex().row(), ram - 1);
     }
 
+    // Every column is as wide as its title and as the longest text its field
+    // can show: a date, the largest amounts and counts are never cut short.
+    void columnsShowWholeTexts() {
+        StartRegister(3);
+        // Record 10: a daily report with every amount and count at its largest.
+        std::string widest = std::string("\x01\x26\x20\x12\x31") + std::string(47, '\x99');
+        widest.resize(64, '\0');
+        server->WithEmulator([&](Emulator& e) { e.state.fiscalMemory[10] = widest; });
+        FmreaderWindow w;
+        w.SetIntervals(10, 20);
+        ReadAll(w);
+        QTableView* daily = w.View(FiscalKind::DailyReport);
+        QCOMPARE(Shown(daily, 0, 1), QString("2026-12-31"));
+        QCOMPARE(Shown(daily, 0, 2), QString("99999999.99"));
+        QCOMPARE(Shown(daily, 0, 10), QString("999999"));
+        QCOMPARE(FilledRows(w.Table(FiscalKind::PtuChange)), 1);
+        QCOMPARE(FilledRows(w.Table(FiscalKind::RamReset)), 1);
+        for (int k = 0; k < kFiscalKindCount; ++k) {
+            QTableView* view = w.View(static_cast<FiscalKind>(k));
+            QHeaderView* header = view->horizontalHeader();
+            for (int c = 0; c < header->count(); ++c) {
+                // What the view needs to show the title and its rows' texts unelided.
+                const int needed = std::max(header->sectionSizeHint(c),
+                                            static_cast<QAbstractItemView*>(view)->sizeHintForColumn(c));
+                QVERIFY2(view->columnWidth(c) >= needed,
+                         qPrintable(QString("%1, column %2: %3 < %4").arg(view->objectName()).arg(c)
+                                        .arg(view->columnWidth(c)).arg(needed)));
+            }
+        }
+    }
+
     void trainingModeRefusesToOpen() {
         StartRegister(10, false);
         FmreaderWindow w;
@@ -166,6 +199,45 @@ private slots:
         QTest::qWait(100);
         QCOMPARE(FiscalRequests(), 0);
         QCOMPARE(Requests(), std::vector<std::string>{"0N"});
+    }
+
+    // "Przerwij" and Esc end the reading before its next record; the window
+    // stays open with the rows read, and says the reading was stopped. "Nie"
+    // to the question about a silent register does the same.
+    void stoppingKeepsTheWindowAndItsRows_data() {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("Przerwij") << "button";
+        QTest::newRow("Esc") << "escape";
+    }
+    void stoppingKeepsTheWindowAndItsRows() {
+        QFETCH(QString, how);
+        StartRegister(kFiscalRecordCount);
+        FmreaderWindow w;
+        w.SetIntervals(10, 20);
+        QSignalSpy spy(&w, &FmreaderWindow::readingActive);
+        int requestsAtStop = -1;
+        QTimer watcher;
+        WhenRowsRead(w, 5, [&] {
+            QVERIFY(w.StopButton()->isVisible());
+            requestsAtStop = FiscalRequests();
+            if (how == "button") QTest::mouseClick(w.StopButton(), Qt::LeftButton);
+            if (how == "escape") QTest::keyClick(w.focusWidget() ? w.focusWidget() : &w, Qt::Key_Escape);
+        }, watcher);
+        QVERIFY(w.Open());
+        QTRY_VERIFY_WITH_TIMEOUT(spy.count() == 2, kWaitMs);
+        QVERIFY(w.isVisible());
+        QVERIFY(!w.StopButton()->isVisible());
+        QTest::qWait(50);
+        QCOMPARE(FiscalRequests(), requestsAtStop);
+        const int rows = FilledRows(w.Table(FiscalKind::DailyReport)) + FilledRows(w.Table(FiscalKind::PtuChange)) +
+                         FilledRows(w.Table(FiscalKind::RamReset));
+        QCOMPARE(rows, requestsAtStop - 2);  // every record read gave a row; the identity twice
+        QCOMPARE(w.BusyLabel()->text(), QString::fromUtf8("Odczyt przerwany"));
+        QVERIFY(w.BusyLabel()->isVisible());
+        QCOMPARE(ui.Messages(), std::vector<std::string>{});
+        // Nothing is left on the line: the next command gets its own reply.
+        QCOMPARE(ReadRegisterState().substr(2, 2), std::string("01"));
+        QCOMPARE(ui.Messages(), std::vector<std::string>{});
     }
 
     void closingDuringAReadingStopsIt_data() {
@@ -298,13 +370,19 @@ private slots:
         }
     }
 
-    void silentRegisterWarnsOncePerRecord() {
+    void silentRegisterAsksOnceThenReadsQuietly() {
         StartRegister(10, true, true);
         FmreaderWindow w;
         w.SetIntervals(10, 20);
+        ui.answers = {true};  // "Tak" to "Kasa nie odpowiada. Kontynuować?"
         ReadAll(w);
-        // "0N", the identity twice, then every one of the 2038 records.
-        QCOMPARE(ui.Count("Brak odpowiedzi z kasy"), 1 + 2 + kFiscalRecordCount);
+        // "0N", the identity twice (one record), records 8 and 9; then the
+        // question, and the other records without a box.
+        QCOMPARE(ui.Count("Brak odpowiedzi z kasy"), 1 + 2 + 2);
+        QCOMPARE(ui.Count("Kasa nie odpowiada. Kontynuować?"), 1);
+        QCOMPARE(ui.Count("Kasa nie odpowiedziała dla 2039 rekordów (nr 4, 8, 9, 10, 11, …). "
+                          "Te rekordy nie zostały odczytane."),
+                 1);
         QCOMPARE(w.UniqueNumberText(), QString());
         QCOMPARE(w.NipText(), QString());
         QCOMPARE(FilledRows(w.Table(FiscalKind::DailyReport)), 0);

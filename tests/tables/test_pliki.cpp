@@ -2,6 +2,7 @@
 
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -299,20 +300,112 @@ TEST_F(PlikiTest, SingleTables) {
     EXPECT_FALSE(LoadTableFile(set, 0, file));
 }
 
-TEST_F(PlikiTest, KeyTableFromAPackagingOnlyFile) {
-    TableSet source = Set(3);
-    Fill(source);
-    ASSERT_TRUE(SaveTableFile(source, 1, file));
-    TableSet set = Set(1);
-    Fill(set);
-    ASSERT_TRUE(LoadTableFile(set, 4, file));
-    EXPECT_TRUE(ui.shown.empty());
-    EXPECT_EQ(set.Model(), 0);
-    EXPECT_EQ(set.Rows(TableId::Key), 20);
-    for (int r = 1; r <= 20; ++r) EXPECT_EQ(set.BuildRecordText(TableCode::Key, r), ";;;;") << r;
-    EXPECT_EQ(set.Rows(TableId::Plu), 1000);  // the PLU table keeps its size and columns
-    EXPECT_EQ(set.Columns(TableId::Plu), 8);
-    EXPECT_EQ(set.Cell(TableId::Plu, 7, 1000), "1\xB9" "1000.7");
+// Model 1 with PLU 1 sold in whole units; the packaging table saved alone (no
+// Typ_kasy, so it reads as model 0) is loaded on the key tab. The model comes
+// whole, after both questions, or not at all: the model index, the key and
+// PLU sizes, the PLU columns and the next whole save always agree.
+TEST_F(PlikiTest, KeyTableFromAFileOfAnotherModel) {
+    const std::string kLoss = "Zmiana typu kasy usunie część danych z tabel. Czy kontynuować?";
+    const std::string kModel = "Pobierasz bazę z innej kasy niż masz podłączoną\rCzy zmienić typ kasy w programie?";
+    struct Case {
+        const char* name;
+        int fileModel;  // -1: the packaging table saved alone
+        bool fractionalFlag;  // PLU 1 carries "NIE" in its eighth column
+        std::deque<bool> answers;
+        std::vector<std::string> questions;
+        bool loaded;
+        int model, keyRows, pluRows, pluColumns;
+    };
+    const std::vector<Case> cases = {
+        {"model question: no", -1, true, {false}, {kModel}, false, 1, 10, 1000, 8},
+        {"loss question: no", -1, true, {true, false}, {kModel, kLoss}, false, 1, 10, 1000, 8},
+        {"both yes", -1, true, {true, true}, {kModel, kLoss}, true, 0, 20, 2636, 7},
+        {"nothing to lose", 2, false, {true}, {kModel}, true, 2, 20, 9599, 8},
+        {"same model", 1, true, {}, {}, true, 1, 10, 1000, 8},
+    };
+    for (const auto& c : cases) {
+        TableSet source = Set(c.fileModel < 0 ? 3 : c.fileModel);
+        Fill(source);
+        fs::remove(file);
+        ASSERT_TRUE(SaveTableFile(source, c.fileModel < 0 ? 1 : 4, file));
+
+        TableSet set = Set(1);
+        set.FillRow(c.fractionalFlag ? "1;Chleb;;A;0;2.50;10;NIE;" : "1;Chleb;;A;0;2.50;10;;", TableCode::Plu, 1);
+        set.FillRow("3;12;1;TAK;", TableCode::Key, 3);
+        const TableSet before = set;
+        ui.Clear();
+        ui.answers = c.answers;
+        EXPECT_EQ(LoadTableFile(set, 4, file), c.loaded) << c.name;
+        std::vector<std::string> questions;
+        for (const auto& s : ui.shown) questions.push_back(s.text);
+        EXPECT_EQ(questions, c.questions) << c.name;
+        EXPECT_FALSE(ui.bars[UiBar::Main].visible) << c.name;
+        EXPECT_EQ(set.Model(), c.model) << c.name;
+        EXPECT_EQ(set.KeyCount(), c.keyRows) << c.name;
+        EXPECT_EQ(set.Rows(TableId::Key), c.keyRows) << c.name;
+        EXPECT_EQ(set.Rows(TableId::Plu), c.pluRows) << c.name;
+        EXPECT_EQ(set.Columns(TableId::Plu), c.pluColumns) << c.name;
+        if (!c.loaded) {
+            ExpectSame(before, set, c.name);
+            continue;
+        }
+        for (int r = 1; r <= c.keyRows; ++r)
+            ASSERT_EQ(set.BuildRecordText(TableCode::Key, r),
+                      c.fileModel < 0 ? ";;;;" : source.BuildRecordText(TableCode::Key, r)) << c.name << " " << r;
+
+        // A whole save writes the model the tables have.
+        const std::string whole = (dir / "calosc.pod").string();
+        fs::remove(whole);
+        ASSERT_TRUE(SaveDataFile(set, whole));
+        Profile p;
+        p.Load(whole);
+        EXPECT_EQ(p.Get("KASA", "Typ_kasy", ""), std::to_string(c.model)) << c.name;
+        EXPECT_EQ(p.Get("TOWARY", "Plu1", ""), c.model == 0 ? "1;Chleb;;A;0;2.50;10;" : set.BuildRecordText(TableCode::Plu, 1))
+            << c.name;
+        EXPECT_TRUE(p.Has("KLAWISZE", "Klawisz" + std::to_string(c.keyRows))) << c.name;
+        EXPECT_FALSE(p.Has("KLAWISZE", "Klawisz" + std::to_string(c.keyRows + 1))) << c.name;
+    }
+}
+
+// The PLU tab's model change takes the key part too, and asks before losing
+// records; "No" there leaves every table as it was.
+TEST_F(PlikiTest, PluTableFromAFileOfAnotherModel) {
+    struct Case {
+        const char* name;
+        int fileModel;
+        bool keyBeyond10;  // key 15 holds a record, which model 1 has no room for
+        std::deque<bool> answers;
+        int questions;
+        bool loaded;
+        int model, keyRows, pluRows, pluColumns;
+    };
+    const std::vector<Case> cases = {
+        {"model 1 file, keys fit", 1, false, {true}, 1, true, 1, 10, 1000, 8},
+        {"model 1 file, key 15: yes", 1, true, {true, true}, 2, true, 1, 10, 1000, 8},
+        {"model 1 file, key 15: no", 1, true, {true, false}, 2, false, 3, 20, 19200, 8},
+        {"model question no", 1, true, {false}, 1, true, 3, 20, 19200, 8},
+    };
+    for (const auto& c : cases) {
+        TableSet source = Set(c.fileModel);
+        Fill(source);
+        fs::remove(file);
+        ASSERT_TRUE(SaveTableFile(source, 2, file));
+
+        TableSet set = Set(3);
+        if (c.keyBeyond10) set.FillRow("15;1;1;NIE;", TableCode::Key, 15);
+        const TableSet before = set;
+        ui.Clear();
+        ui.answers = c.answers;
+        EXPECT_EQ(LoadTableFile(set, 2, file), c.loaded) << c.name;
+        EXPECT_EQ(static_cast<int>(ui.shown.size()), c.questions) << c.name;
+        EXPECT_EQ(set.Model(), c.model) << c.name;
+        EXPECT_EQ(set.Rows(TableId::Key), c.keyRows) << c.name;
+        EXPECT_EQ(set.KeyCount(), c.keyRows) << c.name;
+        EXPECT_EQ(set.Rows(TableId::Plu), c.pluRows) << c.name;
+        EXPECT_EQ(set.Columns(TableId::Plu), c.pluColumns) << c.name;
+        if (!c.loaded) ExpectSame(before, set, c.name);
+        else EXPECT_EQ(set.Cell(TableId::Plu, 1, 1000), source.Cell(TableId::Plu, 1, 1000)) << c.name;
+    }
 }
 
 TEST_F(PlikiTest, RefusedWriteKeepsTheOldFileAndSaysSo) {
@@ -373,16 +466,27 @@ TEST_F(PlikiTest, HostileFilesLoadWithoutHarm) {
 }
 
 TEST_F(PlikiTest, UnreadableFileLeavesTheTablesAndSaysSo) {
-    TableSet set = Set(1);
-    Fill(set);
-    const TableSet before = set;
-    const std::string folder = dir.string();  // there, but not a file that can be read
-    EXPECT_FALSE(LoadDataFile(set, folder));
-    EXPECT_FALSE(LoadTableFile(set, 2, folder));
-    EXPECT_FALSE(LoadTableFile(set, 1, folder));
-    ExpectSame(before, set, "after refused loads");
-    EXPECT_EQ(ui.Messages(), std::vector<std::string>(3, "Nie można odczytać pliku " + folder));
-    EXPECT_TRUE(ui.shown.size() == 3);  // no model question either
+    // There, but not a regular file: a folder, a FIFO (no writer: reading it
+    // would wait for ever) and a link to an endless device.
+    const std::string fifo = (dir / "kolejka.pod").string();
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const std::string device = (dir / "zera.pod").string();
+    fs::create_symlink("/dev/zero", device);
+    for (const std::string& path : {dir.string(), fifo, device}) {
+        TableSet set = Set(1);
+        Fill(set);
+        const TableSet before = set;
+        ui.Clear();
+        EXPECT_FALSE(LoadDataFile(set, path)) << path;
+        EXPECT_FALSE(LoadTableFile(set, 2, path)) << path;
+        EXPECT_FALSE(LoadTableFile(set, 1, path)) << path;
+        ExpectSame(before, set, "after refused loads of " + path);
+        EXPECT_EQ(ui.Messages(), std::vector<std::string>(3, "Nie można odczytać pliku " + path));
+        EXPECT_TRUE(ui.shown.size() == 3) << path;  // no model question either
+        EXPECT_FALSE(SaveDataFile(set, path)) << path;  // and nothing written over it
+    }
+    EXPECT_TRUE(fs::is_fifo(fifo));
+    EXPECT_TRUE(fs::is_symlink(device));
 }
 
 TEST(Pliki, WithPodExtension) {

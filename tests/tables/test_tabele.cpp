@@ -286,28 +286,41 @@ TEST(Tabele, ApplyModelKeepsRowsAndDropsTheRest) {
     EXPECT_EQ(s.BuildRecordText(TableCode::Plu, 1000), "1000;Maka;;A;0;2.50;10;;");
 }
 
+// The PLU-table load's model change takes the whole model: a key count of
+// one model beside the PLU layout of another would go into the next save.
 TEST(Tabele, PartialModelParts) {
-    TableSet s = SetForModel(3);
-    s.FillRow("5;1;1;NIE;", TableCode::Key, 5);
-    s.FillRow("15;1;1;NIE;", TableCode::Key, 15);
-    // PLU part: PLU rows and columns follow model 0; keys stay as they were.
-    s.ApplyPluPart(0);
-    EXPECT_EQ(s.Model(), 0);
-    EXPECT_EQ(s.Rows(TableId::Plu), 2636);
-    EXPECT_EQ(s.PluCount(), 2636);
-    EXPECT_EQ(s.Columns(TableId::Plu), 7);
-    EXPECT_EQ(s.Rows(TableId::Key), 20);
-    // Key part: keys follow model 1; the PLU table keeps its size and columns.
-    s.ApplyKeyPart(1);
-    EXPECT_EQ(s.Model(), 1);
-    EXPECT_EQ(s.KeyCount(), 10);
-    EXPECT_EQ(s.Rows(TableId::Key), 10);
-    EXPECT_EQ(s.BuildRecordText(TableCode::Key, 5), "5;1;1;NIE;");
-    EXPECT_EQ(s.Rows(TableId::Plu), 2636);
-    EXPECT_EQ(s.Columns(TableId::Plu), 7);
-    // Model 1 with 7 PLU columns: an eighth field is built empty and never written.
-    s.FillRow("1;Chleb;;A;0;2.50;10;TAK;", TableCode::Plu, 1);
-    EXPECT_EQ(s.BuildRecordText(TableCode::Plu, 1), "1;Chleb;;A;0;2.50;10;;");
+    struct Listener : TableListener {
+        std::vector<std::string> told;
+        void CellsChanged(TableId, int, int) override {}
+        void Reshaped(TableId) override {}
+        void ModelApplied(int m) override { told.push_back("model " + std::to_string(m)); }
+        void PluPartApplied(int m) override { told.push_back("plu " + std::to_string(m)); }
+    };
+    const struct {
+        int from, to;
+        int pluRows, pluColumns, keyRows;
+    } cases[] = {
+        {3, 0, 2636, 7, 20},
+        {0, 1, 1000, 8, 10},
+        {1, 2, 9599, 8, 20},
+        {2, 2, 9599, 8, 20},
+    };
+    for (const auto& c : cases) {
+        TableSet s = SetForModel(c.from);
+        s.FillRow("5;1;1;NIE;", TableCode::Key, 5);
+        Listener l;
+        s.SetListener(&l);
+        s.ApplyPluPart(c.to);
+        EXPECT_EQ(s.Model(), c.to) << c.from << "->" << c.to;
+        EXPECT_EQ(s.PluCount(), c.pluRows) << c.from << "->" << c.to;
+        EXPECT_EQ(s.Rows(TableId::Plu), c.pluRows) << c.from << "->" << c.to;
+        EXPECT_EQ(s.Columns(TableId::Plu), c.pluColumns) << c.from << "->" << c.to;
+        EXPECT_EQ(s.KeyCount(), c.keyRows) << c.from << "->" << c.to;
+        EXPECT_EQ(s.Rows(TableId::Key), c.keyRows) << c.from << "->" << c.to;
+        EXPECT_EQ(s.BuildRecordText(TableCode::Key, 5), "5;1;1;NIE;");
+        EXPECT_EQ(l.told, std::vector<std::string>{"plu " + std::to_string(c.to)});
+        s.SetListener(nullptr);
+    }
 }
 
 TEST(Tabele, AskBeforeLosingData) {

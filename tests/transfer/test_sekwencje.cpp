@@ -245,8 +245,9 @@ TEST_F(UploadTest, StatusRepliesByMode) {
         {"mode 2 reads a status after every record", 2, {Status(0), Status(0), Status(0)}, {}},
         {"mode 3 too; an error is shown and the run goes on", 3, {Status(0), Status(21), Status(78)},
          {"Błąd bajtu kontrolnego", "Towar nie istnieje w kasie"}},
-        {"mode 2 with a silent register: one warning per record", 2, {},
-         {"Brak odpowiedzi z kasy", "Brak odpowiedzi z kasy", "Brak odpowiedzi z kasy"}},
+        {"mode 2 with a silent register: one warning per record, then one summary", 2, {},
+         {"Brak odpowiedzi z kasy", "Brak odpowiedzi z kasy", "Brak odpowiedzi z kasy",
+          "Kasa nie odpowiedziała dla 3 rekordów (nr 1, 5, 9). Te rekordy mogły nie zostać zapisane w kasie."}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

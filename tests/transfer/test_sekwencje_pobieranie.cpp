@@ -171,18 +171,23 @@ TEST_F(DownloadTest, FiveDigitIndicesOfTheLargestModel) {
     EXPECT_EQ(ui.bars[UiBar::Main].steps, 19201);
 }
 
-TEST_F(DownloadTest, SilentRegisterLeavesRowsAndWarnsPerRecord) {
+TEST_F(DownloadTest, SilentRegisterLeavesRowsAndAsksOnceAfterThreeRecords) {
     Row(TableId::Packaging, 1, {"1", "Stary", "1.00"});
     Row(TableId::Key, 2, {"2", "5", "1", "NIE"});
     set.SetCell(TableId::Header, 1, 1, "Linia");
     set.SetCell(TableId::Ptu, 1, 1, "23.00");
     set.SetCell(TableId::Ptu, 2, 1, "AKTYWNA");
+    // "Tak" both times: each table's run goes on to its end without more boxes.
+    ui.answers = {true, true};
     ReadPackagingTable(set);
-    EXPECT_EQ(ui.Count("Brak odpowiedzi z kasy"), 15);
+    EXPECT_EQ(ui.Count("Brak odpowiedzi z kasy"), 3);
+    EXPECT_EQ(ui.Count("Kasa nie odpowiada. Kontynuować?"), 1);
+    EXPECT_EQ(port->writes.size(), 15U);
     ReadKeyTable(set);
     ReadHeader(set);
     ReadPtuRates(set);
-    EXPECT_EQ(ui.Count("Brak odpowiedzi z kasy"), 15 + 11 + 1 + 1);
+    EXPECT_EQ(ui.Count("Brak odpowiedzi z kasy"), 3 + 3 + 1 + 1);
+    EXPECT_EQ(ui.Count("Kasa nie odpowiada. Kontynuować?"), 2);
     EXPECT_EQ(Cells(TableId::Packaging, 1), (std::vector<std::string>{"1", "Stary", "1.00"}));
     EXPECT_EQ(Cells(TableId::Key, 2), (std::vector<std::string>{"2", "5", "1", "NIE"}));
     EXPECT_EQ(Cells(TableId::Header, 1), (std::vector<std::string>{"1", "Linia"}));
@@ -229,6 +234,7 @@ TEST_F(DownloadTest, ReplyCutShortAfterItsIndexLeavesTheRow) {
     };
     for (const std::string& reply : replies) {
         SCOPED_TRACE(Hex(reply));
+        ui.answers = {true};  // the silent records after it do not stop the run
         port->answers.push_back(reply);
         Row(TableId::Packaging, 1, {"1", "Stary", "1.00"});
         ReadPackagingTable(set);
@@ -263,7 +269,9 @@ TEST_F(DownloadTest, PluLabelsAndCursor) {
     set.ApplyModel(1, PluRule::Configured);
     port->answers.push_back(RecordReply(0, record));
     ReadPluTable(set);
-    EXPECT_EQ(ui.Count("Brak odpowiedzi z kasy"), 5);
+    // Records 2 to 4 unanswered, then "Nie" to the question: the run stops.
+    EXPECT_EQ(ui.Count("Brak odpowiedzi z kasy"), 3);
+    EXPECT_EQ(port->writes.size(), 4U);
     EXPECT_EQ(ui.labels[UiLabel::PluTab], "Odczytano: 1 PLU");
     EXPECT_EQ(ui.pluCursor, std::vector<int>{2});
 }

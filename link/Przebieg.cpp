@@ -1,0 +1,149 @@
+#include "Przebieg.h"
+
+#include <cstdio>
+#include <vector>
+
+#include "Ui.h"
+
+namespace {
+
+const char* const kQuestion = "Kasa nie odpowiada. Kontynuować?";
+const char* const kCaption = "Uwaga!";
+constexpr int kAskAfter = 3;    // records in a row without a reply
+constexpr std::size_t kListed = 5;  // record numbers the summary names
+
+struct Missed {
+    std::string part;
+    long long number;
+};
+
+// The running transfer; one at a time, on the one thread.
+struct Run {
+    int depth = 0;
+    TransferKind kind = TransferKind::Download;
+    bool named = false;         // the outermost transfer names no part: parts are listed
+    std::string part;
+    long long record = -1;      // -1: none named yet
+    long long records = 0;      // records named so far
+    bool currentMissed = false; // the current record already counted
+    int inRow = 0;              // records in a row without a reply
+    long long missedCount = 0;
+    std::vector<Missed> missed;  // the first few
+    bool asked = false;
+    bool quiet = false;         // no more boxes
+    bool stopped = false;       // "Nie"
+    bool summary = true;
+};
+
+Run run;
+
+std::string Closing(TransferKind kind) {
+    switch (kind) {
+    case TransferKind::Upload: return "Te rekordy mogły nie zostać zapisane w kasie.";
+    case TransferKind::Download: return "Te wiersze pozostały bez zmian.";
+    case TransferKind::Deletion: return "Te rekordy mogły nie zostać usunięte z kasy.";
+    case TransferKind::FiscalMemory: return "Te rekordy nie zostały odczytane.";
+    }
+    return {};
+}
+
+// "nr 5, 6, 7" per part, parts apart with "; "; the part's name only where
+// the transfer covers several tables.
+std::string Listed() {
+    std::string text;
+    std::string part;
+    bool first = true;
+    for (const Missed& m : run.missed) {
+        const bool newPart = first || m.part != part;
+        if (newPart) {
+            if (!first) text += "; ";
+            if (!run.named && !m.part.empty()) text += m.part + (m.number > 0 ? " " : "");
+            if (m.number > 0) text += "nr ";
+            part = m.part;
+        } else if (m.number > 0) {
+            text += ", ";
+        }
+        if (m.number > 0) text += std::to_string(m.number);
+        first = false;
+    }
+    if (run.missedCount > static_cast<long long>(run.missed.size())) text += ", …";
+    return text;
+}
+
+std::string Summary() {
+    const std::string records = run.missedCount == 1 ? "1 rekordu" : std::to_string(run.missedCount) + " rekordów";
+    return "Kasa nie odpowiedziała dla " + records + " (" + Listed() + "). " + Closing(run.kind);
+}
+
+}  // namespace
+
+TransferScope::TransferScope(TransferKind kind, std::string part) : outermost_(run.depth == 0) {
+    if (outermost_) {
+        run = Run{};
+        run.kind = kind;
+        run.named = !part.empty();
+    }
+    ++run.depth;
+    outerPart_ = run.part;
+    run.part = std::move(part);
+}
+
+TransferScope::~TransferScope() {
+    run.part = outerPart_;
+    if (--run.depth > 0 || !outermost_) return;
+    const bool show = run.summary && run.missedCount > 0 && run.records > 1;
+    const std::string text = show ? Summary() : std::string();
+    run = Run{};
+    if (show) CurrentUi().Message(text, kCaption, UiIcon::Warning);
+}
+
+void TransferScope::DropSummary() { run.summary = false; }
+
+void TransferRecord(long long number) {
+    if (run.depth == 0) return;
+    run.record = number;
+    run.currentMissed = false;
+    ++run.records;
+}
+
+bool TransferStopRequested() { return (run.depth > 0 && run.stopped) || CurrentUi().StopRequested(); }
+
+void TransferReplyArrived() {
+    if (run.depth > 0) run.inRow = 0;
+}
+
+bool TransferReplyMissing() {
+    if (run.depth == 0) return true;
+    if (!run.currentMissed) {
+        run.currentMissed = true;
+        ++run.missedCount;
+        if (!run.quiet) ++run.inRow;
+        if (run.missed.size() < kListed) run.missed.push_back({run.part, run.record});
+    }
+    return !run.quiet;
+}
+
+void TransferAskIfSilent() {
+    if (run.depth == 0 || run.asked || run.inRow < kAskAfter) return;
+    run.asked = true;
+    run.quiet = true;
+    run.stopped = !CurrentUi().Question(kQuestion, kCaption, UiIcon::Question);
+}
+
+std::string RecordsLeftText(long long done, long long all, double elapsedSeconds) {
+    if (all < 0) all = 0;
+    if (done > all) done = all;
+    if (done < 0) done = 0;
+    std::string text = std::to_string(done) + " z " + std::to_string(all);
+    if (done > 0 && done < all && elapsedSeconds >= 0) {
+        const long long left = static_cast<long long>(elapsedSeconds * static_cast<double>(all - done) / done + 0.5);
+        char t[32];
+        if (left >= 3600)
+            std::snprintf(t, sizeof t, "%lld:%02lld:%02lld", left / 3600, left / 60 % 60, left % 60);
+        else
+            std::snprintf(t, sizeof t, "%lld:%02lld", left / 60, left % 60);
+        text += ", pozostało ok. ";
+        text += t;
+    }
+    return text;
+}

@@ -1,0 +1,65 @@
+// The run of one transfer: a table sent, read or deleted record by record,
+// all tables in one run, or the fiscal memory read. While it lasts it keeps
+// count of the records that got no reply from the register.
+//
+// Every missing reply shows "Brak odpowiedzi z kasy" as usual until three
+// records in a row have gone without one. Then the person is asked once,
+// "Kasa nie odpowiada. Kontynuować?": "Tak" goes on and counts the further
+// missing replies without a box, "Nie" stops the transfer before its next
+// record (TransferStopRequested). A record counts once, however many of its
+// replies (data and status in modes 2 and 3) are missing. When a transfer of
+// more than one record ends with records left unanswered, one message says
+// how many, which ones (the first few numbers) and what that means for them.
+//
+// Outside a transfer a missing reply only shows its box, as every single
+// command does.
+#pragma once
+
+#include <string>
+
+enum class TransferKind {
+    Upload,        // the rows were sent; the register may not have taken them
+    Download,      // the rows stay as they were
+    Deletion,      // the register may still hold those records
+    FiscalMemory,  // those records were not read
+};
+
+// One transfer for as long as it lives. Transfers nest: an all-tables run
+// holds one for each table, and only the outermost one counts, asks and
+// sums up; an inner one names the table its record numbers belong to.
+class TransferScope {
+public:
+    explicit TransferScope(TransferKind kind, std::string part = {});
+    ~TransferScope();
+    TransferScope(const TransferScope&) = delete;
+    TransferScope& operator=(const TransferScope&) = delete;
+
+    // No summary at the end: the window it was for has been closed.
+    void DropSummary();
+
+private:
+    bool outermost_;
+    std::string outerPart_;  // the part before this one, given back at the end
+};
+
+// The record the running transfer works on now, by the number the person
+// knows it by (0: a frame without one, such as the header). Nothing outside
+// a transfer.
+void TransferRecord(long long number);
+
+// True when the running transfer is to end before its next record: the
+// person asked to stop (Ui::StopRequested) or answered "Nie" to the question.
+bool TransferStopRequested();
+
+// For the link's reply reading. A reply came: the register is there. A reply
+// is missing: true when its box is to be shown; after the box,
+// TransferAskIfSilent asks the question when three records in a row have
+// gone unanswered (once per transfer).
+void TransferReplyArrived();
+bool TransferReplyMissing();
+void TransferAskIfSilent();
+
+// "12 z 19201, pozostało ok. 3:05": records done of all and the time left
+// estimated from the time so far; no estimate before the first record or
+// after the last.
+std::string RecordsLeftText(long long done, long long all, double elapsedSeconds);
