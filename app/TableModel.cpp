@@ -1,6 +1,8 @@
 #include "TableModel.h"
 
 #include <QHeaderView>
+#include <QStyle>
+#include <QStyleOptionViewItem>
 #include <QTableView>
 
 #include <algorithm>
@@ -10,6 +12,21 @@
 namespace {
 
 QString Shown(const std::string& cell) { return QString::fromStdString(Cp1250ToUtf8(cell)); }
+
+// The width a cell needs for the longest text a column can hold, where the
+// table's own width may be too narrow for it at the desktop's font: a bar
+// code has up to 14 digits (7 bytes of two). Other columns hold short texts.
+int LongestTextWidth(const QTableView* view, TableId table, int column) {
+    if (table != TableId::Plu || column != 2) return 0;
+    QStyleOptionViewItem cell;
+    cell.initFrom(view);
+    cell.font = view->font();
+    cell.fontMetrics = view->fontMetrics();
+    cell.features = QStyleOptionViewItem::HasDisplay;
+    cell.text = QString(14, QLatin1Char('0'));
+    return view->style()->sizeFromContents(QStyle::CT_ItemViewItem, &cell, QSize(), view).width() +
+           (view->showGrid() ? 1 : 0);
+}
 
 }  // namespace
 
@@ -71,12 +88,13 @@ void SetUpTableView(QTableView* view, TableModel* model) {
     columns->setSectionResizeMode(QHeaderView::Interactive);
     columns->setHighlightSections(false);
 
-    // The table's widths, each widened as far as its title needs at the
-    // window's font; the last column takes what room is left.
+    // The table's widths, each widened as far as its title (and a bar code)
+    // needs at the window's font; the last column takes what room is left.
     columns->setStretchLastSection(true);
     auto applyWidths = [view, model, columns] {
         for (int c = 0; c < model->columnCount(); ++c)
-            view->setColumnWidth(c, std::max(ColumnWidth(model->Table(), c), columns->sectionSizeHint(c)));
+            view->setColumnWidth(c, std::max({ColumnWidth(model->Table(), c), columns->sectionSizeHint(c),
+                                              LongestTextWidth(view, model->Table(), c)}));
     };
     applyWidths();
     QObject::connect(model, &QAbstractItemModel::modelReset, view, applyWidths);

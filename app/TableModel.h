@@ -35,7 +35,8 @@ private:
 };
 
 // Sets a view up for a table model: titles as the header, no row header, the
-// table's column widths, each at least as wide as its title, the last one
-// stretching (again after every reshape), fixed row heights so a table of
-// 19 200 rows scrolls and resizes without measuring its rows.
+// table's column widths, each at least as wide as its title (the bar code
+// column as its longest code), the last one stretching (again after every
+// reshape), fixed row heights so a table of 19 200 rows scrolls and resizes
+// without measuring its rows.
 void SetUpTableView(QTableView* view, TableModel* model);

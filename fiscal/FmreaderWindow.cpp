@@ -12,6 +12,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QShowEvent>
 #include <QStyle>
 #include <QStyleOptionViewItem>
@@ -178,6 +179,13 @@ FmreaderWindow::FmreaderWindow(QWidget* parent) : QDialog(parent), tables_(MakeF
     addTable(FiscalKind::PtuChange, bottom, 3);
     addTable(FiscalKind::RamReset, bottom, 1);
     layout->addLayout(bottom, 2);
+    // The two small tables side by side show all their columns; the daily
+    // reports, wider than any window, scroll.
+    for (FiscalKind kind : {FiscalKind::PtuChange, FiscalKind::RamReset}) {
+        QTableView* view = View(kind);
+        view->setMinimumWidth(view->horizontalHeader()->length() + 2 * view->frameWidth() +
+                              view->verticalScrollBar()->sizeHint().width());
+    }
 
     auto* buttons = new QHBoxLayout();
     buttons->addStretch(1);

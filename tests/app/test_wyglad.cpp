@@ -314,9 +314,10 @@ private slots:
     }
 
     // At 869 x 553 and the desktop's font every tab caption shows whole
-    // without scroll arrows and every column title whole; at a font one point
-    // larger the window grows as far as its content needs and shows the same.
-    // The window can grow and its grids grow with it.
+    // without scroll arrows, every column title and the longest bar code
+    // whole; at a font one point larger the window grows as far as its
+    // content needs and shows the same. The window can grow and its grids
+    // grow with it.
     void startingSizeShowsEveryTabAndTitle() {
         const QFont desktop = QApplication::font();
         QFont larger = desktop;
@@ -350,8 +351,11 @@ private slots:
             ExpectTitlesWhole(w);
 
             QCOMPARE(w.maximumSize(), QSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX));
+            // The longest bar code shows whole.
+            w.Tables().SetCell(TableId::Plu, 2, 1, "59012341234578");
             w.ShowTab(1);
             QTableView* plu = w.Grid(TableId::Plu);
+            QVERIFY(plu->columnWidth(2) >= static_cast<QAbstractItemView*>(plu)->sizeHintForColumn(2));
             const QSize before = plu->size();
             w.resize(1200, 900);
             QTRY_VERIFY(plu->width() >= before.width() + 250 && plu->height() >= before.height() + 300);
