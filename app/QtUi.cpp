@@ -1,6 +1,10 @@
 #include "QtUi.h"
 
 #include <QApplication>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QPlainTextEdit>
+#include <QVBoxLayout>
 #include <QInputDialog>
 #include <QKeyEvent>
 #include <QLabel>
@@ -83,6 +87,50 @@ bool QtUi::Question(const std::string& text, const std::string& caption, UiIcon 
     box.setDefaultButton(QMessageBox::No);
     box.setEscapeButton(QMessageBox::No);
     return box.exec() == QMessageBox::Yes;
+}
+
+// A box with the lines in a scrolled field: hundreds of bad rows would not
+// fit a message box. As with the other questions, Enter and Esc answer No.
+static bool ListBox(QWidget* parent, const std::string& intro, const std::vector<std::string>& lines,
+                    const std::string& closing, bool question) {
+    QDialog dialog(parent);
+    dialog.setObjectName("listBox");
+    dialog.setWindowTitle(Caption({}, parent));
+    auto* layout = new QVBoxLayout(&dialog);
+    auto* top = new QLabel(BoxText(intro), &dialog);
+    top->setWordWrap(true);
+    layout->addWidget(top);
+    auto* list = new QPlainTextEdit(&dialog);
+    list->setObjectName("lines");
+    list->setReadOnly(true);
+    list->setLineWrapMode(QPlainTextEdit::NoWrap);
+    QStringList texts;
+    for (const std::string& line : lines) texts << QString::fromStdString(line);
+    list->setPlainText(texts.join('\n'));
+    layout->addWidget(list, 1);
+    layout->addWidget(new QLabel(BoxText(closing), &dialog));
+    auto* buttons = new QDialogButtonBox(
+        question ? QDialogButtonBox::Yes | QDialogButtonBox::No : QDialogButtonBox::Ok, &dialog);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    if (question) {
+        QPushButton* no = buttons->button(QDialogButtonBox::No);
+        no->setDefault(true);
+        no->setFocus();
+    }
+    layout->addWidget(buttons);
+    dialog.resize(620, 380);
+    return dialog.exec() == QDialog::Accepted;
+}
+
+void QtUi::MessageWithList(const std::string& intro, const std::vector<std::string>& lines,
+                           const std::string& closing) {
+    ListBox(parent_, intro, lines, closing, false);
+}
+
+bool QtUi::QuestionWithList(const std::string& intro, const std::vector<std::string>& lines,
+                            const std::string& question) {
+    return ListBox(parent_, intro, lines, question, true);
 }
 
 std::optional<std::string> QtUi::Input(const std::string& prompt, const std::string& caption,

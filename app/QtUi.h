@@ -45,6 +45,10 @@ public:
 
     void Message(const std::string& text, const std::string& caption, UiIcon icon) override;
     bool Question(const std::string& text, const std::string& caption, UiIcon icon) override;
+    void MessageWithList(const std::string& intro, const std::vector<std::string>& lines,
+                         const std::string& closing) override;
+    bool QuestionWithList(const std::string& intro, const std::vector<std::string>& lines,
+                          const std::string& question) override;
     std::optional<std::string> Input(const std::string& prompt, const std::string& caption,
                                      const std::string& initial) override;
 

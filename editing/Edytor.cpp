@@ -265,28 +265,41 @@ void RecordEditor::Focus(QWidget* field) {
 }
 
 std::optional<int> RecordEditor::Number(QLineEdit* field) {
-    const auto n = ParseRecordNumber(field->text());
-    if (!n) Refuse(NotIntegerMessage(field->text()));
+    const std::string text = field->text().toStdString();
+    const auto n = ParseRecordNumber(text);
+    if (!n) Refuse(NotIntegerMessage(text));
     return n;
 }
 
-std::optional<double> RecordEditor::Decimal(QLineEdit* field) {
-    const auto v = ParseDecimal(field->text());
-    if (!v) Refuse(NotDecimalMessage(field->text()));
-    return v;
+QWidget* RecordEditor::FieldOfColumn(int column) const {
+    for (const Entry& e : entries_)
+        if (e.column == column) return e.widget;
+    return nullptr;
 }
 
-std::string RecordEditor::CutName(QLineEdit* field, int width) {
-    const QString cut = CutToWidth(field->text(), width);
-    if (cut != field->text()) field->setText(cut);
-    return Cell(cut);
-}
-
-bool RecordEditor::NameTaken(const std::string& name, int ownRow) const {
-    const int rows = tables_.Rows(table_);
-    for (int r = 1; r <= rows; ++r)
-        if (r != ownRow && tables_.Cell(table_, 1, r) == name) return true;
-    return false;
+bool RecordEditor::Submit(bool byEnter, const std::vector<QWidget*>& emptied, QWidget* focusAfter,
+                          bool centre) {
+    EntryFields fields;
+    fields.centre = centre;
+    for (const Entry& e : entries_) {
+        if (e.column < 0) continue;
+        if (e.column >= static_cast<int>(fields.byColumn.size())) fields.byColumn.resize(e.column + 1);
+        std::string& text = fields.byColumn[e.column];
+        if (auto* box = qobject_cast<QCheckBox*>(e.widget)) text = box->isChecked() ? "TAK" : "NIE";
+        else if (auto* combo = qobject_cast<QComboBox*>(e.widget)) text = combo->currentText().toStdString();
+        else if (auto* line = qobject_cast<QLineEdit*>(e.widget)) text = line->text().toStdString();
+    }
+    const EntryCheck check = CheckEntry(tables_, table_, fields, byEnter);
+    for (const auto& [column, text] : check.shown)
+        if (auto* line = qobject_cast<QLineEdit*>(FieldOfColumn(column))) line->setText(QString::fromStdString(text));
+    if (!check.ok) {
+        Refuse(check.message, FieldOfColumn(check.focusColumn));
+        return false;
+    }
+    if (!check.message.empty()) CurrentUi().Message(check.message);
+    WriteRow(check.row, check.cells);
+    Finish(check.row, emptied, focusAfter);
+    return true;
 }
 
 void RecordEditor::WriteRow(int row, const std::vector<std::pair<int, std::string>>& cells) {
@@ -304,4 +317,3 @@ void RecordEditor::Finish(int row, const std::vector<QWidget*>& emptied, QWidget
     Focus(focus);
 }
 
-std::string RecordEditor::Cell(const QString& text) { return Utf8ToCp1250(text.toStdString()); }

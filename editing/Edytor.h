@@ -81,18 +81,19 @@ protected:
     void Refuse(const std::string& message, QWidget* focus = nullptr);
     void Focus(QWidget* field);
     std::optional<int> Number(QLineEdit* field);    // the conversion's message when not a number
-    std::optional<double> Decimal(QLineEdit* field);
-    // Cuts the field to `width` characters, shows the cut text, returns it as a cell.
-    std::string CutName(QLineEdit* field, int width);
-    // True when `name` is the name (column 1) of a record row other than `ownRow`.
-    bool NameTaken(const std::string& name, int ownRow) const;
+    // The add itself: runs the table's checks (CheckEntry) on the fields,
+    // shows the cut names, shows a refusal and focuses its field, or writes
+    // the row and finishes with the listed fields emptied and the focus on
+    // `focusAfter`. `centre`: the header's centring. True when written.
+    bool Submit(bool byEnter, const std::vector<QWidget*>& emptied, QWidget* focusAfter, bool centre = false);
+    // The field that shows table column `column`; nullptr for none.
+    QWidget* FieldOfColumn(int column) const;
     // Writes the cells (column, text) of `row` as one change.
     void WriteRow(int row, const std::vector<std::pair<int, std::string>>& cells);
     // The end of an add: the owner moves the grid, then the listed fields are
     // emptied and the focus goes to `focus`.
     void Finish(int row, const std::vector<QWidget*>& emptied, QWidget* focus);
 
-    static std::string Cell(const QString& text);
 
     TableSet& tables_;
     const TableId table_;

@@ -10,12 +10,7 @@
 #include "Ui.h"
 
 namespace {
-constexpr int kPackagingNameWidth = 18;
-constexpr int kPluNameWidth = 15;
-constexpr int kCashierNameWidth = 7;
 constexpr int kPasswordLength = 4;
-
-const char* Flag(bool on) { return on ? "TAK" : "NIE"; }
 }  // namespace
 
 // ---- packaging
@@ -28,18 +23,8 @@ PackagingEditor::PackagingEditor(TableSet& tables, QWidget* parent)
     price_ = AddLine(FieldKind::Decimal, "Cena", "price", 2);
 }
 
-bool PackagingEditor::Add(bool) {
-    if (number_->text().isEmpty()) return Refuse("Nie podano numeru opakowania"), false;
-    const auto n = Number(number_);
-    if (!n) return false;
-    if (*n < 1 || *n > tables_.Rows(table_)) return Refuse("Zły numer opakowania", number_), false;
-    const std::string name = CutName(name_, kPackagingNameWidth);
-    if (NameTaken(name, *n)) return Refuse(EditorText::NotUnique, name_), false;
-    const auto price = Decimal(price_);
-    if (!price) return false;
-    WriteRow(*n, {{0, Cell(number_->text())}, {1, name}, {2, Cell(FormatFixed(*price, 2))}});
-    Finish(*n, {number_, name_, price_}, number_);
-    return true;
+bool PackagingEditor::Add(bool byEnter) {
+    return Submit(byEnter, {number_, name_, price_}, number_);
 }
 
 // ---- PLU
@@ -76,7 +61,7 @@ void PluEditor::SetModel(int model, bool pluPartOnly) {
 
 void PluEditor::EnterIn(QWidget* field) {
     if (field == packaging_ && packaging_->text().isEmpty()) {
-        CurrentUi().Message("To pole nie może być puste !!\rBrak opakowania należy wpisać 0");
+        CurrentUi().Message(EditorText::EmptyPackaging);
         packaging_->setText("0");
     }
     if (field == packaging_) {
@@ -86,33 +71,9 @@ void PluEditor::EnterIn(QWidget* field) {
     FocusNext(field);
 }
 
-bool PluEditor::Add(bool) {
-    if (number_->text().isEmpty()) return Refuse("Nie podano numeru PLU"), false;
-    const auto n = Number(number_);
-    if (!n) return false;
-    if (*n < 1 || *n > tables_.Rows(table_)) return Refuse("Zły numer PLU", number_), false;
-    const std::string name = CutName(name_, kPluNameWidth);
-    if (NameTaken(name, *n)) return Refuse(EditorText::NotUnique, name_), false;
-    const auto price = Decimal(price_);
-    if (!price) return false;
-    const auto stock = Decimal(stock_);
-    if (!stock) return false;
-    const bool hasColumn = tables_.Model() != 0;
-    const bool fractional = !hasColumn || fractional_->isChecked();
-    std::vector<std::pair<int, std::string>> cells = {
-        {0, Cell(number_->text())},
-        {1, name},
-        {2, Cell(barcode_->text())},
-        {3, Cell(rate_->currentText())},
-        {4, Cell(packaging_->text())},
-        {5, Cell(FormatFixed(*price, 2))},
-        {6, Cell(FormatFixed(*stock, fractional ? 3 : 0))},
-    };
-    if (hasColumn) cells.push_back({7, Flag(fractional_->isChecked())});
-    WriteRow(*n, cells);
+bool PluEditor::Add(bool byEnter) {
     // The rate, the packaging number and the switch stay for the next PLU.
-    Finish(*n, {number_, name_, barcode_, price_, stock_}, number_);
-    return true;
+    return Submit(byEnter, {number_, name_, barcode_, price_, stock_}, number_);
 }
 
 void PluEditor::ClearAfterDeletion() {
@@ -146,17 +107,7 @@ CashierEditor::CashierEditor(TableSet& tables, QWidget* parent)
 }
 
 bool CashierEditor::Add(bool byEnter) {
-    if (number_->text().isEmpty()) return Refuse("Nie podano numeru kasjera"), false;
-    // Enter names an empty password on its own; the button takes it as too short.
-    if (byEnter && password_->text().isEmpty()) return Refuse("Nie podano hasla"), false;
-    if (password_->text().size() < kPasswordLength) return Refuse("Haslo musi zawierac 4 cyfry"), false;
-    const auto n = Number(number_);
-    if (!n) return false;
-    if (*n < 1 || *n > tables_.Rows(table_)) return Refuse("Zły numer kasjera", number_), false;
-    const std::string name = CutName(name_, kCashierNameWidth);
-    WriteRow(*n, {{0, Cell(number_->text())}, {1, name}, {2, Cell(password_->text())}});
-    Finish(*n, {number_, name_, password_}, number_);
-    return true;
+    return Submit(byEnter, {number_, name_, password_}, number_);
 }
 
 // ---- keys
@@ -176,16 +127,6 @@ void KeyEditor::ClearAfterDeletion() {
     ends_->setChecked(false);
 }
 
-bool KeyEditor::Add(bool) {
-    if (number_->text().isEmpty()) return Refuse("Nie podano numeru klawisza"), false;
-    const auto n = Number(number_);
-    if (!n) return false;
-    if (*n < 1 || *n > tables_.Rows(table_)) return Refuse("Zły numer klawisza", number_), false;
-    // The quantity is kept as typed, with its ','.
-    WriteRow(*n, {{0, Cell(number_->text())},
-                  {1, Cell(plu_->text())},
-                  {2, Cell(quantity_->text())},
-                  {3, Flag(ends_->isChecked())}});
-    Finish(*n, {number_, plu_, quantity_}, number_);
-    return true;
+bool KeyEditor::Add(bool byEnter) {
+    return Submit(byEnter, {number_, plu_, quantity_}, number_);
 }

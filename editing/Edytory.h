@@ -119,7 +119,6 @@ protected:
     bool Add(bool byEnter) override;
 
 private:
-    const bool surcharges_;
     QLineEdit* number_;
     QLineEdit* name_;
     QLineEdit* value_;

@@ -8,6 +8,8 @@
 #include <optional>
 #include <string>
 
+#include "Wpis.h"  // the messages and conversions of an add
+
 enum class FieldKind {
     Digit,    // 0-9
     Decimal,  // 0-9 and one separator, always shown as ','
@@ -17,12 +19,6 @@ enum class FieldKind {
     Switch,   // a check box, stored as "TAK"/"NIE"
 };
 
-// Messages of the entry rows (UTF-8, exactly as the user sees them).
-namespace EditorText {
-inline constexpr const char* OnlyDigits = "W tym polu można wpisać tylko\rwartość liczbową";
-inline constexpr const char* OnlyLetters = "W tym polu można wpisać tylko\rwartość z przedzaiłu A-G";
-inline constexpr const char* NotUnique = "Nieunikalna nazwa";
-}  // namespace EditorText
 
 // What to do with one typed character.
 enum class KeyAction {
@@ -44,22 +40,5 @@ const char* WarningFor(FieldKind kind);
 // record text) and not a character that Windows-1250 cannot store.
 bool StorableTextChar(char32_t ch);
 
-// A record number as a decimal integer; empty when the text is not a whole
-// number that fits a 32-bit signed integer.
-std::optional<int> ParseRecordNumber(const QString& text);
-// A decimal field's value, ',' as the separator (a '.' is taken too); an empty
-// text counts as 0. Empty result when the text is not a number.
-std::optional<double> ParseDecimal(const QString& text);
-// The messages of the two failed conversions, the field's text in quotes.
-std::string NotIntegerMessage(const QString& text);
-std::string NotDecimalMessage(const QString& text);
-// "%.Nf" with '.' whatever the locale.
-QString FormatFixed(double value, int decimals);
 // A decimal cell shown in its field: the last '.' becomes ','.
 QString DecimalForField(QString cell);
-// The first `width` characters.
-QString CutToWidth(const QString& text, int width);
-// The header line centred on 20 characters: (20 - L) / 2 leading blanks, none
-// from 20 characters up.
-QString CentreLine(const QString& text);
-constexpr int kHeaderLineWidth = 20;

@@ -11,6 +11,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 enum class UiIcon { None, Information, Warning, Error, Question };
 
@@ -29,6 +30,14 @@ enum class UiLabel {
 
 class Ui {
 public:
+    // The introduction, the lines and the closing text, each on its own line.
+    static std::string JoinedList(const std::string& intro, const std::vector<std::string>& lines,
+                                  const std::string& closing) {
+        std::string text = intro + "\r";
+        for (const std::string& line : lines) text += line + "\r";
+        return text + "\r" + closing;
+    }
+
     virtual ~Ui() = default;
 
     // A modal box with one OK button; returns when it is confirmed.
@@ -38,6 +47,17 @@ public:
     // A modal Yes/No box; true for Yes.
     virtual bool Question(const std::string& text, const std::string& caption = {},
                           UiIcon icon = UiIcon::Question) = 0;
+    // A modal box with an introduction, a list of lines (one problem each)
+    // and a closing text; the window shows the list in a scrolled field.
+    virtual void MessageWithList(const std::string& intro, const std::vector<std::string>& lines,
+                                 const std::string& closing) {
+        Message(JoinedList(intro, lines, closing), {}, UiIcon::Warning);
+    }
+    // The same with a Yes/No question as the closing text; true for Yes.
+    virtual bool QuestionWithList(const std::string& intro, const std::vector<std::string>& lines,
+                                  const std::string& question) {
+        return Question(JoinedList(intro, lines, question), {}, UiIcon::Warning);
+    }
     // A modal input box; empty optional when cancelled.
     virtual std::optional<std::string> Input(const std::string& prompt, const std::string& caption,
                                              const std::string& initial) = 0;

@@ -1,0 +1,78 @@
+// The tables of tabs 1 to 8 to and from spreadsheet files (CSV, Csv.h).
+//
+// Export: a title row with the column titles, then one row per record in
+// record order (rows without a record left out); decimal cells with the
+// decimal separator the caller gives (the user's locale). Tab 5 puts the
+// discounts (records 1-4) and surcharges (5-8) in one file.
+//
+// Import: columns found by their titles (in any order; a file without a
+// title row is read in the table's column order), every row checked as the
+// entry row checks a record typed in (CheckEntry), plus what typing itself
+// would not let through: characters a field does not take, texts longer than
+// the field, a PTU letter outside A-G, a switch other than TAK/NIE. Every bad
+// row is reported with its line number; the caller takes all rows, none, or
+// only the good ones.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "Csv.h"
+#include "Tabele.h"
+
+inline constexpr const char* kCsvFilterName = "Arkusz kalkulacyjny (CSV)";
+inline constexpr const char* kCsvExtension = ".csv";
+
+struct CsvExportOptions {
+    CsvEncoding encoding = CsvEncoding::Utf8Bom;
+    char decimalPoint = ',';
+};
+
+// The file's bytes for tab `tab` (1 to 8); empty for another tab number.
+std::string TableCsv(const TableSet& set, int tab, const CsvExportOptions& options = {});
+// Writes them to `path` (the old file stays whole when the write fails, and
+// the person is told). False when nothing was written.
+bool ExportTableCsv(const TableSet& set, int tab, const std::string& path,
+                    const CsvExportOptions& options = {});
+
+struct CsvProblem {
+    int line = 0;        // the file's line, from 1
+    std::string column;  // the column's title, "" when the problem is the row's
+    std::string message; // UTF-8; the entry row's own message where it has one
+};
+
+struct CsvImportPlan {
+    bool readable = false;  // false: the file holds no row at all
+    CsvEncoding encoding = CsvEncoding::Utf8;
+    struct Row {
+        int line = 0;
+        TableId table = TableId::Packaging;
+        int row = 0;
+        std::vector<std::pair<int, std::string>> cells;  // Windows-1250
+    };
+    std::vector<Row> good;            // in file order
+    std::vector<CsvProblem> problems; // by line
+    // Record rows that no row of the file names, good or bad: (table, row).
+    std::vector<std::pair<TableId, int>> unnamed;
+    // Of those, the rows that hold a record now.
+    int recordsNotInFile = 0;
+};
+
+// Checks every row of the file's text for tab `tab` against the table set.
+// `replace`: the rows the file does not name will be emptied (their names
+// then free); otherwise they stay as they are.
+CsvImportPlan PlanCsvImport(const TableSet& set, int tab, std::string_view bytes, bool replace);
+// Writes the plan's good rows as one change; with `replace` the rows no row
+// of the file names are emptied first.
+void ApplyCsvImport(TableSet& set, const CsvImportPlan& plan, bool replace);
+
+// The whole import as the person runs it: reads the file; when the table
+// holds records the file does not name, asks whether to remove them (No
+// keeps them); when rows are bad, shows them all and asks whether to take
+// only the good rows (No changes nothing). True when the table changed.
+bool ImportTableCsv(TableSet& set, int tab, const std::string& path);
+
+// A problem as one line of the summary: "Wiersz 12, Cena jedn.: ...".
+std::string CsvProblemLine(const CsvProblem& problem);
