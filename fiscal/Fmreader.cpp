@@ -195,6 +195,13 @@ std::string FiscalColumnSample(FiscalKind kind, int column) {
     return {};
 }
 
+bool FiscalColumnIsDecimal(FiscalKind kind, int column) {
+    const auto& fields = LayoutOf(kind).fields;
+    if (column < 1 || column > static_cast<int>(fields.size())) return false;
+    const FieldType type = fields[static_cast<std::size_t>(column - 1)].type;
+    return type == FieldType::Amount || type == FieldType::Rate;
+}
+
 FiscalTable::FiscalTable(FiscalKind kind) : kind_(kind) {
     for (const char* t : LayoutOf(kind).titles) titles_.emplace_back(t);
     Clear();

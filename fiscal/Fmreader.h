@@ -90,6 +90,11 @@ FiscalTable& TableOf(FiscalTables& tables, FiscalKind kind);
 // long as its bytes allow, a rate. The window sizes its columns by it.
 std::string FiscalColumnSample(FiscalKind kind, int column);
 
+// Whether column `column` of a kind's table holds a number with a decimal
+// point (an amount or a rate), which an export writes with the user's
+// decimal separator.
+bool FiscalColumnIsDecimal(FiscalKind kind, int column);
+
 // ---- the register ------------------------------------------------------------
 
 // "0;4J" (12 bytes written): part 0 gives the unique number (bytes 0-10 of the

@@ -2,6 +2,9 @@
 
 #include <QAbstractTableModel>
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QElapsedTimer>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -9,6 +12,7 @@
 #include <QHideEvent>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLocale>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
@@ -23,7 +27,10 @@
 #include <algorithm>
 
 #include "Cp1250.h"
+#include "Dysk.h"
 #include "Przebieg.h"
+#include "Raport.h"
+#include "RaportWindow.h"
 #include "Sekwencje.h"
 #include "Ui.h"
 
@@ -83,6 +90,7 @@ const char* const kDatePrompt = "Podaj datę szukanego rekordu";
 const char* const kNumberPrompt = "Podaj numer szukanego rekordu";
 const char* const kDateInitial = "rrrr-mm-dd";
 const char* const kNumberInitial = "0";
+const char* const kExportCaption = "Eksport do CSV";
 
 const QColor kRed(255, 0, 0);
 const QColor kTeal(0, 128, 128);
@@ -188,6 +196,17 @@ FmreaderWindow::FmreaderWindow(QWidget* parent) : QDialog(parent), tables_(MakeF
     }
 
     auto* buttons = new QHBoxLayout();
+    exportButton_ = new QPushButton(QString::fromUtf8("&Eksport do CSV…"), this);
+    exportButton_->setObjectName("exportCsv");
+    reportButton_ = new QPushButton(QString::fromUtf8("&Raport i wykres…"), this);
+    reportButton_->setObjectName("report");
+    for (QPushButton* b : {exportButton_, reportButton_}) {
+        b->setAutoDefault(false);
+        buttons->addWidget(b);
+    }
+    connect(exportButton_, &QPushButton::clicked, this, &FmreaderWindow::OnExportCsv);
+    connect(reportButton_, &QPushButton::clicked, this, &FmreaderWindow::OpenReport);
+    SetOutputsEnabled(false);  // nothing read yet
     buttons->addStretch(1);
     stopButton_ = new QPushButton(QStringLiteral("Przerwij"), this);
     stopButton_->setObjectName("stop");
@@ -330,6 +349,7 @@ void FmreaderWindow::RunReading() {
     nipLabel_->clear();
     stopButton_->setEnabled(true);
     stopButton_->show();
+    SetOutputsEnabled(false);
 
     // The identity and the history are one transfer: one question when the
     // register falls silent, one summary of the records without a reply.
@@ -369,6 +389,7 @@ void FmreaderWindow::RunReading() {
         transfer.DropSummary();
     }
     reading_ = false;
+    SetOutputsEnabled(true);
     emit readingActive(false);
 }
 
@@ -381,6 +402,7 @@ void FmreaderWindow::ShowRowWritten(FiscalKind kind, int row) {
 
 void FmreaderWindow::CloseWithOk() {
     EmptyTables();
+    SetOutputsEnabled(false);
     startTimer_->stop();
     ResetBusyLabel();
     stop_ = true;
@@ -431,4 +453,64 @@ void FmreaderWindow::keyPressEvent(QKeyEvent* event) {
         return;
     }
     QDialog::keyPressEvent(event);
+}
+
+void FmreaderWindow::SetOutputsEnabled(bool enabled) {
+    exportButton_->setEnabled(enabled);
+    reportButton_->setEnabled(enabled);
+}
+
+QStringList FmreaderWindow::CsvFileNames() const {
+    // The unique number in front keeps the files of two registers apart in
+    // one folder; only letters, digits and '-' of it go into a file name.
+    QString prefix;
+    for (QChar c : uniqueLabel_->text())
+        if (c.isLetterOrNumber() || c == QLatin1Char('-')) prefix += c;
+    if (!prefix.isEmpty()) prefix += QLatin1Char(' ');
+    QStringList names;
+    for (const FiscalTable& t : tables_) names << prefix + QString::fromStdString(t.Caption()) + QStringLiteral(".csv");
+    return names;
+}
+
+void FmreaderWindow::OnExportCsv() {
+    const QString folder =
+        QFileDialog::getExistingDirectory(this, QString::fromUtf8("Eksport do CSV – folder na pliki"), QDir::currentPath());
+    if (!folder.isEmpty()) ExportCsv(folder);
+}
+
+bool FmreaderWindow::ExportCsv(const QString& folder) {
+    const QDir dir(folder);
+    const QString shownFolder = QDir::toNativeSeparators(dir.absolutePath());
+    const QStringList names = CsvFileNames();
+    QStringList existing;
+    for (const QString& name : names)
+        if (QFileInfo::exists(dir.filePath(name))) existing << name;
+    if (!existing.isEmpty() &&
+        !CurrentUi().Question(("W folderze „" + shownFolder + "” są już pliki: " + existing.join(", ") +
+                               ". Zastąpić je?").toStdString(),
+                              kExportCaption))
+        return false;
+
+    // Amounts and rates with the separator the person's spreadsheet expects.
+    const std::string point = QLocale::system().decimalPoint().toStdString();
+    bool ok = true;
+    for (std::size_t k = 0; k < tables_.size(); ++k) {
+        const QString path = dir.filePath(names[static_cast<int>(k)]);
+        if (!ReplaceWholeFile(FilePathForCore(path), FiscalTableCsv(tables_[k], point))) {
+            CurrentUi().Message(("Nie można zapisać pliku " + QDir::toNativeSeparators(path)).toStdString(),
+                                kExportCaption, UiIcon::Warning);
+            ok = false;
+        }
+    }
+    if (ok)
+        CurrentUi().Message(("Zapisano pliki " + names.join(", ") + " w folderze „" + shownFolder + "”.").toStdString(),
+                            kExportCaption, UiIcon::Information);
+    return ok;
+}
+
+void FmreaderWindow::OpenReport() {
+    // A fresh window on what is read now; one that was open goes.
+    delete report_;
+    report_ = new FiscalReportDialog(tables_, {uniqueLabel_->text(), nipLabel_->text()}, this);
+    report_->show();
 }

@@ -8,6 +8,10 @@
 // "Wyjście") stops a running reading before its next record. While a reading
 // runs, readingActive(true) tells the main window to keep its register
 // controls disabled, so no other command meets the reading on the line.
+//
+// When no reading runs, what was read can be saved as three spreadsheet
+// files ("Eksport do CSV…") and looked at as a period report with a chart
+// ("Raport i wykres…").
 #pragma once
 
 #include <QDialog>
@@ -22,6 +26,7 @@ class QPushButton;
 class QTableView;
 class QTimer;
 class FiscalTableModel;
+class FiscalReportDialog;
 
 class FmreaderWindow : public QDialog {
     Q_OBJECT
@@ -46,6 +51,21 @@ public:
     QLabel* BusyLabel() const { return busyLabel_; }
     // "Przerwij", shown while a reading runs.
     QPushButton* StopButton() const { return stopButton_; }
+    QPushButton* ExportButton() const { return exportButton_; }
+    QPushButton* ReportButton() const { return reportButton_; }
+    // The report window last opened by "Raport i wykres…"; null before.
+    FiscalReportDialog* ReportWindow() const { return report_; }
+
+    // The three tables into `folder`, one file each ("Raporty dobowe.csv",
+    // "Stawki PTU.csv", "Zerowania RAM.csv", the unique number in front when
+    // it was read). Files there already are replaced only when the person
+    // says so. True when all three were written; a file that could not be is
+    // reported and the others are still written.
+    bool ExportCsv(const QString& folder);
+    // The names ExportCsv gives the files.
+    QStringList CsvFileNames() const;
+    // "Raport i wykres…": a report window on a copy of the tables.
+    void OpenReport();
 
 signals:
     // True when a reading starts, false when it has ended or stopped.
@@ -75,6 +95,8 @@ private:
     void ShowRowWritten(FiscalKind kind, int row);
     void ResetBusyLabel();
     void EmptyTables();
+    void OnExportCsv();
+    void SetOutputsEnabled(bool enabled);
 
     FiscalTables tables_;
     FiscalSearch search_;
@@ -85,6 +107,9 @@ private:
     QLabel* nipLabel_ = nullptr;
     QLabel* busyLabel_ = nullptr;
     QPushButton* stopButton_ = nullptr;
+    QPushButton* exportButton_ = nullptr;
+    QPushButton* reportButton_ = nullptr;
+    FiscalReportDialog* report_ = nullptr;
     QTimer* startTimer_ = nullptr;
     QTimer* blinkTimer_ = nullptr;
 

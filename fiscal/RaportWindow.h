@@ -1,0 +1,69 @@
+// The window "Raport okresowy": two dates, the chart of the daily sums from
+// the first to the last of them with the PTU changes and RAM resets marked on
+// the time axis, and the report of those days to a PDF file or a printer.
+//
+// It works on a copy of what the fiscal memory window read, so a new reading
+// there does not change a report being looked at.
+#pragma once
+
+#include <QDate>
+#include <QDialog>
+
+#include <string>
+#include <vector>
+
+#include "Raport.h"
+#include "RaportDruk.h"
+
+class QChart;
+class QChartView;
+class QDateEdit;
+class QLabel;
+class QPushButton;
+
+class FiscalReportDialog : public QDialog {
+    Q_OBJECT
+public:
+    // The range starts as the first and the last date read (today when none
+    // was).
+    FiscalReportDialog(const FiscalTables& tables, const ReportHeading& heading, QWidget* parent = nullptr);
+
+    void SetRange(const QDate& from, const QDate& to);
+    QDate From() const;
+    QDate To() const;
+
+    const FiscalReport& Report() const { return report_; }
+    const std::vector<FiscalMark>& Marks() const { return marks_; }
+    QChart* Chart() const;
+    QChartView* ChartView() const { return chartView_; }
+
+    // Writes the report of the range as PDF; a failure is reported to the
+    // person ("Nie można zapisać pliku ...") and leaves an old file whole.
+    bool SavePdf(const QString& path);
+
+private:
+    void OnRangeChanged();
+    void OnSavePdf();
+    void OnPrint();
+
+    FiscalTables tables_;
+    ReportHeading heading_;
+    FiscalReport report_;
+    std::vector<FiscalMark> marks_;
+
+    QDateEdit* fromEdit_ = nullptr;
+    QDateEdit* toEdit_ = nullptr;
+    QLabel* summary_ = nullptr;
+    QChartView* chartView_ = nullptr;
+    QPushButton* savePdf_ = nullptr;
+    QPushButton* print_ = nullptr;
+};
+
+// A path from a file dialog as the core's file calls take it: UTF-8 on
+// Windows, where they use the wide calls; the file system's encoding elsewhere.
+std::string FilePathForCore(const QString& path);
+
+// The chart of a report: the day's sum of every report that could be read,
+// over a date axis from the first to the last day of the range, and a dashed
+// vertical line for each PTU change and RAM reset of the range.
+QChart* MakeFiscalChart(const FiscalReport& report, const std::vector<FiscalMark>& marks);
