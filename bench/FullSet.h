@@ -26,7 +26,7 @@ inline void FillFullSet(TableSet& set) {
         std::string ean = "590" + std::string(9 - std::min<size_t>(9, n.size()), '0') + n + "7";
         bool fraction = r % 3 == 0;
         const std::vector<std::string> row = {
-            n,           std::string(words[r % 8]).substr(0, 11) + n.substr(0, 4),
+            n,           std::string(words[r % 8]).substr(0, 10) + n,
             ean,         std::string(1, static_cast<char>('A' + r % 7)),
             std::to_string(r % 16), BenchPrice(99 + r * 7 % 100000),
             fraction ? std::to_string(r % 500) + ".250" : std::to_string(r % 900),

@@ -144,6 +144,15 @@ std::string JudgeField(TableId t, int column, std::string& text) {
     return {};
 }
 
+// What an entry field holds before anything is typed.
+std::string StartValue(TableId t, int column) {
+    if (t == TableId::Plu && column == 3) return "A";
+    if (t == TableId::Plu && column == 4) return "0";
+    if (KindOf(t, column) == Kind::Switch) return "NIE";
+    if (t == TableId::Ptu && column == 2) return "NIEAKTYWNA";
+    return {};
+}
+
 // Decimal cells use '.'; the export shows the caller's separator instead.
 bool DecimalColumn(TableId t, int column) { return KindOf(t, column) == Kind::Decimal; }
 
@@ -201,15 +210,20 @@ CsvImportPlan PlanCsvImport(const TableSet& set, int tab, std::string_view bytes
     // The title row: any field naming a column makes the first row titles.
     const CsvRecord& head = parse.rows.front();
     std::vector<int> columnOf(head.fields.size(), -1);
-    bool titled = false;
+    // Titles when at least half the row's fields name columns: a data row
+    // may hold a word that is also a title ("AKTYWNA").
+    int matched = 0, filled = 0;
     for (size_t i = 0; i < head.fields.size(); ++i) {
         const std::string key = TitleKey(head.fields[i]);
+        if (!key.empty()) ++filled;
         for (int c = 0; c < columns && columnOf[i] < 0; ++c)
             for (TableId t : tables)
                 if (key == TitleKey(ColumnTitle(t, c))) columnOf[i] = c;
-        titled = titled || columnOf[i] >= 0;
+        if (columnOf[i] >= 0) ++matched;
     }
+    const bool titled = matched > 0 && matched * 2 >= filled;
     std::vector<CsvProblem> columnProblems;
+    std::vector<char> present(columns, 1);
     if (titled) {
         std::vector<int> seen(columns, 0);
         for (size_t i = 0; i < head.fields.size(); ++i) {
@@ -222,8 +236,7 @@ CsvImportPlan PlanCsvImport(const TableSet& set, int tab, std::string_view bytes
                                           "Tabela nie ma takiej kolumny; jej pola zostały pominięte"});
             }
         }
-        for (int c = 0; c < columns; ++c)
-            if (!seen[c]) columnProblems.push_back({head.line, title(c), "Brak tej kolumny w pliku"});
+        for (int c = 0; c < columns; ++c) present[c] = seen[c] > 0;
     }
 
     // Every data row through the field rules and the entry row's checks.
@@ -268,6 +281,14 @@ CsvImportPlan PlanCsvImport(const TableSet& set, int tab, std::string_view bytes
         }
         if (namedRow < 1 || namedRow > set.Rows(t)) namedRow = 0;
         if (namedRow) named[static_cast<int>(t)][namedRow] = 1;
+        // A column the file lacks keeps the record's value, so a file of
+        // numbers and prices changes only the prices; a new record gets what
+        // the entry row starts with.
+        for (int c = 0; c < columns; ++c) {
+            if (present[c]) continue;
+            if (namedRow && set.RowHasRecord(t, namedRow)) fields.byColumn[c] = Cp1250ToUtf8(set.Cell(t, c, namedRow));
+            else fields.byColumn[c] = StartValue(t, c);
+        }
 
         auto fail = [&](int column, const std::string& message) {
             problems.push_back({rec.line, column >= 0 ? ColumnTitle(t, column) : std::string(), message});

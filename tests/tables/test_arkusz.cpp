@@ -1,0 +1,258 @@
+// Tables to and from spreadsheet files: the reader, round trips of every
+// table in every model, and imports with bad rows.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "Arkusz.h"
+#include "Cp1250.h"
+#include "Csv.h"
+#include "FullSet.h"
+#include "Pliki.h"
+#include "RecordingUi.h"
+#include "TempFiles.h"
+#include "Wpis.h"
+
+namespace {
+struct UiGuard {
+    RecordingUi ui;
+    UiGuard() { InstallUi(&ui); }
+    ~UiGuard() { InstallUi(nullptr); }
+};
+
+// Every table of the set filled as the entry rows would write it, model m.
+void FillEveryTable(TableSet& set, int m) {
+    if (m == 3) {
+        FillFullSet(set);
+    } else {
+        set.ApplyModel(m, PluRule::Capacity);
+        TableBatch batch(set);
+        for (int r = 1; r <= set.Rows(TableId::Plu); r += 7) {
+            const std::vector<std::string> row = {std::to_string(r), "Towar \xB3\xF3" + std::to_string(r),
+                                                  "5901234" + std::to_string(r), "C", "0",
+                                                  BenchPrice(r * 13), m == 0 || r % 2 ? "1.500" : "3",
+                                                  r % 2 ? "TAK" : "NIE"};
+            for (int c = 0; c < set.Columns(TableId::Plu); ++c) set.SetCell(TableId::Plu, c, r, row[c]);
+        }
+        for (int r = 1; r <= set.Rows(TableId::Key); r += 3) {
+            const std::vector<std::string> row = {std::to_string(r), std::to_string(r * 5), "0,5", "TAK"};
+            for (int c = 0; c < 4; ++c) set.SetCell(TableId::Key, c, r, row[c]);
+        }
+        set.SetCell(TableId::Packaging, 0, 3, "003");
+        set.SetCell(TableId::Packaging, 1, 3, "Skrzynka \"du\xBF" "a\"");
+        set.SetCell(TableId::Packaging, 2, 3, "12.50");
+    }
+    for (int r = 1; r <= 4; ++r) {
+        set.SetCell(TableId::Discount, 0, r, std::to_string(r));
+        set.SetCell(TableId::Discount, 1, r, "Rabat " + std::to_string(r));
+        set.SetCell(TableId::Discount, 2, r, BenchPrice(r * 250));
+        set.SetCell(TableId::Surcharge, 0, r, std::to_string(r + 4));
+        set.SetCell(TableId::Surcharge, 1, r, "Dop\xB3" "ata");
+        set.SetCell(TableId::Surcharge, 2, r, "1.00");
+        set.SetCell(TableId::PaymentForm, 0, r, std::to_string(r));
+        set.SetCell(TableId::PaymentForm, 1, r, "Got\xF3wka " + std::to_string(r));
+    }
+    set.SetCell(TableId::Header, 1, 2, "  Ulica \xA3\xB9kowa 5");
+    set.SetCell(TableId::Ptu, 1, 1, "23.00");
+    set.SetCell(TableId::Ptu, 2, 1, "AKTYWNA");
+    set.SetCell(TableId::Ptu, 1, 5, "0.00");
+    set.SetCell(TableId::Ptu, 2, 5, "ZWOLNIONA");
+}
+}  // namespace
+
+TEST(Csv, ReadsWhatSpreadsheetsWrite) {
+    struct Case {
+        const char* text;
+        std::vector<std::vector<std::string>> rows;
+        std::vector<int> lines;
+        int unclosed;
+    } cases[] = {
+        {"a;b\r\nc;d\r\n", {{"a", "b"}, {"c", "d"}}, {1, 2}, 0},
+        {"a;\"b;c\"\n\"x\"\"y\";", {{"a", "b;c"}, {"x\"y", ""}}, {1, 2}, 0},
+        {"\"two\r\nlines\";z\rnext", {{"two\r\nlines", "z"}, {"next"}}, {1, 3}, 0},
+        {"a\n\n;\nb", {{"a"}, {"", ""}, {"b"}}, {1, 3, 4}, 0},
+        {"a\tb\n1\t2", {{"a", "b"}, {"1", "2"}}, {1, 2}, 0},
+        {"a b\"c;\"d\"e", {{"a b\"c", "de"}}, {1}, 0},
+        {"ok\n\"open;\nnever", {{"ok"}}, {1}, 2},
+        {"", {}, {}, 0},
+    };
+    for (const Case& c : cases) {
+        const CsvParse p = ParseCsv(c.text);
+        ASSERT_EQ(p.rows.size(), c.rows.size()) << c.text;
+        for (size_t i = 0; i < p.rows.size(); ++i) {
+            EXPECT_EQ(p.rows[i].fields, c.rows[i]) << c.text;
+            EXPECT_EQ(p.rows[i].line, c.lines[i]) << c.text;
+        }
+        EXPECT_EQ(p.unclosedQuoteLine, c.unclosed) << c.text;
+    }
+    // Encodings: the mark, plain UTF-8, and Windows-1250 bytes that are not UTF-8.
+    CsvEncoding e{};
+    EXPECT_EQ(CsvTextFromFile("\xEF\xBB\xBF\xC5\xBB\xC3\xB3\xC5\x82w", &e), "Żółw");
+    EXPECT_EQ(e, CsvEncoding::Utf8Bom);
+    EXPECT_EQ(CsvTextFromFile("\xC5\xBB\xC3\xB3\xC5\x82w", &e), "Żółw");
+    EXPECT_EQ(e, CsvEncoding::Utf8);
+    EXPECT_EQ(CsvTextFromFile("\xAF\xF3\xB3w", &e), "Żółw");
+    EXPECT_EQ(e, CsvEncoding::Cp1250);
+    EXPECT_EQ(CsvRow({"a;b", "c\"d", " e", "f"}), "\"a;b\";\"c\"\"d\";\" e\";f\r\n");
+}
+
+// Export, then import into an empty set of the same model: every tab, both
+// encodings and both decimal separators; the data file is the same byte for byte.
+TEST(Arkusz, RoundTripGivesTheSameDataFile) {
+    UiGuard g;
+    const auto dir = testfiles::MakeTempDir("arkusz");
+    for (int m = 0; m < kModelCount; ++m) {
+        for (const auto& [encoding, point] : {std::pair{CsvEncoding::Utf8Bom, ','}, std::pair{CsvEncoding::Cp1250, '.'},
+                                              std::pair{CsvEncoding::Utf8, ','}}) {
+            SCOPED_TRACE("model " + std::to_string(m) + " encoding " + std::to_string(int(encoding)));
+            TableSet original;
+            FillEveryTable(original, m);
+            TableSet copy;
+            copy.ApplyModel(m, PluRule::Capacity);
+            for (int tab = 1; tab <= 8; ++tab) {
+                const auto csv = (dir / ("t" + std::to_string(tab) + ".csv")).string();
+                ASSERT_TRUE(ExportTableCsv(original, tab, csv, {encoding, point}));
+                ASSERT_TRUE(ImportTableCsv(copy, tab, csv)) << tab << (g.ui.shown.empty() ? "" : g.ui.shown.back().text.substr(0, 300));
+            }
+            const auto a = (dir / "a.pod").string(), b = (dir / "b.pod").string();
+            ASSERT_TRUE(SaveDataFile(original, a));
+            ASSERT_TRUE(SaveDataFile(copy, b));
+            EXPECT_TRUE(testfiles::Slurp(a) == testfiles::Slurp(b));
+            // The header and PTU rows exist in an empty set: only tabs 1-6 ask.
+            EXPECT_TRUE(g.ui.shown.empty()) << g.ui.shown.front().text;
+            g.ui.shown.clear();
+        }
+    }
+    // What the PLU file looks like: the mark, the titles, a decimal comma.
+    TableSet set;
+    FillEveryTable(set, 3);
+    const std::string csv = TableCsv(set, 2);
+    EXPECT_EQ(csv.substr(0, 3), "\xEF\xBB\xBF");
+    EXPECT_EQ(csv.substr(3, csv.find('\n') - 2),
+              "Numer PLU;Nazwa PLU;Kod kreskowy;Stawka PTU;Numer opak.;Cena jedn.;Ilość magazyn.;Sprzedaż "
+              "ułamkowa\r\n");
+    EXPECT_NE(csv.find("\r\n3;Ser żółty3;5900000000037;D;3;1,20;3,250;TAK\r\n"), std::string::npos);
+    std::filesystem::remove_all(dir);
+}
+
+// One bad row per case after a good one: the problem's line, column and the
+// entry row's own message; the good row stays good.
+TEST(Arkusz, BadRowsAreReportedWithTheEntryRowsMessage) {
+    struct Case {
+        int tab;
+        const char* row;
+        const char* column;
+        std::string message;
+    } cases[] = {
+        {2, "5;Bu\xC5\x82ka;59a;A;0;1;0;NIE", "Kod kreskowy", EditorText::OnlyDigits},
+        {2, "5;Bułka;590;H;0;1;0;NIE", "Stawka PTU", EditorText::OnlyLetters},
+        {2, "5;Chleb;590;A;0;1;0;NIE", "Nazwa PLU", EditorText::NotUnique},
+        {2, "5;Bułka;590;A;;1;0;NIE", "Numer opak.", EditorText::EmptyPackaging},
+        {2, ";Bułka;590;A;0;1;0;NIE", "", "Nie podano numeru PLU"},
+        {2, "19201;Bułka;590;A;0;1;0;NIE", "Numer PLU", "Zły numer PLU"},
+        {2, "99999999999;Bułka;590;A;0;1;0;NIE", "", NotIntegerMessage("99999999999")},
+        {2, "5;Bułka;590;A;0;1,2,3;0;NIE", "", NotDecimalMessage("1,2,3")},
+        {2, "5;Bułka;590;A;0;-1;0;NIE", "Cena jedn.", EditorText::OnlyDigits},
+        {2, "5;Bułka;590;A;0;1;0;może", "Sprzedaż ułamkowa", "W tym polu można wpisać tylko TAK lub NIE"},
+        {2, "5;Bułka pszenna duża;590;A;0;1;0;NIE", "Nazwa PLU", "Tekst jest dłuższy niż 15 znaków"},
+        {2, "5;Buł;ka;590;A;0;1;0;NIE", "", "Wiersz ma więcej pól niż tabela kolumn"},
+        {2, "1;Bułka;590;A;0;1;0;NIE", "Numer PLU", "Ten rekord jest już w wierszu 1"},
+        {1, "16;Skrzynka;1", "Numer opak.", "Zły numer opakowania"},
+        {1, ";Skrzynka;1", "", "Nie podano numeru opakowania"},
+        {3, "2;Ala;12", "", "Haslo musi zawierac 4 cyfry"},
+        {3, "2;Ala;12345", "Hasło", "Haslo musi zawierac 4 cyfry"},
+        {3, "9;Ala;1234", "Numer kasjer.", "Zły numer kasjera"},
+        {3, ";Ala;1234", "", "Nie podano numeru kasjera"},
+        {4, "21;5;1;NIE", "Numer klaw.", "Zły numer klawisza"},
+        {4, ";5;1;NIE", "", "Nie podano numeru klawisza"},
+        {5, "0;Stały;5", "Numer rabatu", "Zły numer rabtu\rRabaty muszą mieć numery 1-4"},
+        {5, "9;Stała;5", "Numer dopłaty", "Zły numer dopłaty\rDopłaty muszą mieć numery 5-8"},
+        {5, ";Stały;5", "", "Nie podano numeru rabatu"},
+        {6, "5;Czek", "Numer formy", "Zły numer formy płatności"},
+        {6, ";Czek", "", "Nie podano numeru formy płatności"},
+        {6, "2;Karta €", "", ""},  // '€' is in Windows-1250: a good row
+        {6, "2;Karta ✓", "Nazwa formy", "Tekst zawiera znak, którego nie ma w stronie kodowej Windows-1250"},
+        {7, "9;Witamy", "Numer linii", "Zły numer linii"},
+        {7, ";Witamy", "", "Nie podano numeru linii"},
+        {8, ";5;AKTYWNA", "", "Nie podano oznaczenia stawki"},
+        {8, "B;5;CZYNNA", "Aktywna", "Zły status stawki.\rMożliwe wartości to NIEAKTYWNA,AKTYWNA,ZWOLNIONA"},
+        {8, "B;;AKTYWNA", "Wartość", EditorText::GiveRate},
+    };
+    const char* goodRows[] = {"", "1;Skrzynka;1", "1;Chleb;590;A;0;1;0;NIE", "1;Ola;1234", "1;5;1;NIE",
+                              "1;Stały;5", "1;Gotówka", "1;Sklep", "A;23;AKTYWNA"};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.row);
+        TableSet set;
+        set.ApplyModel(3, PluRule::Capacity);
+        const std::string text = std::string(goodRows[c.tab]) + "\r\n" + c.row + "\r\n";
+        const CsvImportPlan plan = PlanCsvImport(set, c.tab, text, false);
+        const bool good = c.message.empty();
+        ASSERT_EQ(plan.problems.size(), good ? 0u : 1u) << (plan.problems.empty() ? "" : CsvProblemLine(plan.problems[0]));
+        EXPECT_EQ(plan.good.size(), good ? 2u : 1u);
+        if (good) continue;
+        EXPECT_EQ(plan.problems[0].line, 2);
+        EXPECT_EQ(plan.problems[0].column, c.column);
+        EXPECT_EQ(plan.problems[0].message, c.message);
+    }
+}
+
+// The whole import with its questions: the summary lists every bad row;
+// "No" changes nothing, "Yes" takes only the good rows; records the file does
+// not name stay unless the person removes them; names may swap places.
+TEST(Arkusz, ImportAsksAndTakesAllGoodRowsOrNothing) {
+    UiGuard g;
+    const auto dir = testfiles::MakeTempDir("arkusz");
+    const auto csv = (dir / "plu.csv").string();
+    auto fresh = [] {
+        TableSet set;
+        set.ApplyModel(2, PluRule::Capacity);
+        for (int r = 1; r <= 3; ++r) {
+            const std::vector<std::string> row = {std::to_string(r), "Stary " + std::to_string(r), "", "A",
+                                                  "0", "1.00", "1", "NIE"};
+            for (int c = 0; c < 8; ++c) set.SetCell(TableId::Plu, c, r, row[c]);
+        }
+        return set;
+    };
+    // Title row in another order; a Windows-1250 file as old spreadsheets save it.
+    testfiles::Spit(csv, Utf8ToCp1250("Nazwa PLU;Numer PLU;Cena jedn.\r\n"
+                                      "Stary 2;1;2,50\r\n"
+                                      "Stary 1;2;3,50\r\n"
+                                      "Nowy;9599;4\r\n"
+                                      "Zły;x;4\r\n"
+                                      "Zły;9600;4\r\n"));
+    struct Case {
+        std::vector<bool> answers;  // remove records not in the file?, take good rows?
+        bool changed;
+        const char* name1;
+        const char* name3;
+    } cases[] = {
+        {{false, false}, false, "Stary 1", "Stary 3"},
+        {{false, true}, true, "Stary 2", "Stary 3"},
+        {{true, true}, true, "Stary 2", ""},
+    };
+    for (const Case& c : cases) {
+        TableSet set = fresh();
+        g.ui.shown.clear();
+        g.ui.answers.assign(c.answers.begin(), c.answers.end());
+        EXPECT_EQ(ImportTableCsv(set, 2, csv), c.changed);
+        ASSERT_EQ(g.ui.shown.size(), 2u);
+        EXPECT_NE(g.ui.shown[0].text.find("(1)"), std::string::npos) << g.ui.shown[0].text;
+        const std::string& summary = g.ui.shown[1].text;
+        EXPECT_NE(summary.find("Wiersz 5, Numer PLU: W tym polu można wpisać tylko wartość liczbową"),
+                  std::string::npos)
+            << summary;
+        EXPECT_NE(summary.find("Wiersz 6, Numer PLU: Zły numer PLU"), std::string::npos) << summary;
+        EXPECT_EQ(Cp1250ToUtf8(set.Cell(TableId::Plu, 1, 1)), c.name1);
+        EXPECT_EQ(Cp1250ToUtf8(set.Cell(TableId::Plu, 1, 3)), c.name3);
+        EXPECT_EQ(set.Cell(TableId::Plu, 1, 9599), c.changed ? "Nowy" : "");
+        if (!c.changed) continue;
+        // Columns the file lacks keep the record's values; a new record starts as the entry row does.
+        const std::vector<std::string> row1 = {"1", "Stary 2", "", "A", "0", "2.50", "1", "NIE"};
+        const std::vector<std::string> fresh9599 = {"9599", "Nowy", "", "A", "0", "4.00", "0", "NIE"};
+        for (int col = 0; col < 8; ++col) {
+            EXPECT_EQ(set.Cell(TableId::Plu, col, 1), row1[col]) << col;
+            EXPECT_EQ(set.Cell(TableId::Plu, col, 9599), fresh9599[col]) << col;
+        }
+    }
+    std::filesystem::remove_all(dir);
+}
