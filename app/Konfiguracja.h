@@ -4,13 +4,19 @@
 
 #include <QDialog>
 #include <QString>
+#include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "Polaczenie.h"
+#include "Porty.h"
+#include "Wykrywanie.h"
 
 class QComboBox;
+class QLabel;
 class QLineEdit;
+class QListWidget;
 class QPushButton;
 
 // What the dialog's fields hold, as typed (Windows-1250), unvalidated.
@@ -54,7 +60,10 @@ public:
     void SetTexts(const ConfigurationTexts& texts);
     const std::string& Directory() const { return dir_; }
 
-    QLineEdit* PortEdit() const { return port_; }
+    // The port field: a list of the ports present ("COM3 — USB-SERIAL
+    // CH340") that takes a typed name as well; its text is the name alone.
+    QComboBox* PortBox() const { return port_; }
+    QLineEdit* PortEdit() const;
     QComboBox* SpeedBox() const { return speed_; }
     QLineEdit* TimeoutEdit() const { return timeout_; }
     QLineEdit* ErrorModeEdit() const { return errorMode_; }
@@ -62,6 +71,14 @@ public:
     QComboBox* LoggingBox() const { return logging_; }
     QPushButton* SaveButton() const { return save_; }
     QPushButton* CloseButton() const { return close_; }
+    QPushButton* DetectButton() const { return detect_; }
+
+    // Where the list of ports comes from (ListSerialPorts unless a test puts
+    // its pseudo-terminals here); the list is read again now.
+    void SetPortSource(std::function<std::vector<SerialPortInfo>()> source);
+    // The ports a search tries: those listed, then the typed name when it is
+    // not among them (a port the system does not list).
+    std::vector<std::string> PortsToSearch() const;
 
 signals:
     // The user saved and chose to apply the texts in the running program.
@@ -70,13 +87,25 @@ signals:
 public slots:
     void SaveClicked();
     void CloseClicked();
+    // "Wykryj kasę": searches every port at every speed with a progress
+    // window, shows what answered and, on OK, puts the chosen port and speed
+    // into the fields.
+    void DetectClicked();
+    // The ports present, read again; what the field holds stays.
+    void RefreshPorts();
+
+protected:
+    void showEvent(QShowEvent* event) override;
 
 private:
+    void PortChosen(int index);
+
     ConfigurationDialog(QWidget* parent, const QString& configDir,
                         const std::optional<ConfigurationTexts>& texts);
 
     std::string dir_;
-    QLineEdit* port_ = nullptr;
+    std::function<std::vector<SerialPortInfo>()> portSource_;
+    QComboBox* port_ = nullptr;
     QComboBox* speed_ = nullptr;
     QLineEdit* timeout_ = nullptr;
     QLineEdit* errorMode_ = nullptr;
@@ -84,4 +113,27 @@ private:
     QComboBox* logging_ = nullptr;
     QPushButton* save_ = nullptr;
     QPushButton* close_ = nullptr;
+    QPushButton* detect_ = nullptr;
+};
+
+// What a search found, one line per port; those where a register answered
+// can be chosen, the first of them is. OK takes the chosen one.
+class DetectionResultsDialog : public QDialog {
+    Q_OBJECT
+public:
+    DetectionResultsDialog(const std::vector<PortProbe>& results, QWidget* parent = nullptr);
+
+    QLabel* Heading() const { return heading_; }
+    QListWidget* List() const { return list_; }
+    QPushButton* OkButton() const { return ok_; }
+    QPushButton* CancelButton() const { return cancel_; }
+    // The register chosen in the list; null when none is.
+    const PortProbe* Chosen() const;
+
+private:
+    std::vector<PortProbe> results_;
+    QLabel* heading_ = nullptr;
+    QListWidget* list_ = nullptr;
+    QPushButton* ok_ = nullptr;
+    QPushButton* cancel_ = nullptr;
 };

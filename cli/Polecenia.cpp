@@ -21,6 +21,7 @@
 #include "Sekwencje.h"
 #include "Tabele.h"
 #include "Wersja.h"
+#include "Wykrywanie.h"
 
 
 namespace {
@@ -515,6 +516,41 @@ int Ports(std::ostream& out, std::ostream& err) {
     return kExitDone;
 }
 
+// Every port (those named, else all present) tried at every speed. A line
+// per register found goes to `out` (port, speed, model, serial number,
+// version, tab-separated), a line per other port to `err`.
+int Detect(const std::vector<std::string>& named, std::ostream& out, std::ostream& err, const ToolEnvironment& env,
+           const Options& o) {
+    std::vector<std::string> ports = named;
+    if (ports.empty())
+        for (const SerialPortInfo& p : ListSerialPorts()) ports.push_back(p.name);
+    if (ports.empty()) {
+        err << "Nie znaleziono portów szeregowych\n";
+        return kExitPort;
+    }
+    ConsoleUi::Options uo;
+    uo.progress = env.stderrIsTerminal || o.progress;
+    uo.interrupt = env.interrupt;
+    ConsoleUi ui(err, uo);
+    ui.SetTask("Szukam kasy");
+    int answered = 0;
+    for (const PortProbe& p : DetectRegister(ports, ui)) {
+        if (p.outcome != ProbeOutcome::Answered) {
+            ui.Note(ProbeText(p));
+            continue;
+        }
+        ++answered;
+        out << p.port << '\t' << p.baud << '\t' << Cp1250ToUtf8(p.id.shownModel) << '\t' << Cp1250ToUtf8(p.id.serial)
+            << '\t' << Cp1250ToUtf8(p.id.version) << '\n';
+    }
+    if (ui.Interrupted()) return kExitInterrupted;
+    if (answered == 0) {
+        err << "Nie znaleziono kasy\n";
+        return kExitRegister;
+    }
+    return kExitDone;
+}
+
 std::string VersionLine() {
     const VersionNumbers v = VersionInfo();
     return "zeltra-kasa " + std::to_string(v.major) + "." + std::to_string(v.minor) + "." +
@@ -545,6 +581,8 @@ std::string HelpText() {
            "  clock                    ustawienie zegara kasy na czas komputera\n"
            "  fiscal [PLIK.csv]        odczyt pamięci fiskalnej do pliku CSV (bez pliku: na ekran)\n"
            "  ports                    lista portów szeregowych\n"
+           "  detect [PORT...]         wyszukanie kasy na portach (bez PORT: na wszystkich)\n"
+           "                           przy 9600, 19200 i 38400 Bd\n"
            "\n"
            "TABELA: opakowania (1), plu (2), kasjerzy (3), klawisze (4), rabaty (5), formy (6),\n"
            "naglowek (7), ptu (8) albo wszystkie. Wysłanie wszystkich obejmuje nagłówek i stawki PTU\n"
@@ -592,6 +630,7 @@ int RunTool(const std::vector<std::string>& args, std::ostream& out, std::ostrea
         if (!a.empty()) return wrongCount("ports");
         return Ports(out, err);
     }
+    if (command == "detect") return Detect(a, out, err, env, o);
     if (command == "info" || command == "clock") {
         if (!a.empty()) return wrongCount(command == "info" ? "info" : "clock");
         Session s(env, o, err);

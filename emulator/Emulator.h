@@ -55,6 +55,10 @@ struct EmulatorSwitches {
     bool split = false;    // write replies one byte at a time
     int splitDelayUs = 1000;
     int baud = 0;  // pace output at baud / 10 bytes per second; 0 writes at once
+    // On a pseudo-terminal: take requests only while the program's end is set
+    // to this speed (9600, 19200, 38400), as a register set to one speed
+    // hears only noise at the others; 0 takes them at any speed.
+    int lineSpeed = 0;
 };
 
 // One request as the command handlers see it: the parameters before the

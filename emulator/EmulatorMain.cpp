@@ -34,6 +34,8 @@ const char* kUsage =
     "  --garbage         send noise instead of replies\n"
     "  --split           send replies one byte at a time with small pauses\n"
     "  --baud N          pace output at N baud (N / 10 bytes per second)\n"
+    "  --line-speed N    answer only when the program opened the line at N\n"
+    "                    (9600, 19200 or 38400), as a register set to N\n"
     "  --help            this text\n";
 
 bool ParseInt(const std::string& text, int low, int high, int& value) {
@@ -118,6 +120,11 @@ int main(int argc, char** argv) {
         } else if (option == "--baud") {
             if (!takeValue(arg) || !ParseInt(arg, 0, 10000000, number)) return Fail("--baud takes a speed");
             emulator.switches.baud = number;
+        } else if (option == "--line-speed") {
+            if (!takeValue(arg) || !ParseInt(arg, 0, 38400, number) ||
+                (number != 9600 && number != 19200 && number != 38400))
+                return Fail("--line-speed takes 9600, 19200 or 38400");
+            emulator.switches.lineSpeed = number;
         } else {
             return Fail("unknown option " + option);
         }

@@ -10,7 +10,19 @@
 
 namespace {
 constexpr int kPollMs = 20;
+
+// The speed the program set on its end of the terminal; 0 for another one.
+int LineSpeed(int fd) {
+    termios t{};
+    if (tcgetattr(fd, &t) != 0) return 0;
+    switch (cfgetospeed(&t)) {
+    case B9600: return 9600;
+    case B19200: return 19200;
+    case B38400: return 38400;
+    default: return 0;
+    }
 }
+}  // namespace
 
 PtyServer::PtyServer(Emulator emulator) : emulator_(std::move(emulator)) {}
 
@@ -75,6 +87,9 @@ void PtyServer::Serve() {
         std::vector<OutputChunk> plan;
         {
             std::lock_guard<std::mutex> lock(mutex_);
+            // Sent at another speed than the register's: noise it ignores.
+            const int speed = emulator_.switches.lineSpeed;
+            if (speed != 0 && LineSpeed(slave_) != speed) continue;
             std::string reply = emulator_.Feed(std::string(buffer, static_cast<std::size_t>(n)));
             plan = PlanOutput(reply, emulator_.switches);
         }

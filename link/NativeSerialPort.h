@@ -37,6 +37,10 @@ public:
     // The device went away (a USB adapter pulled out, a pseudo-terminal whose
     // other end closed): reads find nothing and cost no CPU until reopened.
     bool Lost() const override { return lost_; }
+    // The last Open failed because the port is held: POSIX another
+    // descriptor's lock or exclusive mode; Windows access denied or a sharing
+    // violation, which is how a COM port open elsewhere refuses.
+    bool InUse() const override { return inUse_; }
 
 private:
     // Takes what the device holds into in_ with one read.
@@ -50,6 +54,7 @@ private:
     int fd_ = -1;
 #endif
     bool lost_ = false;
+    bool inUse_ = false;
     std::array<std::uint8_t, 1024> in_{};
     std::size_t inPos_ = 0, inLen_ = 0;  // bytes taken from the device, not yet handed out
     long long owedNs_ = 0;                // waiting owed by polls that found nothing

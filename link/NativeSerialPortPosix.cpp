@@ -53,14 +53,27 @@ NativeSerialPort::~NativeSerialPort() { Close(); }
 
 bool NativeSerialPort::Open(const std::string& name, int baud) {
     Close();
+    inUse_ = false;
     if (name.empty()) return false;
     const std::string path = name.find('/') == std::string::npos ? "/dev/" + name : name;
     const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return false;
+    if (fd < 0) {
+        inUse_ = errno == EBUSY;  // in exclusive mode elsewhere
+        return false;
+    }
     // Exclusive: a second program (or a second copy of this one) cannot open
     // the same line and take bytes meant for us.
     termios t{};
-    if (!isatty(fd) || ::flock(fd, LOCK_EX | LOCK_NB) != 0 || tcgetattr(fd, &t) != 0) {
+    if (!isatty(fd)) {
+        ::close(fd);
+        return false;
+    }
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        inUse_ = errno == EWOULDBLOCK;
+        ::close(fd);
+        return false;
+    }
+    if (tcgetattr(fd, &t) != 0) {
         ::close(fd);
         return false;
     }

@@ -120,11 +120,17 @@ NativeSerialPort::~NativeSerialPort() { Close(); }
 
 bool NativeSerialPort::Open(const std::string& name, int baud) {
     Close();
+    inUse_ = false;
     const std::wstring path = DevicePath(name);
     if (path.empty()) return false;
     HANDLE h = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                            0, nullptr);
-    if (h == INVALID_HANDLE_VALUE || h == nullptr) return false;
+    if (h == INVALID_HANDLE_VALUE || h == nullptr) {
+        // A COM port open in another program refuses with access denied.
+        const DWORD error = GetLastError();
+        inUse_ = error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION;
+        return false;
+    }
 
     SetupComm(h, 1024, 1024);  // a request; some drivers keep their own sizes
 

@@ -37,4 +37,7 @@ public:
     // True once the device has gone away (unplugged, hung up); the port then
     // behaves as a silent line until it is closed and opened again.
     virtual bool Lost() const { return false; }
+    // After an Open that failed: true when the port is there but another
+    // program (or another port object of this one) holds it.
+    virtual bool InUse() const { return false; }
 };

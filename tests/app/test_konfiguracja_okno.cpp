@@ -8,7 +8,10 @@
 #include <QFormLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
+#include <QProgressDialog>
 #include <QPushButton>
+#include <QTimer>
 
 #include <algorithm>
 #include <cstdio>
@@ -104,7 +107,7 @@ private slots:
         auto* form = d.findChild<QFormLayout*>();
         QVERIFY(form);
         const std::pair<QWidget*, const char*> rows[] = {
-            {d.PortEdit(), "Numer portu RS232"},   {d.SpeedBox(), "Prędkość transmisji"},
+            {d.PortBox(), "Numer portu RS232"},   {d.SpeedBox(), "Prędkość transmisji"},
             {d.TimeoutEdit(), "Time-OUT"},         {d.ErrorModeEdit(), "Obsługa błędów"},
             {d.PluEdit(), "Ograniczenie PLU"},     {d.LoggingBox(), "Logowanie transmisji"}};
         for (int i = 0; i < 6; ++i) {
@@ -469,6 +472,102 @@ private slots:
         QVERIFY(ui.Messages()[0] != kOffLineMessage);
         QVERIFY(ReadFile().find("Baud=38400\r\n") != std::string::npos);
         QMetaObject::invokeMethod(&fiscal, "readingActive", Q_ARG(bool, false));
+    }
+
+    // "Wykryj kasę": the ports offered with their descriptions, the search
+    // in its progress window, and the chosen register's port and speed put
+    // into the fields on OK; Anuluj, or a search stopped with "Przerwij",
+    // leaves the fields as they were.
+    void detectRegister() {
+        PtyServer nobody, slow, fast;
+        nobody.WithEmulator([](Emulator& e) { e.switches.silent = true; });
+        slow.WithEmulator([](Emulator& e) { e.switches.lineSpeed = 19200; });
+        fast.WithEmulator([](Emulator& e) {
+            e.SetModel(0);
+            e.switches.lineSpeed = 38400;
+        });
+        QVERIFY(nobody.Start() && slow.Start() && fast.Start());
+        const QString slowPath = QString::fromStdString(slow.SlavePath());
+        const QString fastPath = QString::fromStdString(fast.SlavePath());
+
+        enum class Answer { Ok, Cancel, StopSearch };
+        const struct {
+            const char* name;
+            std::vector<PtyServer*> ports;
+            int choose;  // row in the results; -1: as offered
+            Answer answer;
+            QString port, speed;  // the fields afterwards
+            int lines;            // lines that can be chosen
+        } cases[] = {
+            {"one register, OK", {&nobody, &slow}, -1, Answer::Ok, slowPath, "19200", 1},
+            {"two registers, the second chosen", {&slow, &fast}, 1, Answer::Ok, fastPath, "38400", 2},
+            {"Anuluj", {&slow, &fast}, 1, Answer::Cancel, "COM9", "9600", 2},
+            {"Przerwij", {&nobody, &slow}, -1, Answer::StopSearch, "COM9", "9600", 0},
+        };
+        for (const auto& c : cases) {
+            ConfigurationDialog d(nullptr, dir);
+            d.SetPortSource([&] {
+                std::vector<SerialPortInfo> ports;
+                for (PtyServer* s : c.ports) ports.push_back({s->SlavePath(), "Kasa testowa"});
+                return ports;
+            });
+            QCOMPARE(d.PortBox()->count(), int(c.ports.size()));
+            QCOMPARE(d.PortBox()->itemText(0),
+                     QString::fromStdString(c.ports[0]->SlavePath()) + QString::fromUtf8(" — Kasa testowa"));
+            // An entry picked puts its name alone into the field.
+            d.PortBox()->setCurrentIndex(0);
+            QCOMPARE(d.PortEdit()->text(), QString::fromStdString(c.ports[0]->SlavePath()));
+            Retype(d.PortEdit(), "COM9");
+            d.SpeedBox()->setCurrentIndex(0);
+            QCOMPARE(d.DetectButton()->text(), QString::fromUtf8("&Wykryj kasę"));
+
+            bool sawStop = false;
+            QStringList lines;
+            int choosable = 0;
+            QTimer answer;
+            answer.setInterval(20);
+            connect(&answer, &QTimer::timeout, this, [&] {
+                QWidget* modal = QApplication::activeModalWidget();
+                if (auto* progress = qobject_cast<QProgressDialog*>(modal)) {
+                    for (auto* b : progress->findChildren<QPushButton*>())
+                        if (b->text() == "Przerwij") {
+                            sawStop = true;
+                            if (c.answer == Answer::StopSearch) QTest::mouseClick(b, Qt::LeftButton);
+                        }
+                    return;
+                }
+                auto* results = qobject_cast<DetectionResultsDialog*>(modal);
+                if (!results) return;
+                answer.stop();
+                for (int i = 0; i < results->List()->count(); ++i) {
+                    lines << results->List()->item(i)->text();
+                    choosable += (results->List()->item(i)->flags() & Qt::ItemIsEnabled) != 0;
+                }
+                if (c.choose >= 0) results->List()->setCurrentRow(c.choose);
+                QTest::mouseClick(c.answer == Answer::Ok ? results->OkButton() : results->CancelButton(),
+                                  Qt::LeftButton);
+            });
+            answer.start();
+            QTest::mouseClick(d.DetectButton(), Qt::LeftButton);
+            answer.stop();
+
+            QVERIFY2(sawStop, c.name);
+            // The listed ports and the typed one, which is not there.
+            QCOMPARE(lines.size(), int(c.ports.size()) + 1);
+            QCOMPARE(lines.last(), QString::fromUtf8(c.answer == Answer::StopSearch
+                                                         ? "COM9: nie sprawdzono (przerwano)"
+                                                         : "COM9: nie można otworzyć portu"));
+            QCOMPARE(choosable, c.lines);
+            QCOMPARE(d.PortEdit()->text(), c.port);
+            QCOMPARE(d.SpeedBox()->currentText(), c.speed);
+            QCOMPARE(d.Texts().port, c.port.toStdString());
+            QVERIFY(ui.shown.empty());
+            // Every line is free again.
+            for (PtyServer* s : c.ports) {
+                NativeSerialPort check;
+                QVERIFY2(check.Open(s->SlavePath(), 9600), c.name);
+            }
+        }
     }
 
     // The program's version in the top line and in the About box.

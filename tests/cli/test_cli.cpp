@@ -451,6 +451,25 @@ TEST_F(CliTest, PortOrRegisterMissing) {
     }
 }
 
+// detect: the register found at its speed goes to stdout, the other ports
+// to stderr; none found is an error.
+TEST_F(CliTest, DetectFindsTheRegister) {
+    PtyServer& silent = Register([](Emulator& e) { e.switches.silent = true; });
+    PtyServer& reg = Register([](Emulator& e) {
+        e.state.serial = "123456";
+        e.switches.lineSpeed = 19200;
+    });
+    Result r = Run({"detect", silent.SlavePath(), reg.SlavePath()});
+    EXPECT_EQ(r.status, kExitDone);
+    EXPECT_EQ(r.out, reg.SlavePath() + "\t19200\tZELTRA ARK MIRRA\t123456\tV1.07\n");
+    EXPECT_EQ(r.err, silent.SlavePath() + ": brak odpowiedzi\n");
+
+    r = Run({"detect", "/nonexistent/ttyUSB9"});
+    EXPECT_EQ(r.status, kExitRegister);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "/nonexistent/ttyUSB9: nie można otworzyć portu\nNie znaleziono kasy\n");
+}
+
 TEST_F(CliTest, TransferCutShortLeavesFilesWhole) {
     // A stop asked for (Ctrl+C) or a register that falls silent once the
     // transfer has begun: the run ends soon, with one line, and a file that
