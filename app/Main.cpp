@@ -8,11 +8,14 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFocusEvent>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLocale>
+#include <QMenu>
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QProgressBar>
@@ -23,6 +26,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "Arkusz.h"
 #include "Cp1250.h"
 #include "Edytory.h"
 #include "FmreaderWindow.h"
@@ -292,6 +296,17 @@ void MainWindow::MakeTabButtons(int tab, QWidget* parent, QBoxLayout* layout) {
     layout->addWidget(b.saveTable);
     connect(b.loadTable, &QPushButton::clicked, this, [this, tab] { LoadTableClicked(tab); });
     connect(b.saveTable, &QPushButton::clicked, this, [this, tab] { SaveTableClicked(tab); });
+    // Spreadsheets: one button with a menu, so the row stays as wide as it was.
+    b.csv = Button("Arkusz &CSV", name("csv"), parent);
+    auto* menu = new QMenu(b.csv);
+    b.exportCsv = menu->addAction(U("&Eksport do pliku CSV…"));
+    b.exportCsv->setObjectName(name("exportCsv"));
+    b.importCsv = menu->addAction(U("&Import z pliku CSV…"));
+    b.importCsv->setObjectName(name("importCsv"));
+    b.csv->setMenu(menu);
+    layout->addWidget(b.csv);
+    connect(b.exportCsv, &QAction::triggered, this, [this, tab] { ExportCsvClicked(tab); });
+    connect(b.importCsv, &QAction::triggered, this, [this, tab] { ImportCsvClicked(tab); });
 }
 
 QWidget* MainWindow::BuildTableTab(int tab) {
@@ -416,6 +431,19 @@ void MainWindow::BuildMenu() {
             &MainWindow::OpenDataFile);
     connect(file->addAction(U("&Zapisz plik z danymi")), &QAction::triggered, this,
             &MainWindow::SaveDataFileAs);
+    // The table of the tab on show to and from a spreadsheet file.
+    QAction* exportCsv = file->addAction(U("&Eksport tabeli do CSV…"));
+    exportCsv->setObjectName("exportCsvAction");
+    QAction* importCsv = file->addAction(U("&Import tabeli z CSV…"));
+    importCsv->setObjectName("importCsvAction");
+    connect(exportCsv, &QAction::triggered, this, [this] { ExportCsvClicked(tabs_->currentIndex() + 1); });
+    connect(importCsv, &QAction::triggered, this, [this] { ImportCsvClicked(tabs_->currentIndex() + 1); });
+    // The service tab has no table of its own.
+    connect(tabs_, &QTabWidget::currentChanged, this, [exportCsv, importCsv](int index) {
+        exportCsv->setEnabled(index < 8);
+        importCsv->setEnabled(index < 8);
+    });
+    file->addSeparator();
     // Ends at once: nothing is saved and the port is left to the system.
     connect(file->addAction(U("&Koniec")), &QAction::triggered, qApp, &QCoreApplication::quit);
 
@@ -754,6 +782,44 @@ void MainWindow::SaveTableClicked(int tab) {
     QString chosen = ChooseSaveFile(this);
     if (chosen.isEmpty()) return;
     SaveTableFile(tables_, tab, WithPodExtension(PathFromDialog(chosen)));
+}
+
+// Names the export suggests, by tab.
+static const char* const kCsvNames[8] = {"opakowania", "plu",    "kasjerzy", "klawisze",
+                                         "rabaty",     "formy",  "naglowek", "stawki_ptu"};
+
+static QString CsvFilter() { return U(kCsvFilterName) + U(" (*.csv)"); }
+
+void MainWindow::ExportCsvClicked(int tab) {
+    if (tab < 1 || tab > 8 || busy_ || DataFileBusy()) return;
+    const QString suggested = QDir::current().filePath(U(kCsvNames[tab - 1]) + U(kCsvExtension));
+    const QString chosen = QFileDialog::getSaveFileName(this, QString(), suggested, CsvFilter());
+    if (chosen.isEmpty()) return;
+    ExportCsvTo(tab, chosen);
+}
+
+void MainWindow::ExportCsvTo(int tab, const QString& chosen) {
+    if (tab < 1 || tab > 8 || busy_ || DataFileBusy()) return;
+    std::string path = PathFromDialog(chosen);
+    if (QFileInfo(chosen).suffix().isEmpty()) path += kCsvExtension;
+    // Decimal cells with the separator the user's locale shows (Polish: ',').
+    const QString point = QLocale().decimalPoint();
+    CsvExportOptions options;
+    options.decimalPoint = point == QLatin1String(".") ? '.' : ',';
+    ExportTableCsv(tables_, tab, path, options);
+}
+
+void MainWindow::ImportCsvClicked(int tab) {
+    if (tab < 1 || tab > 8 || busy_ || DataFileBusy()) return;
+    const QString chosen = QFileDialog::getOpenFileName(this, QString(), QDir::currentPath(),
+                                                        CsvFilter() + U(";;") + U("Wszystkie pliki (*)"));
+    if (chosen.isEmpty()) return;
+    ImportCsvFrom(tab, chosen);
+}
+
+void MainWindow::ImportCsvFrom(int tab, const QString& chosen) {
+    if (tab < 1 || tab > 8 || busy_ || DataFileBusy()) return;
+    ImportTableCsv(tables_, tab, PathFromDialog(chosen));
 }
 
 void MainWindow::ShowAbout() {

@@ -42,6 +42,9 @@ struct TabButtons {
     QPushButton* deleteRecord2 = nullptr; // tab 5, under the surcharges: "Usuń rekord"
     QPushButton* loadTable = nullptr;     // "O&dczytaj bazę"
     QPushButton* saveTable = nullptr;     // "&Zapisz bazę"
+    QPushButton* csv = nullptr;           // "Arkusz &CSV", a menu of the two below
+    QAction* exportCsv = nullptr;         // "&Eksport do pliku CSV…"
+    QAction* importCsv = nullptr;         // "&Import z pliku CSV…"
 };
 
 // The buttons and items of the service tab.
@@ -151,6 +154,12 @@ public slots:
     void SaveDataFileTo(const QString& chosen);
     void LoadTableClicked(int tab);
     void SaveTableClicked(int tab);
+    // The tab's table to and from a spreadsheet file; the *To/*From forms
+    // take the path the file dialog gave.
+    void ExportCsvClicked(int tab);
+    void ImportCsvClicked(int tab);
+    void ExportCsvTo(int tab, const QString& chosen);
+    void ImportCsvFrom(int tab, const QString& chosen);
     void ShowAbout();
     void ShowTab(int index);
     // Transfers of tabs 1-8 and of the service tab.

@@ -8,6 +8,7 @@
 #include <optional>
 #include <utility>
 
+#include "Arkusz.h"
 #include "Cp1250.h"
 #include "Dysk.h"
 #include "Fmreader.h"
@@ -88,6 +89,8 @@ struct Options {
     std::optional<int> errorMode;
     bool force = false;
     bool progress = false;
+    bool replace = false;   // csv-import: records the file lacks are removed
+    bool goodRows = false;  // csv-import: the good rows are taken despite bad ones
     bool help = false;
     bool version = false;
     std::vector<std::string> words;  // the command and its arguments
@@ -132,6 +135,14 @@ std::string ParseArgs(const std::vector<std::string>& args, Options& o) {
         }
         if (name == "--postep") {
             if (auto e = flag(o.progress); !e.empty()) return e;
+            continue;
+        }
+        if (name == "--zastap") {
+            if (auto e = flag(o.replace); !e.empty()) return e;
+            continue;
+        }
+        if (name == "--poprawne") {
+            if (auto e = flag(o.goodRows); !e.empty()) return e;
             continue;
         }
         if (name != "--port" && name != "--baud" && name != "--timeout" && name != "--tryb")
@@ -551,6 +562,85 @@ int Detect(const std::vector<std::string>& named, std::ostream& out, std::ostrea
     return kExitDone;
 }
 
+// A data file's tables in the file's own model, so that no model question
+// arises and nothing of a larger model is cut. False when the file cannot be read.
+bool LoadInFileModel(TableSet& set, const TabInfo& tab, const std::string& path, bool& missing) {
+    std::string content;
+    const FileRead r = ReadWholeFile(path, kMaxProfileSize, content);
+    missing = r == FileRead::Missing;
+    if (r != FileRead::Ok) return false;
+    Profile file;
+    file.Parse(content);
+    set.ApplyModel(FileModel(file).value_or(0), PluRule::Capacity);
+    return LoadTableFile(set, tab.tab, path);
+}
+
+int CsvExport(const TabInfo& tab, const std::string& pod, const std::string& shownPod, const std::string& csv,
+              const std::string& shownCsv, std::ostream& out, std::ostream& err) {
+    ConsoleUi ui(err, {});
+    InstallUi(&ui);
+    TableSet set;
+    bool missing = false;
+    const bool loaded = LoadInFileModel(set, tab, pod, missing);
+    InstallUi(nullptr);
+    if (!loaded) {
+        err << (missing ? "Nie ma pliku " : "Nie można odczytać pliku ") << shownPod << '\n';
+        return kExitFile;
+    }
+    if (!ReplaceWholeFile(csv, TableCsv(set, tab.tab))) {
+        err << "Nie można zapisać pliku " << shownCsv << '\n';
+        return kExitFile;
+    }
+    out << "Zapisano " << shownCsv << '\n';
+    return kExitDone;
+}
+
+int CsvImport(const TabInfo& tab, const std::string& csv, const std::string& shownCsv, const std::string& pod,
+              const std::string& shownPod, const Options& o, std::ostream& out, std::ostream& err) {
+    std::string bytes;
+    switch (ReadWholeFile(csv, 64u << 20, bytes)) {
+    case FileRead::Missing: err << "Nie ma pliku " << shownCsv << '\n'; return kExitFile;
+    case FileRead::Unreadable: err << "Nie można odczytać pliku " << shownCsv << '\n'; return kExitFile;
+    case FileRead::Ok: break;
+    }
+    ConsoleUi ui(err, {});
+    InstallUi(&ui);
+    TableSet set;
+    bool missing = false;
+    const bool loaded = LoadInFileModel(set, tab, pod, missing);
+    InstallUi(nullptr);
+    if (!loaded) {
+        err << (missing ? "Nie ma pliku " : "Nie można odczytać pliku ") << shownPod
+            << (missing ? " (jego model kasy wyznacza rozmiary tabel; zapisz go najpierw programem albo read)" : "")
+            << '\n';
+        return kExitFile;
+    }
+    const CsvImportPlan plan = PlanCsvImport(set, tab.tab, bytes, o.replace);
+    for (const CsvProblem& p : plan.problems) err << CsvProblemLine(p) << '\n';
+    if (plan.good.empty()) {
+        err << "Plik " << shownCsv << " nie zawiera poprawnych wierszy; nic nie zmieniono\n";
+        return kExitFile;
+    }
+    if (!plan.problems.empty() && !o.goodRows) {
+        err << "Błędne wiersze: " << plan.problems.size() << "; nic nie zmieniono (--poprawne wczytuje tylko "
+            << plan.good.size() << " poprawnych)\n";
+        return kExitFile;
+    }
+    ApplyCsvImport(set, plan, o.replace);
+    InstallUi(&ui);
+    const bool saved = SaveTableFile(set, tab.tab, pod);
+    InstallUi(nullptr);
+    if (!saved) {
+        err << "Nie można zapisać pliku " << shownPod << '\n';
+        return kExitFile;
+    }
+    out << "Wczytano " << plan.good.size() << " rekordów do " << shownPod;
+    if (plan.recordsNotInFile > 0)
+        out << (o.replace ? "; usunięto " : "; bez zmian (nie ma ich w pliku): ") << plan.recordsNotInFile;
+    out << '\n';
+    return kExitDone;
+}
+
 std::string VersionLine() {
     const VersionNumbers v = VersionInfo();
     return "zeltra-kasa " + std::to_string(v.major) + "." + std::to_string(v.minor) + "." +
@@ -580,6 +670,11 @@ std::string HelpText() {
            "  delete TABELA [NUMER]    usunięcie w kasie rekordu o numerze NUMER albo całej tabeli\n"
            "  clock                    ustawienie zegara kasy na czas komputera\n"
            "  fiscal [PLIK.csv]        odczyt pamięci fiskalnej do pliku CSV (bez pliku: na ekran)\n"
+           "  csv-export TABELA PLIK.pod PLIK.csv\n"
+           "                           tabela z pliku z danymi do arkusza (CSV, UTF-8, separator ;)\n"
+           "  csv-import TABELA PLIK.csv PLIK.pod\n"
+           "                           tabela z arkusza do pliku z danymi; każdy wiersz sprawdzany\n"
+           "                           jak przy wpisywaniu, błędne wiersze wypisane z numerami\n"
            "  ports                    lista portów szeregowych\n"
            "  detect [PORT...]         wyszukanie kasy na portach (bez PORT: na wszystkich)\n"
            "                           przy 9600, 19200 i 38400 Bd\n"
@@ -595,6 +690,8 @@ std::string HelpText() {
            "  --tryb N       tryb obsługi błędów 0-3\n"
            "  --force        wysyła plik z danymi także do kasy innego modelu\n"
            "  --postep       pokazuje postęp także wtedy, gdy wyjście błędów nie jest terminalem\n"
+           "  --poprawne     csv-import: wczytuje poprawne wiersze mimo błędnych (bez niej: nic)\n"
+           "  --zastap       csv-import: usuwa z tabeli rekordy, których nie ma w pliku CSV\n"
            "  -h, --help     ta pomoc\n"
            "  --version      wersja programu\n"
            "\n"
@@ -603,7 +700,7 @@ std::string HelpText() {
            "  1    kasa nie odpowiada albo odmówiła (jej komunikat)\n"
            "  2    błędne wywołanie\n"
            "  3    nie można otworzyć portu\n"
-           "  4    nie można odczytać lub zapisać pliku\n"
+           "  4    nie można odczytać lub zapisać pliku albo plik CSV ma błędne wiersze\n"
            "  5    plik z danymi jest dla innego modelu kasy (nic nie wysłano)\n"
            "  130  przerwano klawiszami Ctrl+C\n";
 }
@@ -692,6 +789,16 @@ int RunTool(const std::vector<std::string>& args, std::ostream& out, std::ostrea
         Session s(env, o, err);
         if (int c = s.Connect()) return c;
         return Delete(s, *tab, number);
+    }
+    if (command == "csv-export" || command == "csv-import") {
+        const bool exporting = command == "csv-export";
+        if (a.size() != 3)
+            return wrongCount(exporting ? "csv-export TABELA PLIK.pod PLIK.csv" : "csv-import TABELA PLIK.csv PLIK.pod");
+        const TabInfo* tab = nullptr;
+        if (!TableArgument(a[0], tab, err, status)) return status;
+        if (!tab) return Usage(err, "Podaj jedną tabelę: " + std::string(kTableNames));
+        if (exporting) return CsvExport(*tab, InWorkDir(env, a[1]), a[1], InWorkDir(env, a[2]), a[2], out, err);
+        return CsvImport(*tab, InWorkDir(env, a[1]), a[1], InWorkDir(env, a[2]), a[2], o, out, err);
     }
     if (command == "fiscal") {
         if (a.size() > 1) return wrongCount("fiscal [PLIK.csv]");

@@ -312,12 +312,24 @@ CsvImportPlan PlanCsvImport(const TableSet& set, int tab, std::string_view bytes
             fail(1, check.message);
             continue;
         }
+        // A value that comes back as it was exported keeps its cell as it
+        // stands ("08.00" as a register sends it), so a round trip changes
+        // no byte; a changed one is written as the entry row writes it.
+        EntryCheck taken = check;
+        if (namedRow && set.RowHasRecord(t, namedRow)) {
+            for (auto& [column, cell] : taken.cells) {
+                if (!DecimalColumn(t, column)) continue;
+                std::string back = fields.byColumn[column];
+                std::replace(back.begin(), back.end(), ',', '.');
+                if (back == set.Cell(t, column, namedRow)) cell = back;
+            }
+        }
         const long long key = static_cast<long long>(t) * 100000 + check.row;
         if (const auto [it, fresh] = lineOfRecord.emplace(key, rec.line); !fresh) {
             fail(0, "Ten rekord jest już w wierszu " + std::to_string(it->second));
             continue;
         }
-        candidates.push_back({rec.line, t, check.row, check.cells});
+        candidates.push_back({rec.line, t, check.row, std::move(taken.cells)});
     }
 
     // Names of packaging and PLU records are unique, as the entry row keeps

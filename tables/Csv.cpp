@@ -36,7 +36,7 @@ bool ValidUtf8(std::string_view s) {
 }  // namespace
 
 std::string CsvField(std::string_view text) {
-    const bool quote = text.find_first_of(";\"\r\n") != std::string_view::npos ||
+    const bool quote = text.find_first_of(";\"\r\n\t") != std::string_view::npos ||
                        (!text.empty() && (Blank(text.front()) || Blank(text.back())));
     if (!quote) return std::string(text);
     std::string out;

@@ -14,7 +14,7 @@
 
 enum class CsvEncoding { Utf8Bom, Utf8, Cp1250 };
 
-// One field as written: quoted when it holds ';', '"', CR or LF, or starts
+// One field as written: quoted when it holds ';', '"', CR, LF or a tab, or starts
 // or ends with a blank (a spreadsheet would trim it).
 std::string CsvField(std::string_view text);
 // The fields joined by ';' and ended by CR LF.

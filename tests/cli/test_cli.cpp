@@ -547,3 +547,45 @@ TEST_F(CliTest, TransferCutShortLeavesFilesWhole) {
 }
 
 }  // namespace
+
+// Tables read from a register go to a spreadsheet and back into the data
+// file unchanged, byte for byte; an edited price comes in, and a file with a
+// bad row changes nothing unless the good rows are asked for.
+TEST_F(CliTest, TablesThroughASpreadsheetAndBack) {
+    PtyServer& shop = Register([](Emulator& e) {
+        e.SetModel(3);
+        e.LoadDemoData();
+    });
+    Config(shop);
+    ASSERT_EQ(Run({"read", "a.pod"}).status, kExitDone);
+    const std::string original = Slurp(dir / "a.pod");
+    for (const char* table : {"opakowania", "plu", "kasjerzy", "klawisze", "rabaty", "formy", "naglowek", "ptu"}) {
+        SCOPED_TRACE(table);
+        Result r = Run({"csv-export", table, "a.pod", "t.csv"});
+        ASSERT_EQ(r.status, kExitDone) << r.err;
+        r = Run({"csv-import", table, "t.csv", "a.pod"});
+        ASSERT_EQ(r.status, kExitDone) << r.err;
+        EXPECT_EQ(r.err, "");
+        EXPECT_EQ(FirstDifference(Slurp(dir / "a.pod"), original), "");
+    }
+    ASSERT_EQ(Run({"csv-export", "plu", "a.pod", "plu.csv"}).status, kExitDone);
+    std::string csv = Slurp(dir / "plu.csv");
+    const size_t line2 = csv.find("\r\n") + 2;
+    const size_t price = csv.find(";", csv.find(";", csv.find(";", csv.find(";", csv.find(";", line2) + 1) + 1) + 1) + 1);
+    csv.replace(price + 1, csv.find(";", price + 1) - price - 1, "12,34");
+    Spit(dir / "plu.csv", csv + "7;Za długa nazwa towaru;;A;0;1;0;NIE\r\n");
+    const int badLine = static_cast<int>(std::count(csv.begin(), csv.end(), '\n')) + 1;
+
+    Result r = Run({"csv-import", "plu", "plu.csv", "a.pod"});
+    EXPECT_EQ(r.status, kExitFile);
+    EXPECT_NE(r.err.find("Wiersz " + std::to_string(badLine) + ", Nazwa PLU: Tekst jest dłuższy niż 15 znaków"),
+              std::string::npos)
+        << r.err;
+    EXPECT_EQ(FirstDifference(Slurp(dir / "a.pod"), original), "");
+    r = Run({"csv-import", "--poprawne", "plu", "plu.csv", "a.pod"});
+    EXPECT_EQ(r.status, kExitDone) << r.err;
+    const std::string edited = Slurp(dir / "a.pod");
+    EXPECT_NE(edited.find("\r\nPlu1=1;"), std::string::npos);
+    EXPECT_NE(edited.find(";12.34;", edited.find("\r\nPlu1=1;")), std::string::npos);
+    EXPECT_LT(edited.find(";12.34;", edited.find("\r\nPlu1=1;")), edited.find("\r\nPlu2="));
+}
