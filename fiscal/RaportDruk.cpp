@@ -34,15 +34,8 @@ constexpr int kTextColumns = 2;  // number and date on the left, the figures on 
 constexpr double kBodyPoints = 8;
 const QColor kDamagedColor(170, 0, 0);
 
-QString AmountText(std::int64_t value, const QLocale& locale) {
-    const bool negative = value < 0;
-    const std::uint64_t m = negative ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
-    return (negative ? QStringLiteral("-") : QString()) + locale.toString(static_cast<qulonglong>(m / 100)) +
-           locale.decimalPoint() + QString::number(m % 100).rightJustified(2, QLatin1Char('0'));
-}
-
 QString CountText(const std::optional<std::int64_t>& v, const QLocale& locale) {
-    return v ? locale.toString(static_cast<qlonglong>(*v)) : U(kUnreadable);
+    return v ? GroupedNumber(*v, locale) : U(kUnreadable);
 }
 
 QString AmountOrBad(const std::optional<std::int64_t>& v, const QLocale& locale) {
@@ -62,8 +55,8 @@ QStringList LineCells(const DailyLine& line, const QLocale& locale) {
 QStringList SumCells(const ReportSums& sums, const QLocale& locale) {
     QStringList cells = {U("Razem"), QString()};
     for (std::int64_t t : sums.totals) cells << AmountText(t, locale);
-    cells << locale.toString(static_cast<qlonglong>(sums.receipts))
-          << locale.toString(static_cast<qlonglong>(sums.cancellations)) << AmountText(sums.cancelledAmount, locale)
+    cells << GroupedNumber(sums.receipts, locale) << GroupedNumber(sums.cancellations, locale)
+          << AmountText(sums.cancelledAmount, locale)
           << AmountText(sums.sum, locale);
     return cells;
 }
@@ -117,7 +110,8 @@ std::vector<Item> Items(const FiscalReport& report, const std::vector<FiscalMark
                                  false});
             any = true;
             const QString when = QString::fromStdString(FiscalDayText(mark.day));
-            const QString details = QString::fromStdString(mark.details);
+            QString details = QString::fromStdString(mark.details);
+            if (kind == FiscalKind::PtuChange) details.replace(QLatin1Char('.'), locale.decimalPoint());
             items.push_back({Item::Text, {},
                              kind == FiscalKind::PtuChange ? U("nr %1, %2: %3").arg(mark.number).arg(when, details)
                                                            : U("nr %1, %2, godz. %3").arg(mark.number).arg(when, details),
@@ -162,9 +156,6 @@ private:
         f.setBold(bold);
         return f;
     }
-    int Width(const QFont& font, const QString& text) {
-        return QFontMetrics(font, &device_).horizontalAdvance(text);
-    }
 
     // Each column as wide as its widest text; the body type shrinks when the
     // page is too narrow for them, and spare width is shared out.
@@ -172,15 +163,16 @@ private:
         for (double points = kBodyPoints;; points -= 0.5) {
             body_ = Font(points);
             bold_ = Font(points, true);
-            pad_ = QFontMetrics(body_, &device_).horizontalAdvance(QLatin1Char('0'));
+            const QFontMetrics bodyMetrics(body_, &device_), boldMetrics(bold_, &device_);
+            pad_ = bodyMetrics.horizontalAdvance(QLatin1Char('0'));
             std::array<int, kColumns> widths{};
-            for (int c = 0; c < kColumns; ++c) widths[c] = Width(bold_, U(kColumnTitles[c]));
+            for (int c = 0; c < kColumns; ++c) widths[c] = boldMetrics.horizontalAdvance(U(kColumnTitles[c]));
             for (const Item& item : items_) {
                 if (item.kind != Item::Row && item.kind != Item::Sums) continue;
-                const QFont& f = item.kind == Item::Sums ? bold_ : body_;
+                const QFontMetrics& m = item.kind == Item::Sums ? boldMetrics : bodyMetrics;
                 // "Razem" stands across the number and the date.
                 for (int c = item.kind == Item::Sums ? kTextColumns : 0; c < kColumns; ++c)
-                    widths[c] = std::max(widths[c], Width(f, item.cells.value(c)));
+                    widths[c] = std::max(widths[c], m.horizontalAdvance(item.cells.value(c)));
             }
             int sum = 0;
             for (int& w : widths) sum += (w += 2 * pad_);
@@ -346,6 +338,26 @@ private:
 };
 
 }  // namespace
+
+// Grouped by hand: Qt's own grouping for Polish leaves the first four digits
+// of a long number together ("7695 350 119"). Four digits stay whole, as
+// Polish writes them.
+QString GroupedNumber(std::int64_t value, const QLocale& locale) {
+    const bool negative = value < 0;
+    const std::uint64_t m = negative ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
+    QString digits = QString::number(m);
+    if (digits.size() > 4)
+        for (qsizetype at = digits.size() - 3; at > 0; at -= 3) digits.insert(at, locale.groupSeparator());
+    return negative ? QStringLiteral("-") + digits : digits;
+}
+
+QString AmountText(std::int64_t hundredths, const QLocale& locale) {
+    const bool negative = hundredths < 0;
+    const std::uint64_t m =
+        negative ? 0 - static_cast<std::uint64_t>(hundredths) : static_cast<std::uint64_t>(hundredths);
+    return (negative ? QStringLiteral("-") : QString()) + GroupedNumber(static_cast<std::int64_t>(m / 100), locale) +
+           locale.decimalPoint() + QString::number(m % 100).rightJustified(2, QLatin1Char('0'));
+}
 
 bool DrawFiscalReport(QPagedPaintDevice& device, const FiscalReport& report, const std::vector<FiscalMark>& marks,
                       const ReportHeading& heading) {

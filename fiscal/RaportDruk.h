@@ -9,10 +9,12 @@
 #include <QByteArray>
 #include <QString>
 
+#include <cstdint>
 #include <vector>
 
 #include "Raport.h"
 
+class QLocale;
 class QPagedPaintDevice;
 
 struct ReportHeading {
@@ -29,6 +31,12 @@ bool DrawFiscalReport(QPagedPaintDevice& device, const FiscalReport& report, con
 // columns fit; empty when it could not be made.
 QByteArray FiscalReportPdf(const FiscalReport& report, const std::vector<FiscalMark>& marks,
                            const ReportHeading& heading);
+
+// A whole number and an amount in hundredths as the report writes them: the
+// locale's separators, digits grouped by three from five digits on
+// ("12 345", "1234,56", "7 695 350 119,11" in Polish).
+QString GroupedNumber(std::int64_t value, const QLocale& locale);
+QString AmountText(std::int64_t hundredths, const QLocale& locale);
 
 // A4 landscape with 12 mm margins: the PDF's pages, and what the print dialog
 // offers first.

@@ -39,11 +39,7 @@ QDate DateOf(FiscalDay day) { return QDate(day / 10000, day / 100 % 100, day % 1
 FiscalDay DayOf(const QDate& date) { return date.year() * 10000 + date.month() * 100 + date.day(); }
 qint64 Msecs(const QDate& date, QTime time) { return QDateTime(date, time).toMSecsSinceEpoch(); }
 
-QString Zloty(std::int64_t hundredths) {
-    const QLocale locale = QLocale::system();
-    return locale.toString(static_cast<qlonglong>(hundredths / 100)) + locale.decimalPoint() +
-           QString::number(hundredths % 100).rightJustified(2, QLatin1Char('0')) + U(" zł");
-}
+QString Zloty(std::int64_t hundredths) { return AmountText(hundredths, QLocale::system()) + U(" zł"); }
 
 }  // namespace
 
@@ -97,14 +93,16 @@ QChart* MakeFiscalChart(const FiscalReport& report, const std::vector<FiscalMark
     chart->addAxis(y, Qt::AlignLeft);
     sums->attachAxis(y);
 
-    // One dashed line from the bottom to the top for each mark; the legend
+    // One vertical line from the bottom to the top for each mark; the legend
     // names each kind once.
     bool named[2] = {false, false};
     for (const FiscalMark& mark : marks) {
         const bool ptu = mark.kind == FiscalKind::PtuChange;
         auto* line = new QLineSeries(chart);
         line->setName(U(ptu ? kPtuMark : kRamMark));
-        line->setPen(QPen(ptu ? kPtuColor : kRamColor, 2, ptu ? Qt::DashLine : Qt::DotLine));
+        // Changes wide and solid, resets dotted and drawn over them: a reset
+        // and a change on the same day both stay visible.
+        line->setPen(ptu ? QPen(kPtuColor, 4) : QPen(kRamColor, 2, Qt::DotLine));
         const qreal at = static_cast<qreal>(Msecs(DateOf(mark.day), QTime(12, 0)));
         line->append(at, y->min());
         line->append(at, y->max());

@@ -64,6 +64,6 @@ private:
 std::string FilePathForCore(const QString& path);
 
 // The chart of a report: the day's sum of every report that could be read,
-// over a date axis from the first to the last day of the range, and a dashed
+// over a date axis from the first to the last day of the range, and a
 // vertical line for each PTU change and RAM reset of the range.
 QChart* MakeFiscalChart(const FiscalReport& report, const std::vector<FiscalMark>& marks);

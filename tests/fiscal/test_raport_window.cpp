@@ -1,0 +1,179 @@
+// What the fiscal memory window makes of a reading from the emulator on a
+// pseudo-terminal: the three CSV files, the period report's range, chart and
+// PDF. With ZELTRA_ZRZUTY set to a folder, the chart is also saved there as
+// wykres.png (the README's picture).
+#include <QAbstractSeries>
+#include <QChart>
+#include <QChartView>
+#include <QDir>
+#include <QLabel>
+#include <QFile>
+#include <QLineSeries>
+#include <QLocale>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+#include "Emulator.h"
+#include "FmreaderWindow.h"
+#include "NativeSerialPort.h"
+#include "Pomoc.h"
+#include "PtyServer.h"
+#include "Raport.h"
+#include "RaportWindow.h"
+#include "RecordingUi.h"
+
+namespace {
+
+QByteArray Slurp(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+}  // namespace
+
+class RaportWindowTest : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<PtyServer> server;
+    RecordingUi ui;
+
+    // 400 generated records (2020-01-01 to 2021-02-03) read into the window;
+    // report 9 (2020-01-11) has a letter in its TOT. C.
+    void ReadRegister(FmreaderWindow& w) {
+        Emulator e;
+        e.state.fiscal = true;
+        GenerateFiscalMemory(e.state, 400);
+        e.state.fiscalMemory[kFirstFiscalRecord + 10][17] = '\x1A';
+        server = std::make_unique<PtyServer>(std::move(e));
+        QVERIFY(server->Start());
+        UsePort(std::make_unique<NativeSerialPort>());
+        QVERIFY(OpenPort(server->SlavePath()));
+        Link().pollLimit = 100000;
+        w.SetIntervals(10, 20);
+        QVERIFY(!w.ExportButton()->isEnabled());
+        QSignalSpy spy(&w, &FmreaderWindow::readingActive);
+        QVERIFY(w.Open());
+        QTRY_VERIFY_WITH_TIMEOUT(spy.count() == 2, 30000);
+        QVERIFY(w.ExportButton()->isEnabled() && w.ReportButton()->isEnabled());
+    }
+
+private slots:
+    void init() {
+        ResetLink();
+        ui = RecordingUi();
+        InstallUi(&ui);
+    }
+    void cleanup() {
+        ResetLink();
+        InstallUi(nullptr);
+        server.reset();
+    }
+
+    void exportsThreeCsvFiles() {
+        FmreaderWindow w;
+        ReadRegister(w);
+        QTemporaryDir dir;
+        const QStringList names = w.CsvFileNames();
+        QCOMPARE(names, QStringList({"ZEL12345678 Raporty dobowe.csv", "ZEL12345678 Stawki PTU.csv",
+                                     "ZEL12345678 Zerowania RAM.csv"}));
+        QVERIFY(w.ExportCsv(dir.path()));
+        QCOMPARE(ui.shown.size(), size_t(1));
+        QVERIFY(ui.shown[0].text.rfind("Zapisano pliki ZEL12345678 Raporty dobowe.csv", 0) == 0);
+
+        // The system's decimal separator (the test runs in Polish: ',').
+        const QString point = QLocale::system().decimalPoint();
+        const QList<QByteArray> daily = Slurp(dir.filePath(names[0])).split('\n');
+        QCOMPARE(daily.size(), 388 + 2);  // titles, 388 reports, the end after the last CR LF
+        QCOMPARE(daily[0], QByteArray("\xEF\xBB\xBFNr rap.;Data;TOT. A;TOT. B;TOT. C;TOT. D;TOT. E;TOT. F;TOT. G;"
+                                      "Ilość Par.;Ilość Zmian;Ilość Anul.;Kwota Anul.\r"));
+        QCOMPARE(daily[1], QString("1;2020-01-03;123.45;1.07;0.00;0.00;0.00;0.00;0.00;1;1;1;2.50\r")
+                               .replace(".", point).toUtf8());
+        const QList<QByteArray> ptu = Slurp(dir.filePath(names[1])).split('\n');
+        QCOMPARE(ptu[1], QString("1;2020-01-02;23.00;08.00;05.00;00.00;zw;NAK;NAK\r").replace(".", point).toUtf8());
+        QVERIFY(daily[9].startsWith("9;2020-01-11;"));
+        QVERIFY(daily[9].contains(";00001A0000;"));  // the damaged amount as the window shows it
+        QCOMPARE(Slurp(dir.filePath(names[2])).split('\n').size(), 8 + 2);
+
+        // Again into the same folder: asked first; "Nie" leaves the files.
+        QFile::resize(dir.filePath(names[2]), 3);
+        ui.Clear();
+        ui.answers = {false};
+        QVERIFY(!w.ExportCsv(dir.path()));
+        QCOMPARE(ui.shown.size(), size_t(1));
+        QCOMPARE(ui.shown[0].kind, std::string("question"));
+        QCOMPARE(QFileInfo(dir.filePath(names[2])).size(), qint64(3));
+
+        // A folder that is not there: each file reported, nothing claimed.
+        ui.Clear();
+        QVERIFY(!w.ExportCsv(dir.filePath("brak")));
+        QCOMPARE(ui.shown.size(), size_t(3));
+        QVERIFY(ui.shown[0].text.rfind("Nie można zapisać pliku ", 0) == 0);
+    }
+
+    void reportRangeChartAndPdf() {
+        FmreaderWindow w;
+        ReadRegister(w);
+        QTest::mouseClick(w.ReportButton(), Qt::LeftButton);
+        FiscalReportDialog* report = w.ReportWindow();
+        QVERIFY(report && report->isVisible());
+        // First and last date read: a RAM reset on 2020-01-01, a report on 2021-02-03.
+        QCOMPARE(report->From(), QDate(2020, 1, 1));
+        QCOMPARE(report->To(), QDate(2021, 2, 3));
+        QCOMPARE(int(report->Report().lines.size()), 388);
+        QCOMPARE(report->Report().sums.reports, 387);
+        QVERIFY(report->findChild<QLabel*>("summary")->text().endsWith(
+            QString::fromUtf8("uszkodzonych, pominiętych w sumach: 1")));
+
+        struct Case {
+            QDate from, to;
+            int points, ptu, ram;
+            int pagesAtLeast, pagesAtMost;
+        };
+        const Case cases[] = {
+            {QDate(2020, 1, 1), QDate(2021, 2, 3), 387, 4, 8, 5, 20},  // the damaged report has no point
+            {QDate(2020, 4, 9), QDate(2020, 4, 12), 2, 1, 1, 1, 1},  // reports on the 9th and 12th, a reset, a change
+            {QDate(2019, 1, 1), QDate(2019, 12, 31), 0, 0, 0, 1, 1},
+        };
+        QTemporaryDir dir;
+        for (const Case& c : cases) {
+            report->SetRange(c.from, c.to);
+            const QList<QAbstractSeries*> series = report->Chart()->series();
+            QCOMPARE(series.size(), 1 + c.ptu + c.ram);
+            QCOMPARE(static_cast<QLineSeries*>(series[0])->count(), c.points);
+            int ptu = 0;
+            for (QAbstractSeries* s : series) ptu += s->name() == QString::fromUtf8("Zmiana stawek PTU");
+            QCOMPARE(ptu, c.ptu);
+
+            const QString path = dir.filePath("raport.pdf");
+            QVERIFY(report->SavePdf(path));
+            const QByteArray pdf = Slurp(path);
+            QVERIFY(pdf.startsWith("%PDF-"));
+            QVERIFY(pdf.size() > 5000);
+            const int pages = pdf.count("/Type /Page\n") + pdf.count("/Type /Page ") + pdf.count("/Type /Page>");
+            QVERIFY2(pages >= c.pagesAtLeast && pages <= c.pagesAtMost, qPrintable(QString::number(pages)));
+        }
+        QCOMPARE(ui.Messages(), std::vector<std::string>{});
+        QVERIFY(!report->SavePdf(dir.filePath("brak/raport.pdf")));
+        QCOMPARE(ui.Count("Nie można zapisać pliku " + dir.filePath("brak/raport.pdf").toStdString()), 1);
+
+        // The chart of about a year, as the README shows it.
+        report->SetRange(QDate(2020, 1, 1), QDate(2020, 12, 31));
+        report->resize(1000, 620);
+        const QImage image = report->ChartView()->grab().toImage();
+        QVERIFY(!image.isNull() && image.width() > 600);
+        const QString shots = qEnvironmentVariable("ZELTRA_ZRZUTY");
+        if (!shots.isEmpty()) {
+            QVERIFY(image.save(QDir(shots).filePath("wykres.png")));
+            report->SetRange(QDate(2020, 1, 1), QDate(2020, 1, 31));
+            QVERIFY(report->SavePdf(QDir(shots).filePath("raport.pdf")));
+        }
+    }
+};
+
+QTEST_MAIN(RaportWindowTest)
+#include "test_raport_window.moc"
