@@ -97,8 +97,6 @@ bool StorableText(std::string_view s) {
     return Cp1250ToUtf8(Utf8ToCp1250(s)) == s;
 }
 
-std::string Quoted(const std::string& text) { return "\xE2\x80\x9E" + text + "\xE2\x80\x9D"; }
-
 // Makes a field as the entry row would hold it, or says why it cannot.
 // Empty result: the field is fine (and `text` is what the field holds).
 std::string JudgeField(TableId t, int column, std::string& text) {

@@ -85,17 +85,9 @@ std::string CsvTextFromFile(std::string_view bytes, CsvEncoding* found) {
     return std::string(bytes);
 }
 
-CsvParse ParseCsv(std::string_view text) {
+namespace {
+CsvParse ParseWith(std::string_view text, char separator) {
     CsvParse result;
-    // The separator: ';', or a tab when the first row has tabs and no ';'.
-    char separator = ';';
-    {
-        const size_t end = text.find_first_of("\r\n");
-        const std::string_view first = text.substr(0, end);
-        if (first.find(';') == std::string_view::npos && first.find('\t') != std::string_view::npos)
-            separator = '\t';
-    }
-
     int line = 1;
     size_t i = 0;
     const size_t n = text.size();
@@ -153,4 +145,15 @@ CsvParse ParseCsv(std::string_view text) {
         if (!blank) result.rows.push_back(std::move(record));
     }
     return result;
+}
+}  // namespace
+
+CsvParse ParseCsv(std::string_view text) {
+    // The separator: ';', or a tab when the first row reads as one field
+    // with ';' and as several with tabs (a tab-separated file).
+    CsvParse semicolons = ParseWith(text, ';');
+    if (semicolons.rows.empty() || semicolons.rows.front().fields.size() > 1) return semicolons;
+    CsvParse tabs = ParseWith(text, '\t');
+    if (!tabs.rows.empty() && tabs.rows.front().fields.size() > 1) return tabs;
+    return semicolons;
 }

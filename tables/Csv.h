@@ -40,9 +40,9 @@ struct CsvParse {
     int unclosedQuoteLine = 0;
 };
 
-// Reads the rows of a text. The separator is ';' unless the first row holds
-// none and does hold tabs (a tab-separated file saved by hand). A quote
-// inside an unquoted field is taken as a character; text after a closing
-// quote is added to the field, as spreadsheets read it. CR LF, LF and CR
-// all end a row.
+// Reads the rows of a text. The separator is ';' unless the first row is one
+// field with ';' and several with tabs (a tab-separated file saved by hand).
+// A quote inside an unquoted field is taken as a character; text after a
+// closing quote is added to the field, as spreadsheets read it. CR LF, LF and
+// CR all end a row.
 CsvParse ParseCsv(std::string_view text);
