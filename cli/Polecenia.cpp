@@ -623,7 +623,8 @@ int CsvImport(const TabInfo& tab, const std::string& csv, const std::string& sho
     }
     if (!plan.problems.empty() && !o.goodRows) {
         err << "Błędne wiersze: " << plan.problems.size() << "; nic nie zmieniono (--poprawne wczytuje tylko "
-            << plan.good.size() << " poprawnych)\n";
+               "poprawne wiersze: "
+            << plan.good.size() << ")\n";
         return kExitFile;
     }
     ApplyCsvImport(set, plan, o.replace);
@@ -634,7 +635,7 @@ int CsvImport(const TabInfo& tab, const std::string& csv, const std::string& sho
         err << "Nie można zapisać pliku " << shownPod << '\n';
         return kExitFile;
     }
-    out << "Wczytano " << plan.good.size() << " rekordów do " << shownPod;
+    out << "Wczytano do " << shownPod << " rekordów: " << plan.good.size();
     if (plan.recordsNotInFile > 0)
         out << (o.replace ? "; usunięto " : "; bez zmian (nie ma ich w pliku): ") << plan.recordsNotInFile;
     out << '\n';

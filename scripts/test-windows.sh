@@ -5,7 +5,8 @@
 # ports that wine maps to the emulator's pseudo-terminals: it identifies the
 # register, reads every table into a .pod, sends that file to a second,
 # empty register, reads it back into a new .pod, compares the two files and
-# reads the fiscal memory to CSV.
+# reads the fiscal memory to CSV; the PLU table goes to a spreadsheet file
+# and back.
 #   BUILD_DIR      Linux build with the emulator (default: build)
 #   WIN_BUILD_DIR  Windows build (default: build-win)
 set -euo pipefail
@@ -105,6 +106,13 @@ run --port COM7 send sklep.pod
 run --port COM7 read kopia.pod
 cmp sklep.pod kopia.pod
 echo "sklep.pod and kopia.pod are identical ($(stat -c %s sklep.pod) bytes)"
+# The PLU table through a spreadsheet file and back: the data file stays the same.
+cp sklep.pod arkusz.pod
+run csv-export plu arkusz.pod towary.csv
+head -c 3 towary.csv | cmp - <(printf '\xef\xbb\xbf')
+run csv-import plu towary.csv arkusz.pod
+cmp sklep.pod arkusz.pod
+echo "towary.csv: $(($(wc -l <towary.csv) - 1)) PLU, back into arkusz.pod unchanged"
 run --port COM8 fiscal pamiec.csv
 rows=$(($(wc -l <pamiec.csv) - 1))
 [ "$rows" -gt 0 ]

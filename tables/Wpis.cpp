@@ -89,12 +89,19 @@ std::optional<double> ParseDecimal(std::string_view text) {
     return v;
 }
 
-std::string NotIntegerMessage(std::string_view text) {
-    return "'" + std::string(text) + "' is not a valid integer value";
+// Built piece by piece: GCC 12 warns falsely about "'" + string.
+static std::string InQuotes(std::string_view text, std::string_view after) {
+    std::string message(1, '\'');
+    message.append(text);
+    message += '\'';
+    message.append(after);
+    return message;
 }
 
+std::string NotIntegerMessage(std::string_view text) { return InQuotes(text, " is not a valid integer value"); }
+
 std::string NotDecimalMessage(std::string_view text) {
-    return "'" + std::string(text) + "' is not a valid floating point value";
+    return InQuotes(text, " is not a valid floating point value");
 }
 
 std::string FormatFixed(double value, int decimals) {

@@ -3,6 +3,10 @@
 #include <QtTest>
 
 #include <QHeaderView>
+#include <QFile>
+#include <QDialog>
+#include <QPlainTextEdit>
+#include <QAction>
 #include <QLabel>
 #include <QListWidget>
 #include <QMessageBox>
@@ -188,6 +192,52 @@ private slots:
             QCOMPARE(w.GridModel(TableId::Plu)->rowCount(), c.pluRows);
             QCOMPARE(w.GridModel(TableId::Key)->rowCount(), c.keyRows);
         }
+    }
+
+    // A PLU table to a spreadsheet file and back through the window: the
+    // locale's decimal comma, the list of bad rows in its own box, where
+    // Enter answers No and changes nothing and Yes takes the good rows.
+    void spreadsheetThroughTheWindow() {
+        WriteConfig("2");
+        QtUi qt;
+        MainWindow w(&qt, dir);
+        InstallUi(&qt);  // the boxes of the import are the window's own
+        QLocale::setDefault(QLocale(QLocale::Polish, QLocale::Poland));
+        auto* exportAction = w.findChild<QAction*>("exportCsvAction");
+        QVERIFY(exportAction && !exportAction->isEnabled());  // the service tab has no table
+        w.Tabs()->setCurrentIndex(1);
+        QVERIFY(exportAction->isEnabled());
+        const std::vector<std::string> row = {"1", "Chleb", "590", "A", "0", "12.50", "1", "NIE"};
+        for (int c = 0; c < 8; ++c) w.Tables().SetCell(TableId::Plu, c, 1, row[c]);
+        const QString csv = dir + "/plu";  // the extension is added
+        w.ExportCsvTo(2, csv);
+        QLocale::setDefault(QLocale::c());
+        QFile file(csv + ".csv");
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QByteArray bytes = file.readAll();
+        file.close();
+        QVERIFY(bytes.contains("\r\n1;Chleb;590;A;0;12,50;1;NIE\r\n"));
+        bytes.replace("12,50", "13");
+        bytes += "2;Bu\xC5\x82ka;59x;A;0;1;0;NIE\r\n";
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+        file.close();
+
+        for (const bool take : {false, true}) {
+            QString listed;
+            QTimer::singleShot(0, [&] {
+                auto* box = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+                QVERIFY(box && box->objectName() == "listBox");
+                listed = box->findChild<QPlainTextEdit*>("lines")->toPlainText();
+                if (take) box->accept();
+                else QTest::keyClick(box, Qt::Key_Return);
+            });
+            w.ImportCsvFrom(2, csv + ".csv");
+            QCOMPARE(listed, QString("Wiersz 3, Kod kreskowy: W tym polu można wpisać tylko wartość liczbową"));
+            QCOMPARE(QString::fromStdString(w.Tables().Cell(TableId::Plu, 5, 1)), take ? QString("13.00") : QString("12.50"));
+            QCOMPARE(w.Tables().RowHasRecord(TableId::Plu, 2), false);
+        }
+        InstallUi(&ui);
     }
 
     void gridsFollowTheTableSet() {
