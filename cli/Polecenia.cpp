@@ -116,33 +116,18 @@ std::string ParseArgs(const std::vector<std::string>& args, Options& o) {
             value = a.substr(eq + 1);
             hasValue = true;
         }
-        auto flag = [&](bool& f) {
-            if (hasValue) return "Opcja " + name + " nie przyjmuje wartości";
-            f = true;
-            return std::string();
+        // Options without a value.
+        const std::pair<const char*, bool*> flags[] = {
+            {"-h", &o.help},          {"--help", &o.help},      {"--version", &o.version},
+            {"--force", &o.force},    {"--postep", &o.progress}, {"--zastap", &o.replace},
+            {"--poprawne", &o.goodRows},
         };
-        if (name == "-h" || name == "--help") {
-            if (auto e = flag(o.help); !e.empty()) return e;
-            continue;
-        }
-        if (name == "--version") {
-            if (auto e = flag(o.version); !e.empty()) return e;
-            continue;
-        }
-        if (name == "--force") {
-            if (auto e = flag(o.force); !e.empty()) return e;
-            continue;
-        }
-        if (name == "--postep") {
-            if (auto e = flag(o.progress); !e.empty()) return e;
-            continue;
-        }
-        if (name == "--zastap") {
-            if (auto e = flag(o.replace); !e.empty()) return e;
-            continue;
-        }
-        if (name == "--poprawne") {
-            if (auto e = flag(o.goodRows); !e.empty()) return e;
+        bool* flag = nullptr;
+        for (const auto& [flagName, target] : flags)
+            if (name == flagName) flag = target;
+        if (flag) {
+            if (hasValue) return "Opcja " + name + " nie przyjmuje wartości";
+            *flag = true;
             continue;
         }
         if (name != "--port" && name != "--baud" && name != "--timeout" && name != "--tryb")
