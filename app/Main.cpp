@@ -789,16 +789,22 @@ static const char* const kCsvNames[8] = {"opakowania", "plu",    "kasjerzy", "kl
                                          "rabaty",     "formy",  "naglowek", "stawki_ptu"};
 
 static QString CsvFilter() { return U(kCsvFilterName) + U(" (*.csv)"); }
+// The export's two filters: UTF-8 with its mark (the default, what current
+// spreadsheets expect) and Windows-1250 for older ones.
+static QString CsvUtf8Filter() { return U("Arkusz kalkulacyjny (CSV, UTF-8) (*.csv)"); }
+static QString CsvCp1250Filter() { return U("Arkusz kalkulacyjny (CSV, Windows-1250) (*.csv)"); }
 
 void MainWindow::ExportCsvClicked(int tab) {
     if (tab < 1 || tab > 8 || busy_ || DataFileBusy()) return;
     const QString suggested = QDir::current().filePath(U(kCsvNames[tab - 1]) + U(kCsvExtension));
-    const QString chosen = QFileDialog::getSaveFileName(this, QString(), suggested, CsvFilter());
+    QString filter = CsvUtf8Filter();
+    const QString chosen = QFileDialog::getSaveFileName(this, QString(), suggested,
+                                                        CsvUtf8Filter() + U(";;") + CsvCp1250Filter(), &filter);
     if (chosen.isEmpty()) return;
-    ExportCsvTo(tab, chosen);
+    ExportCsvTo(tab, chosen, filter == CsvCp1250Filter());
 }
 
-void MainWindow::ExportCsvTo(int tab, const QString& chosen) {
+void MainWindow::ExportCsvTo(int tab, const QString& chosen, bool cp1250) {
     if (tab < 1 || tab > 8 || busy_ || DataFileBusy()) return;
     std::string path = PathFromDialog(chosen);
     if (QFileInfo(chosen).suffix().isEmpty()) path += kCsvExtension;
@@ -806,6 +812,7 @@ void MainWindow::ExportCsvTo(int tab, const QString& chosen) {
     const QString point = QLocale().decimalPoint();
     CsvExportOptions options;
     options.decimalPoint = point == QLatin1String(".") ? '.' : ',';
+    if (cp1250) options.encoding = CsvEncoding::Cp1250;
     ExportTableCsv(tables_, tab, path, options);
 }
 

@@ -155,10 +155,10 @@ public slots:
     void LoadTableClicked(int tab);
     void SaveTableClicked(int tab);
     // The tab's table to and from a spreadsheet file; the *To/*From forms
-    // take the path the file dialog gave.
+    // take the path the file dialog gave (and the export, the file's encoding).
     void ExportCsvClicked(int tab);
     void ImportCsvClicked(int tab);
-    void ExportCsvTo(int tab, const QString& chosen);
+    void ExportCsvTo(int tab, const QString& chosen, bool cp1250 = false);
     void ImportCsvFrom(int tab, const QString& chosen);
     void ShowAbout();
     void ShowTab(int index);

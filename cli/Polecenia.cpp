@@ -91,6 +91,7 @@ struct Options {
     bool progress = false;
     bool replace = false;   // csv-import: records the file lacks are removed
     bool goodRows = false;  // csv-import: the good rows are taken despite bad ones
+    bool cp1250 = false;    // csv-export: the file in Windows-1250 instead of UTF-8
     bool help = false;
     bool version = false;
     std::vector<std::string> words;  // the command and its arguments
@@ -120,7 +121,7 @@ std::string ParseArgs(const std::vector<std::string>& args, Options& o) {
         const std::pair<const char*, bool*> flags[] = {
             {"-h", &o.help},          {"--help", &o.help},      {"--version", &o.version},
             {"--force", &o.force},    {"--postep", &o.progress}, {"--zastap", &o.replace},
-            {"--poprawne", &o.goodRows},
+            {"--poprawne", &o.goodRows}, {"--cp1250", &o.cp1250},
         };
         bool* flag = nullptr;
         for (const auto& [flagName, target] : flags)
@@ -561,7 +562,7 @@ bool LoadInFileModel(TableSet& set, const TabInfo& tab, const std::string& path,
 }
 
 int CsvExport(const TabInfo& tab, const std::string& pod, const std::string& shownPod, const std::string& csv,
-              const std::string& shownCsv, std::ostream& out, std::ostream& err) {
+              const std::string& shownCsv, bool cp1250, std::ostream& out, std::ostream& err) {
     ConsoleUi ui(err, {});
     InstallUi(&ui);
     TableSet set;
@@ -572,7 +573,9 @@ int CsvExport(const TabInfo& tab, const std::string& pod, const std::string& sho
         err << (missing ? "Nie ma pliku " : "Nie można odczytać pliku ") << shownPod << '\n';
         return kExitFile;
     }
-    if (!ReplaceWholeFile(csv, TableCsv(set, tab.tab))) {
+    CsvExportOptions options;
+    if (cp1250) options.encoding = CsvEncoding::Cp1250;
+    if (!ReplaceWholeFile(csv, TableCsv(set, tab.tab, options))) {
         err << "Nie można zapisać pliku " << shownCsv << '\n';
         return kExitFile;
     }
@@ -678,6 +681,7 @@ std::string HelpText() {
            "  --postep       pokazuje postęp także wtedy, gdy wyjście błędów nie jest terminalem\n"
            "  --poprawne     csv-import: wczytuje poprawne wiersze mimo błędnych (bez niej: nic)\n"
            "  --zastap       csv-import: usuwa z tabeli rekordy, których nie ma w pliku CSV\n"
+           "  --cp1250       csv-export: plik w kodowaniu Windows-1250 zamiast UTF-8\n"
            "  -h, --help     ta pomoc\n"
            "  --version      wersja programu\n"
            "\n"
@@ -783,7 +787,7 @@ int RunTool(const std::vector<std::string>& args, std::ostream& out, std::ostrea
         const TabInfo* tab = nullptr;
         if (!TableArgument(a[0], tab, err, status)) return status;
         if (!tab) return Usage(err, "Podaj jedną tabelę: " + std::string(kTableNames));
-        if (exporting) return CsvExport(*tab, InWorkDir(env, a[1]), a[1], InWorkDir(env, a[2]), a[2], out, err);
+        if (exporting) return CsvExport(*tab, InWorkDir(env, a[1]), a[1], InWorkDir(env, a[2]), a[2], o.cp1250, out, err);
         return CsvImport(*tab, InWorkDir(env, a[1]), a[1], InWorkDir(env, a[2]), a[2], o, out, err);
     }
     if (command == "fiscal") {

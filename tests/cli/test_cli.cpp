@@ -561,8 +561,12 @@ TEST_F(CliTest, TablesThroughASpreadsheetAndBack) {
     const std::string original = Slurp(dir / "a.pod");
     for (const char* table : {"opakowania", "plu", "kasjerzy", "klawisze", "rabaty", "formy", "naglowek", "ptu"}) {
         SCOPED_TRACE(table);
-        Result r = Run({"csv-export", table, "a.pod", "t.csv"});
+        // Every other table in Windows-1250: the import recognises both.
+        const bool cp1250 = table[1] == 'l' || table[1] == 'a';
+        Result r = cp1250 ? Run({"csv-export", "--cp1250", table, "a.pod", "t.csv"})
+                          : Run({"csv-export", table, "a.pod", "t.csv"});
         ASSERT_EQ(r.status, kExitDone) << r.err;
+        EXPECT_EQ(Slurp(dir / "t.csv").rfind("\xEF\xBB\xBF", 0) == 0, !cp1250);
         r = Run({"csv-import", table, "t.csv", "a.pod"});
         ASSERT_EQ(r.status, kExitDone) << r.err;
         EXPECT_EQ(r.err, "");
