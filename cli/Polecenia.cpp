@@ -549,30 +549,35 @@ int Detect(const std::vector<std::string>& named, std::ostream& out, std::ostrea
 }
 
 // A data file's tables in the file's own model, so that no model question
-// arises and nothing of a larger model is cut. False when the file cannot be read.
-bool LoadInFileModel(TableSet& set, const TabInfo& tab, const std::string& path, bool& missing) {
+// arises and nothing of a larger model is cut. On failure the line saying why
+// is written to err and the result is false.
+bool LoadInFileModel(TableSet& set, const TabInfo& tab, const std::string& path, const std::string& shownPath,
+                     std::ostream& err) {
     std::string content;
     const FileRead r = ReadWholeFile(path, kMaxProfileSize, content);
-    missing = r == FileRead::Missing;
-    if (r != FileRead::Ok) return false;
-    Profile file;
-    file.Parse(content);
-    set.ApplyModel(FileModel(file).value_or(0), PluRule::Capacity);
-    return LoadTableFile(set, tab.tab, path);
+    if (r == FileRead::Missing) {
+        err << "Nie ma pliku " << shownPath
+            << " (jego model kasy wyznacza rozmiary tabel; zapisz go najpierw programem albo read)\n";
+        return false;
+    }
+    bool loaded = r == FileRead::Ok;
+    if (loaded) {
+        Profile file;
+        file.Parse(content);
+        set.ApplyModel(FileModel(file).value_or(0), PluRule::Capacity);
+        ConsoleUi ui(err, {});
+        InstallUi(&ui);
+        loaded = LoadTableFile(set, tab.tab, path);
+        InstallUi(nullptr);
+    }
+    if (!loaded) err << "Nie można odczytać pliku " << shownPath << '\n';
+    return loaded;
 }
 
 int CsvExport(const TabInfo& tab, const std::string& pod, const std::string& shownPod, const std::string& csv,
               const std::string& shownCsv, bool cp1250, std::ostream& out, std::ostream& err) {
-    ConsoleUi ui(err, {});
-    InstallUi(&ui);
     TableSet set;
-    bool missing = false;
-    const bool loaded = LoadInFileModel(set, tab, pod, missing);
-    InstallUi(nullptr);
-    if (!loaded) {
-        err << (missing ? "Nie ma pliku " : "Nie można odczytać pliku ") << shownPod << '\n';
-        return kExitFile;
-    }
+    if (!LoadInFileModel(set, tab, pod, shownPod, err)) return kExitFile;
     CsvExportOptions options;
     if (cp1250) options.encoding = CsvEncoding::Cp1250;
     if (!ReplaceWholeFile(csv, TableCsv(set, tab.tab, options))) {
@@ -591,18 +596,8 @@ int CsvImport(const TabInfo& tab, const std::string& csv, const std::string& sho
     case FileRead::Unreadable: err << "Nie można odczytać pliku " << shownCsv << '\n'; return kExitFile;
     case FileRead::Ok: break;
     }
-    ConsoleUi ui(err, {});
-    InstallUi(&ui);
     TableSet set;
-    bool missing = false;
-    const bool loaded = LoadInFileModel(set, tab, pod, missing);
-    InstallUi(nullptr);
-    if (!loaded) {
-        err << (missing ? "Nie ma pliku " : "Nie można odczytać pliku ") << shownPod
-            << (missing ? " (jego model kasy wyznacza rozmiary tabel; zapisz go najpierw programem albo read)" : "")
-            << '\n';
-        return kExitFile;
-    }
+    if (!LoadInFileModel(set, tab, pod, shownPod, err)) return kExitFile;
     const CsvImportPlan plan = PlanCsvImport(set, tab.tab, bytes, o.replace);
     for (const CsvProblem& p : plan.problems) err << CsvProblemLine(p) << '\n';
     if (plan.good.empty()) {
@@ -616,6 +611,7 @@ int CsvImport(const TabInfo& tab, const std::string& csv, const std::string& sho
         return kExitFile;
     }
     ApplyCsvImport(set, plan, o.replace);
+    ConsoleUi ui(err, {});
     InstallUi(&ui);
     const bool saved = SaveTableFile(set, tab.tab, pod);
     InstallUi(nullptr);
