@@ -67,7 +67,13 @@ Identification DecideModel(const IdentificationReply& reply, int currentModel) {
 }
 
 Identification Identify(int currentModel) {
-    SendSimpleCommand("0^");
-    ReadReplyOrWarn();
-    return DecideModel(ParseIdentification(ReplyText()), currentModel);
+    // "model/version/serial": a status reply or another command's answer has
+    // no two "/" and is not taken for the register's name.
+    ClearRequestArea(0);
+    const std::size_t frame = BuildFrame("0^");
+    const bool answered = Exchange(static_cast<int>(frame), [](std::string_view data) {
+        const std::size_t slash = data.find('/');
+        return slash != std::string_view::npos && data.find('/', slash + 1) != std::string_view::npos;
+    });
+    return DecideModel(ParseIdentification(answered ? ReplyText() : std::string()), currentModel);
 }

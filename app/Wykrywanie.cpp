@@ -63,8 +63,9 @@ enum class Try { Answered, Silent, Stopped };
 Try Identify(SerialPort& port, int timeoutMs, Watch& watch, Identification& id) {
     port.Purge();
     const std::string frame = IdentifyFrame();
-    port.Write(reinterpret_cast<const std::uint8_t*>(frame.data()), frame.size());
-    port.Drain();
+    if (!port.Write(reinterpret_cast<const std::uint8_t*>(frame.data()), frame.size(), timeoutMs) ||
+        !port.Drain(timeoutMs))
+        return Try::Silent;  // a line held off cannot carry the question
 
     const long limit = static_cast<long>(timeoutMs) * kPollsPerMs;
     std::string line;

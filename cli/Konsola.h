@@ -38,8 +38,10 @@ public:
         if (got) ++activity_.bytesIn;
         return got;
     }
-    void Write(const std::uint8_t* data, std::size_t n) override { inner_->Write(data, n); }
-    void Drain() override { inner_->Drain(); }
+    bool Write(const std::uint8_t* data, std::size_t n, int timeoutMs) override {
+        return inner_->Write(data, n, timeoutMs);
+    }
+    bool Drain(int timeoutMs) override { return inner_->Drain(timeoutMs); }
     void Purge() override { inner_->Purge(); }
     void SleepMs(int ms) override { inner_->SleepMs(ms); }
     bool Lost() const override { return inner_->Lost(); }

@@ -202,7 +202,7 @@ public:
     }
     ~Session() {
         // Frames written in modes 0 and 1 are waited out before the port closes.
-        if (connected_) Port().Drain();
+        if (connected_) Port().Drain(1000);
         ResetLink();
         InstallUi(nullptr);
     }

@@ -1,5 +1,6 @@
 #include "Fmreader.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
@@ -100,7 +101,7 @@ std::string DecodeField(std::string_view recordHex, const FieldLayout& f) {
 }
 
 // The reply's text without its two closing characters, ESC and backslash.
-std::string ReplyData() {
+std::string ReplyWithoutClosing() {
     std::string text = ReplyText();
     const std::size_t n = text.size();
     if (n >= 4 && text[n - 2] == static_cast<char>(kEsc) && text[n - 1] == static_cast<char>(kBackslash))
@@ -110,13 +111,6 @@ std::string ReplyData() {
 
 std::string Slice(const std::string& text, std::size_t from, std::size_t count) {
     return from < text.size() ? text.substr(from, count) : std::string();
-}
-
-// Builds the frame of the payload in the cleared request area and writes n bytes.
-void SendPadded(const std::string& payload, int n) {
-    ClearRequestArea(0);
-    BuildFrame(payload);
-    WriteRequest(n);
 }
 
 }  // namespace
@@ -243,13 +237,61 @@ FiscalTable& TableOf(FiscalTables& tables, FiscalKind kind) { return tables[stat
 
 // ---- the register ------------------------------------------------------------
 
+namespace {
+
+constexpr int kIdentityRecord = 4;
+// Bytes of the identity record that each part needs: the unique number
+// (0-10), the NIP (up to 44).
+constexpr std::size_t kIdentityBytes[2] = {11, 45};
+
+// The hexadecimal text of a record reply's data after its echo "n;"; none
+// when the echo is not that of record n.
+std::optional<std::string_view> AfterEcho(std::string_view data, int n) {
+    const std::string echo = std::to_string(n) + ";";
+    if (data.substr(0, echo.size()) != echo) return std::nullopt;
+    return data.substr(echo.size());
+}
+
+// Bytes of a record the decoding reads, by its kind byte.
+std::size_t RecordBytesNeeded(std::string_view kindHex) {
+    if (kindHex[0] == 'F' || kindHex[1] == 'F') return 1;
+    std::size_t bytes = 1;
+    switch (kindHex[1]) {
+    case '1': case '2': case '3':
+        for (const FieldLayout& f : LayoutOf(static_cast<FiscalKind>(kindHex[1] - '1')).fields)
+            bytes = std::max(bytes, static_cast<std::size_t>(f.offset + f.bytes));
+        break;
+    default: break;
+    }
+    return bytes;
+}
+
+// Builds "0;<n>J" in the cleared request area.
+void BuildRecordRequest(int n) {
+    ClearRequestArea(0);
+    BuildFrame("0;" + std::to_string(n) + "J");
+}
+
+}  // namespace
+
+bool FiscalRecordFits(std::string_view data, int n) {
+    const auto hex = AfterEcho(data, n);
+    if (!hex || hex->size() < 2 || !IsHexText(hex->substr(0, 2))) return false;
+    const std::size_t need = 2 * RecordBytesNeeded(*hex);
+    return hex->size() >= need && IsHexText(hex->substr(0, need));
+}
+
 std::string ReadFiscalIdentity(int part) {
-    SendPadded("0;4J", 12);
-    ReadReplyOrWarn();
+    BuildRecordRequest(kIdentityRecord);
     std::string text;
-    if (ReplyLength() > 0) {
+    const std::size_t need = 2 * kIdentityBytes[part == 0 ? 0 : 1];
+    const bool ok = Exchange(12, [need](std::string_view data) {
+        const auto hex = AfterEcho(data, kIdentityRecord);
+        return hex && hex->size() >= need && IsHexText(hex->substr(0, need));
+    });
+    if (ok) {
         // Unique number: reply positions 7-28; NIP: 71-96.
-        const std::string data = ReplyData();
+        const std::string data = ReplyWithoutClosing();
         text = HexToBytes(part == 0 ? Slice(data, 6, 22) : Slice(data, 70, 26));
         text.resize(strnlen(text.c_str(), text.size()));
     }
@@ -257,27 +299,64 @@ std::string ReadFiscalIdentity(int part) {
     return text;
 }
 
-std::string ReadFiscalRecord(int n) {
-    const std::string number = std::to_string(n);
-    SendPadded("0;" + number + "J", 15);
-    ReadReplyOrWarn();
-    const std::size_t d = number.size() - 1;
-    std::string hex = Slice(ReplyData(), 6 + d, std::string::npos);
+std::optional<std::string> ReadFiscalRecord(int n) {
+    BuildRecordRequest(n);
+    std::optional<std::string> hex;
+    if (Exchange(15, [n](std::string_view data) { return FiscalRecordFits(data, n); }))
+        hex = std::string(*AfterEcho(ReplyData(ReplyText()), n));
     AwaitStatus();
     return hex;
 }
 
-FiscalReadEnd ReadFiscalMemory(FiscalTables& tables, const FiscalReadHooks& hooks) {
+std::string FiscalGapsText(const FiscalGaps& gaps) {
+    if (gaps.Complete()) return {};
+    constexpr std::size_t kListedRuns = 20;
+    std::string text = "Odczyt niepełny: brak rekordów nr ";
+    std::size_t runs = 0;
+    bool cut = false;
+    for (std::size_t i = 0; i < gaps.missing.size();) {
+        std::size_t j = i;
+        while (j + 1 < gaps.missing.size() && gaps.missing[j + 1] == gaps.missing[j] + 1) ++j;
+        if (runs == kListedRuns) {
+            cut = true;
+            break;
+        }
+        if (runs++ > 0) text += ", ";
+        text += std::to_string(gaps.missing[i]);
+        if (j > i) text += (j == i + 1 ? ", " : "–") + std::to_string(gaps.missing[j]);
+        i = j + 1;
+    }
+    if (cut) text += ", … (łącznie " + std::to_string(gaps.missing.size()) + ")";
+    if (gaps.stoppedAt > 0)
+        text += (gaps.missing.empty() ? "" : ", ") + std::to_string(gaps.stoppedAt) + " i dalszych (odczyt przerwany)";
+    return text;
+}
+
+FiscalReadEnd ReadFiscalMemory(FiscalTables& tables, const FiscalReadHooks& hooks, FiscalGaps* gaps) {
+    FiscalGaps found;
+    const FiscalReadEnd end = [&] {
     std::array<int, kFiscalKindCount> running = {1, 1, 1};
     TransferScope transfer(TransferKind::FiscalMemory);
     // The caller's stop, or "Nie" to the question about a silent register.
     auto stopped = [&] { return (hooks.stop && hooks.stop()) || TransferStopRequested(); };
     for (int n = kFirstFiscalRecord; n <= kLastFiscalRecord; ++n) {
         if (hooks.beforeRecord) hooks.beforeRecord();
-        if (stopped()) return FiscalReadEnd::Stopped;
+        if (stopped()) {
+            found.stoppedAt = n;
+            return FiscalReadEnd::Stopped;
+        }
         TransferRecord(n);
-        const DecodedFiscalRecord record = DecodeFiscalRecord(ReadFiscalRecord(n));
-        if (stopped()) return FiscalReadEnd::Stopped;
+        const std::optional<std::string> hex = ReadFiscalRecord(n);
+        if (!hex) {
+            // Never decoded: no row, and the reading says it is incomplete.
+            found.missing.push_back(n);
+            continue;
+        }
+        const DecodedFiscalRecord record = DecodeFiscalRecord(*hex);
+        if (stopped()) {
+            found.stoppedAt = n;  // its answer came too late to be taken
+            return FiscalReadEnd::Stopped;
+        }
         if (record.end) return FiscalReadEnd::Ended;
         if (!record.kind) continue;
 
@@ -291,6 +370,9 @@ FiscalReadEnd ReadFiscalMemory(FiscalTables& tables, const FiscalReadHooks& hook
         ++next;
     }
     return FiscalReadEnd::Exhausted;
+    }();
+    if (gaps) *gaps = std::move(found);
+    return end;
 }
 
 // ---- search ------------------------------------------------------------------

@@ -99,21 +99,44 @@ bool FiscalColumnIsDecimal(FiscalKind kind, int column);
 
 // "0;4J" (12 bytes written): part 0 gives the unique number (bytes 0-10 of the
 // identity record), part 1 the taxpayer's number NIP (bytes 32-44), as the
-// register's bytes up to the first zero byte. Empty when no reply came. The
-// status reply is read after the reply, in error-handling modes 2 and 3.
+// register's bytes up to the first zero byte. Empty when no reply came. Only
+// a reply that echoes record 4 and holds those bytes as hexadecimal text is
+// taken (Exchange). The status reply is read after the reply, in
+// error-handling modes 2 and 3.
 std::string ReadFiscalIdentity(int part);
 
-// "0;<n>J" (15 bytes written): the record's hexadecimal text, from reply
-// position 7 + d on (d the digits of n less one), without the reply's two
-// closing characters. After a missing reply it is the 0xFF filling, which
-// reads as no known kind and no end. The status reply is read after it.
-std::string ReadFiscalRecord(int n);
+// "0;<n>J" (15 bytes written): the record's hexadecimal text, after the
+// number the reply echoes ("n;"), without the reply's two closing characters.
+// Only a reply that echoes n and holds the bytes its kind's layout reads as
+// hexadecimal text is taken; anything else is asked again (Exchange). None
+// when no such reply came. The status reply is read after it.
+std::optional<std::string> ReadFiscalRecord(int n);
+
+// Whether a reply's data (from position 5) answers "0;<n>J": "n;" and the
+// record as hexadecimal text, as long as its kind needs (an end record or a
+// kind that gives no row: its kind byte; a daily report 52 bytes, a PTU
+// change 19, a RAM reset 7).
+bool FiscalRecordFits(std::string_view data, int n);
 
 enum class FiscalReadEnd {
     Ended,      // a record with an F digit: the fiscal memory ended
     Exhausted,  // record 2045 read without an end
     Stopped,    // the caller asked to stop
 };
+
+// What a reading left out: the records asked for that got no answer of their
+// own, and where a reading that ended early (stopped, or "Nie" to the question
+// about a silent register) left off. A reading with either is incomplete: its
+// sums are not the register's, and nothing may present them as whole.
+struct FiscalGaps {
+    std::vector<int> missing;  // record numbers, in reading order
+    int stoppedAt = 0;         // the first record not asked for; 0: read to the end
+    bool Complete() const { return missing.empty() && stoppedAt == 0; }
+};
+// "Odczyt niepełny: brak rekordów nr 12, 57–59" (runs of numbers joined,
+// at most 20 numbers or runs listed, then "… (łącznie N)"); a stopped
+// reading ends with "N i dalszych (odczyt przerwany)". Empty when complete.
+std::string FiscalGapsText(const FiscalGaps& gaps);
 
 struct FiscalReadHooks {
     std::function<void()> beforeRecord;  // let the window handle its events
@@ -126,7 +149,8 @@ struct FiscalReadHooks {
 // cleared first. A record that arrives after a stop is asked for is dropped.
 // The reading is one transfer (Przebieg.h): after three records in a row
 // without a reply the person is asked once whether to go on; "Nie" stops it.
-FiscalReadEnd ReadFiscalMemory(FiscalTables& tables, const FiscalReadHooks& hooks);
+// `gaps`, when given, receives the records left out.
+FiscalReadEnd ReadFiscalMemory(FiscalTables& tables, const FiscalReadHooks& hooks, FiscalGaps* gaps = nullptr);
 
 // ---- search ------------------------------------------------------------------
 

@@ -30,8 +30,8 @@ public:
     // waiting for input, waited out in steps of about 2 ms without spinning.
     int Poll() override;
     bool ReadByte(std::uint8_t& byte) override;
-    void Write(const std::uint8_t* data, std::size_t n) override;
-    void Drain() override;
+    bool Write(const std::uint8_t* data, std::size_t n, int timeoutMs) override;
+    bool Drain(int timeoutMs) override;
     void Purge() override;
     void SleepMs(int ms) override;
     // The device went away (a USB adapter pulled out, a pseudo-terminal whose
@@ -49,7 +49,8 @@ private:
     void WaitOwed();
 
 #ifdef _WIN32
-    void* handle_ = nullptr;  // HANDLE; nullptr when closed
+    void* handle_ = nullptr;   // HANDLE; nullptr when closed
+    unsigned long writeMs_ = 5000;  // the write time-out the port is set to
 #else
     int fd_ = -1;
 #endif

@@ -188,27 +188,62 @@ bool NativeSerialPort::ReadByte(std::uint8_t& byte) {
     return true;
 }
 
-void NativeSerialPort::Write(const std::uint8_t* data, std::size_t n) {
+namespace {
+
+long long MsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+}
+
+// Output that cannot leave (a line held off by XOFF, a stuck adapter) is
+// thrown away and a held-off line let go, so the next request can go out.
+void ReleaseOutput(int fd) {
+    tcflush(fd, TCOFLUSH);
+    tcflow(fd, TCOON);
+}
+
+}  // namespace
+
+bool NativeSerialPort::Write(const std::uint8_t* data, std::size_t n, int timeoutMs) {
+    const auto start = std::chrono::steady_clock::now();
     while (n > 0 && fd_ >= 0 && !lost_) {
         const ssize_t w = ::write(fd_, data, n);
         if (w > 0) {
             data += w;
             n -= static_cast<std::size_t>(w);
-        } else if (w == -1 && errno == EINTR) {
             continue;
-        } else if (w == -1 && errno == EAGAIN) {
-            // The driver's queue is full: wait until it takes more.
-            pollfd p{fd_, POLLOUT, 0};
-            if (::poll(&p, 1, 1000) <= 0) return;
-        } else {
-            if (w == -1 && DeviceGone(errno)) lost_ = true;
-            return;
         }
+        if (w == -1 && errno == EINTR) continue;
+        if (w == -1 && errno == EAGAIN) {
+            // The driver's queue is full: wait until it takes more, within the time-out.
+            const long long left = timeoutMs - MsSince(start);
+            pollfd p{fd_, POLLOUT, 0};
+            if (left > 0 && ::poll(&p, 1, static_cast<int>(std::min<long long>(left, 100))) >= 0) continue;
+            ReleaseOutput(fd_);
+            return false;
+        }
+        if (w == -1 && DeviceGone(errno)) lost_ = true;
+        return false;
     }
+    return n == 0;
 }
 
-void NativeSerialPort::Drain() {
-    if (fd_ >= 0 && !lost_) tcdrain(fd_);
+bool NativeSerialPort::Drain(int timeoutMs) {
+    if (fd_ < 0 || lost_) return true;
+    // tcdrain() alone would wait for good on a line held off by XOFF: watch
+    // the driver's output queue instead and give up after the time-out.
+    const auto start = std::chrono::steady_clock::now();
+    for (;;) {
+        int queued = 0;
+        if (ioctl(fd_, TIOCOUTQ, &queued) != 0) break;  // not told: tcdrain() as it is
+        if (queued <= 0) break;
+        if (MsSince(start) >= timeoutMs) {
+            ReleaseOutput(fd_);
+            return false;
+        }
+        SleepNs(1'000'000);
+    }
+    tcdrain(fd_);
+    return true;
 }
 
 void NativeSerialPort::Purge() {

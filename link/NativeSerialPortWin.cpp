@@ -25,26 +25,23 @@ constexpr long long kWaitBatchNs = 2'000'000;  // waited out in steps of about 2
 // longer; the polls after it pay that back, up to this much.
 constexpr long long kMaxPaybackNs = 100'000'000;
 
-// Writes may stall on XOFF or a dead line; they give up after this long.
-constexpr DWORD kWriteTimeoutMs = 5000;
-constexpr DWORD kWriteTimeoutPerByteMs = 2;  // a byte takes about 1 ms at 9600 Bd
-
 HANDLE Handle(void* h) { return static_cast<HANDLE>(h); }
 
-// ReadFile returns at once with what is queued, possibly nothing.
-COMMTIMEOUTS NoWaitTimeouts() {
+// ReadFile returns at once with what is queued, possibly nothing; WriteFile
+// gives up after writeMs (a line held off by XOFF, a dead adapter).
+COMMTIMEOUTS NoWaitTimeouts(DWORD writeMs) {
     COMMTIMEOUTS t{};
     t.ReadIntervalTimeout = MAXDWORD;
     t.ReadTotalTimeoutMultiplier = 0;
     t.ReadTotalTimeoutConstant = 0;
-    t.WriteTotalTimeoutMultiplier = kWriteTimeoutPerByteMs;
-    t.WriteTotalTimeoutConstant = kWriteTimeoutMs;
+    t.WriteTotalTimeoutMultiplier = 0;
+    t.WriteTotalTimeoutConstant = writeMs;
     return t;
 }
 
 // ReadFile returns as soon as a byte is queued, or after ms with nothing.
-COMMTIMEOUTS WaitTimeouts(DWORD ms) {
-    COMMTIMEOUTS t = NoWaitTimeouts();
+COMMTIMEOUTS WaitTimeouts(DWORD ms, DWORD writeMs) {
+    COMMTIMEOUTS t = NoWaitTimeouts(writeMs);
     t.ReadTotalTimeoutMultiplier = MAXDWORD;
     t.ReadTotalTimeoutConstant = ms;
     return t;
@@ -160,7 +157,7 @@ bool NativeSerialPort::Open(const std::string& name, int baud) {
     dcb.EofChar = 0;
     // Without its own time-outs a read could block for good, so a device that
     // refuses them is not used either.
-    COMMTIMEOUTS timeouts = NoWaitTimeouts();
+    COMMTIMEOUTS timeouts = NoWaitTimeouts(writeMs_);
     if (!SetCommState(h, &dcb) || !SetCommTimeouts(h, &timeouts)) {
         CloseHandle(h);
         return false;
@@ -219,8 +216,8 @@ void NativeSerialPort::WaitOwed() {
         SleepNs(owed);
     } else {
         HANDLE h = Handle(handle_);
-        COMMTIMEOUTS wait = WaitTimeouts(static_cast<DWORD>(owed / 1'000'000));
-        COMMTIMEOUTS noWait = NoWaitTimeouts();
+        COMMTIMEOUTS wait = WaitTimeouts(static_cast<DWORD>(owed / 1'000'000), writeMs_);
+        COMMTIMEOUTS noWait = NoWaitTimeouts(writeMs_);
         DWORD got = 0;
         BOOL ok = SetCommTimeouts(h, &wait);
         if (ok) ok = ReadFile(h, in_.data(), 1, &got, nullptr);
@@ -270,25 +267,63 @@ bool NativeSerialPort::ReadByte(std::uint8_t& byte) {
     return true;
 }
 
-void NativeSerialPort::Write(const std::uint8_t* data, std::size_t n) {
-    if (!handle_ || lost_) return;
+namespace {
+
+// Output that cannot leave is thrown away and a line held off by XOFF is let
+// go (as if XON had come), so the next request can go out.
+void ReleaseOutput(HANDLE h) {
+    PurgeComm(h, PURGE_TXABORT | PURGE_TXCLEAR);
+    EscapeCommFunction(h, SETXON);
+}
+
+}  // namespace
+
+bool NativeSerialPort::Write(const std::uint8_t* data, std::size_t n, int timeoutMs) {
+    if (!handle_ || lost_) return false;
     HANDLE h = Handle(handle_);
+    const DWORD limit = static_cast<DWORD>(std::max(timeoutMs, 1));
+    if (limit != writeMs_) {
+        COMMTIMEOUTS t = NoWaitTimeouts(limit);
+        if (SetCommTimeouts(h, &t)) writeMs_ = limit;
+    }
     while (n > 0) {
         const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(n, 1u << 20));
         DWORD written = 0;
         if (!WriteFile(h, data, chunk, &written, nullptr)) {
             if (DeviceGone(GetLastError())) lost_ = true;
-            return;
+            else ReleaseOutput(h);
+            return false;
         }
-        if (written == 0) return;  // the write time-out passed: the line is stuck
+        if (written == 0) {  // the write time-out passed: the line is stuck
+            ReleaseOutput(h);
+            return false;
+        }
         data += written;
         n -= written;
     }
+    return true;
 }
 
-void NativeSerialPort::Drain() {
-    if (!handle_ || lost_) return;
-    if (!FlushFileBuffers(Handle(handle_)) && DeviceGone(GetLastError())) lost_ = true;
+bool NativeSerialPort::Drain(int timeoutMs) {
+    if (!handle_ || lost_) return true;
+    // FlushFileBuffers would wait for good on a line held off by XOFF: watch
+    // the driver's output queue instead and give up after the time-out.
+    HANDLE h = Handle(handle_);
+    const auto start = std::chrono::steady_clock::now();
+    for (;;) {
+        DWORD errors = 0;
+        COMSTAT status{};
+        if (!ClearCommError(h, &errors, &status)) {
+            if (DeviceGone(GetLastError())) lost_ = true;
+            return true;
+        }
+        if (status.cbOutQue == 0) return true;
+        if (NsSince(start) >= static_cast<long long>(timeoutMs) * 1'000'000) {
+            ReleaseOutput(h);
+            return false;
+        }
+        Sleep(1);
+    }
 }
 
 void NativeSerialPort::Purge() {

@@ -1,5 +1,6 @@
 #include "Pomoc.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <chrono>
@@ -21,8 +22,8 @@ public:
     void Close() override {}
     int Poll() override { return 0; }
     bool ReadByte(std::uint8_t&) override { return false; }
-    void Write(const std::uint8_t*, std::size_t) override {}
-    void Drain() override {}
+    bool Write(const std::uint8_t*, std::size_t, int) override { return false; }
+    bool Drain(int) override { return true; }
     void Purge() override {}
     void SleepMs(int ms) override { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 };
@@ -32,6 +33,7 @@ std::array<std::uint8_t, kExchangeSize> exchange{};
 std::size_t replyLength = 0;
 std::unique_ptr<SerialPort> port = std::make_unique<ClosedPort>();
 std::string openedName;  // the name of the last OpenPort, for reopening
+bool unsettled = false;  // an old reply may still come: settle before the next request
 
 // The reply area keeps its last byte as the text terminator.
 constexpr std::size_t kReplyMax = kReplyAreaSize - 1;
@@ -60,6 +62,31 @@ constexpr StatusText kStatusTexts[] = {
 };
 
 int PollLimit() { return settings.pollLimit > 0 ? settings.pollLimit : kDefaultPollLimit; }
+
+// A poll stands for about 10 µs on the real port.
+constexpr int kPollsPerMs = 100;
+// A line is quiet after this many polls without a byte (about 100 ms: a
+// register that is still sending fills such a gap many times over).
+constexpr int kQuietPolls = 100 * kPollsPerMs;
+// Writing and waiting for the output to leave are bounded by the time-out,
+// but never shorter than this, so a long frame at 9600 Bd always fits.
+constexpr int kMinWriteMs = 500;
+
+int WriteLimitMs() { return std::max(PollLimit() / kPollsPerMs, kMinWriteMs); }
+
+// No fitting reply: the warning, counted per record in a transfer, and the
+// reply area filled with 0xFF as the callers expect after a time-out.
+void ReplyMissing() {
+    // A transfer whose register fell silent asks once instead of a box
+    // for every record that is left.
+    if (TransferReplyMissing()) {
+        CurrentUi().Message(kNoReply, kNoReplyCaption, UiIcon::Warning);
+        TransferAskIfSilent();
+    }
+    std::memset(ReplyArea(), 0xFF, kReplyMax);
+    ReplyArea()[kReplyMax] = 0;
+    replyLength = 0;
+}
 
 int BaudFor(int baud) { return baud == 19200 || baud == 38400 ? baud : 9600; }
 
@@ -99,17 +126,20 @@ void ResetLink() {
     replyLength = 0;
     port = std::make_unique<ClosedPort>();
     openedName.clear();
+    unsettled = false;
 }
 
 bool OpenPort(const std::string& name) {
     if (port->IsOpen()) port->Close();
     openedName = name;
+    unsettled = false;  // a freshly opened port starts with empty queues
     return port->Open(name, BaudFor(settings.baud));
 }
 
 bool ReopenPortIfLost() {
     if (port->IsOpen() && !port->Lost()) return true;
     port->Close();
+    unsettled = false;
     return port->Open(openedName, BaudFor(settings.baud));
 }
 
@@ -121,37 +151,80 @@ void ClosePort() {
 void PurgePort() {
     port->SleepMs(1000);
     port->Purge();
+    unsettled = false;
+}
+
+void MarkLineUnsettled() { unsettled = true; }
+
+bool LineUnsettled() { return unsettled; }
+
+void SettleLine() {
+    if (!unsettled) return;
+    unsettled = false;
+    // Whatever still comes is dropped until the line has been quiet for a
+    // while; a line that never goes quiet (noise) is cleared after the
+    // time-out all the same.
+    const int limit = PollLimit();
+    const int quiet = std::max(1, std::min(kQuietPolls, limit / 2));
+    int still = 0;
+    for (int polls = 0; polls < limit && still < quiet; ++polls) {
+        std::uint8_t byte;
+        if (port->Poll() > 0 && port->ReadByte(byte))
+            still = 0;
+        else
+            ++still;
+    }
+    port->Purge();
 }
 
 bool WriteRequest(int n) {
+    SettleLine();
     std::size_t count = n > 0 ? static_cast<std::size_t>(n) : 0;
     if (count > kRequestAreaSize) count = kRequestAreaSize;
-    port->Write(RequestArea(), count);
+    const bool written = port->Write(RequestArea(), count, WriteLimitMs());
+    if (!written) unsettled = true;
     if (settings.logging) LogTransfer(static_cast<int>(count), 0);
-    return true;
+    return written;
 }
 
 bool ReadReply() {
     std::uint8_t* reply = ReplyArea();
-    port->Drain();
     std::memset(reply, 0, kReplyAreaSize);
     replyLength = 0;
+    // A line held off (XOFF) keeps the request in the port: no reply can
+    // come, and the wait for it is bounded like any other.
+    if (!port->Drain(WriteLimitMs())) {
+        unsettled = true;
+        return false;
+    }
 
     const int limit = PollLimit();
     std::size_t received = 0;
     bool escSeen = false;
     for (int polls = 1;; ++polls) {
         const int queued = port->Poll();
-        if (polls >= limit) return false;
-        if (queued > 0) {
-            std::uint8_t byte;
-            if (port->ReadByte(byte)) reply[received++] = byte;
+        if (polls >= limit) {
+            unsettled = true;  // the reply may still be on its way
+            return false;
+        }
+        std::uint8_t byte;
+        if (queued > 0 && port->ReadByte(byte)) {
+            // A reply starts with ESC 'P'; what comes before is not part of it.
+            if (received == 0 && byte != kEsc) continue;
+            if (received == 1 && byte != 'P') {
+                if (byte != kEsc) received = 0;  // another ESC may start the frame
+                continue;
+            }
+            reply[received++] = byte;
         }
         if (received >= 2 && reply[received - 2] == kEsc) escSeen = true;
         if (escSeen && received >= 1 && reply[received - 1] == kBackslash) break;
         // No room for another byte while keeping the terminator: give up as
         // on a time-out rather than write past the reply area.
-        if (received >= kReplyMax) return false;
+        if (received >= kReplyMax) {
+            unsettled = true;
+            return false;
+        }
     }
     replyLength = received;
     if (settings.logging) LogTransfer(static_cast<int>(received), 1);
@@ -162,17 +235,39 @@ const std::uint8_t* ReadReplyOrWarn() {
     if (ReadReply()) {
         TransferReplyArrived();
     } else {
-        // A transfer whose register fell silent asks once instead of a box
-        // for every record that is left.
-        if (TransferReplyMissing()) {
-            CurrentUi().Message(kNoReply, kNoReplyCaption, UiIcon::Warning);
-            TransferAskIfSilent();
-        }
-        std::memset(ReplyArea(), 0xFF, kReplyMax);
-        ReplyArea()[kReplyMax] = 0;
-        replyLength = 0;
+        ReplyMissing();
     }
     return ReplyArea();
+}
+
+std::string_view ReplyData(std::string_view reply) {
+    if (reply.size() < 8) return {};
+    return reply.substr(4, reply.size() - 8);
+}
+
+bool IsHexText(std::string_view text) {
+    if (text.empty()) return false;
+    for (char c : text)
+        if (!((c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'))) return false;
+    return true;
+}
+
+bool Exchange(int n, const ReplyFits& fits) {
+    for (int attempt = 1;; ++attempt) {
+        WriteRequest(n);  // settles the line first after a reply that did not fit
+        if (!ReadReply()) break;
+        const std::string text = ReplyText();
+        if (text.size() == replyLength && fits(ReplyData(text))) {
+            TransferReplyArrived();
+            return true;
+        }
+        // Not the answer to this request: never decoded, and whatever
+        // follows it (its status, the real answer) is cleared before asking again.
+        unsettled = true;
+        if (attempt >= kExchangeAttempts) break;
+    }
+    ReplyMissing();
+    return false;
 }
 
 void LogTransfer(int n, int direction) {
@@ -251,11 +346,38 @@ std::string StatusMessage(int number) {
     return "Błąd kasy nr " + std::to_string(number);
 }
 
-void AwaitStatus() {
-    if (settings.errorMode > 1) {
-        ReadReplyOrWarn();
-        CheckReplyStatus();
+bool IsStatusReply(std::string_view reply) {
+    const std::size_t n = reply.size();
+    if (n < 10 || n > 11 || reply[0] != static_cast<char>(kEsc) || reply[1] != 'P' ||
+        reply[n - 2] != static_cast<char>(kEsc) || reply[n - 1] != static_cast<char>(kBackslash))
+        return false;
+    int number = 0;
+    return ParseInt(std::string(reply.substr(4, n - 9)), number);
+}
+
+namespace {
+
+// Reads the status reply due after a command and shows its message.
+void ReadStatusReply() {
+    if (!ReadReply()) {
+        ReplyMissing();
+        return;
     }
+    if (!IsStatusReply(ReplyText())) {
+        // A data reply or noise where the status is due: the line is out of
+        // step. The status counts as missing and the line is cleared.
+        unsettled = true;
+        ReplyMissing();
+        return;
+    }
+    TransferReplyArrived();
+    CheckReplyStatus();
+}
+
+}  // namespace
+
+void AwaitStatus() {
+    if (settings.errorMode > 1 && !unsettled) ReadStatusReply();
 }
 
 void SetErrorMode(const std::string& modeText) {
@@ -269,8 +391,5 @@ void SetErrorMode(const std::string& modeText) {
     // mode text is still sent whole.
     WriteRequest(static_cast<int>(frame > 11 ? frame : 11));
     const int mode = settings.errorMode;
-    if (mode > 1 || oldMode == 3) {
-        ReadReplyOrWarn();
-        CheckReplyStatus();
-    }
+    if (mode > 1 || oldMode == 3) ReadStatusReply();
 }

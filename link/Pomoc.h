@@ -8,8 +8,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "SerialPort.h"
 
@@ -58,16 +60,53 @@ void ClosePort();  // PurgePort, then close
 bool ReopenPortIfLost();
 void PurgePort();  // waits 1000 ms, then discards both queues
 // Writes the first n bytes of the request area (at most the area) and logs
-// them when logging is on. Always true: the write's outcome is not examined.
+// them when logging is on. A line left unsettled is settled first. False
+// when the line did not take every byte within the time-out.
 bool WriteRequest(int n);
-// Reads one frame into the reply area: up to the first backslash after an ESC,
-// one byte per poll. False when the poll limit is reached or the frame does
-// not end within the reply area's 511 bytes; bytes after the frame stay queued.
+// Reads one frame into the reply area: from ESC 'P' up to the first backslash
+// after it, one byte per poll. Bytes before the ESC 'P' (line noise, the tail
+// of an old reply) are no part of any reply and are dropped. False when the
+// poll limit is reached, the request did not leave the port within the
+// time-out, or the frame does not end within the reply area's 511 bytes; the
+// line is then marked unsettled. Bytes after the frame stay queued.
 bool ReadReply();
 // Reads one reply; on a time-out shows "Brak odpowiedzi z kasy" and fills the
 // reply area with 0xFF (its last byte stays zero). Returns the reply area.
 const std::uint8_t* ReadReplyOrWarn();
 void LogTransfer(int n, int direction);  // 0 sent, 1 received
+
+// ---- replies checked against their request ----------------------------------
+//
+// A reply is taken for a request only when it has the shape of that request's
+// answer: the record number or command it echoes, the characters and length
+// of its layout. Anything else (another record's reply left on the line, a
+// status reply where data is due, a reply cut short or shifted by noise) is
+// never decoded.
+
+// The data of a reply: from position 5 up to the two closing characters, ESC
+// and backslash; empty for a text shorter than that.
+std::string_view ReplyData(std::string_view reply);
+// True for a non-empty text of the digits 0-9 and A-F only.
+bool IsHexText(std::string_view text);
+// Whether a reply's data answers the request sent.
+using ReplyFits = std::function<bool(std::string_view data)>;
+constexpr int kExchangeAttempts = 3;  // the request and at most two repeats
+// Writes the first n bytes of the request area and reads the reply. A reply
+// that does not fit is put aside: the line is let go quiet and cleared, and
+// the same request is sent again, at most twice more. True with the fitting
+// reply in the reply area. False when none came: as after a time-out, the
+// warning has been shown (for a transfer's record: counted, see Przebieg.h)
+// and the reply area holds 0xFF. A time-out is not asked again.
+bool Exchange(int n, const ReplyFits& fits);
+
+// After a time-out, a reply that did not fit, a stopped transfer or a long
+// question the register may still be sending an old reply. A line marked so
+// is settled before the next request: SettleLine waits until no byte has come
+// for a short while (about 100 ms, never longer than the time-out) and clears
+// the input, so no command ever takes another command's reply.
+void MarkLineUnsettled();
+bool LineUnsettled();
+void SettleLine();
 
 std::string FrameCheck(const std::uint8_t* payload, std::size_t n);
 std::string FrameCheck(const std::string& payload);
@@ -82,10 +121,17 @@ std::string SendSimpleCommand(const std::string& payload);
 // Reads the status number at position 5 of the reply and, when it is above 0,
 // shows its message. A reply without a readable number shows nothing.
 void CheckReplyStatus();
+// True when the reply text is a status reply: ESC 'P', two characters, a
+// number of one or two digits, one character, the two closing characters,
+// ESC and backslash.
+bool IsStatusReply(std::string_view reply);
 // The message of a status number: the register's text where it has one,
 // "Błąd kasy nr <n>" for another number above 0, empty for 0 and below.
 std::string StatusMessage(int number);
-// In error-handling modes above 1: reads the status reply and checks it.
+// In error-handling modes above 1: reads the status reply and checks it. A
+// reply that is no status reply counts as missing, like a time-out. Nothing
+// is read on a line left unsettled by the command's own reply: its status is
+// cleared with the rest before the next request.
 void AwaitStatus();
 
 // Sends the error-handling mode ("0;%sP", 11 bytes, after PurgePort) and makes

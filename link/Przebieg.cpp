@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "Pomoc.h"
 #include "Ui.h"
 
 namespace {
@@ -91,6 +92,8 @@ TransferScope::TransferScope(TransferKind kind, std::string part) : outermost_(r
 TransferScope::~TransferScope() {
     run.part = outerPart_;
     if (--run.depth > 0 || !outermost_) return;
+    // A transfer stopped between records may leave a late reply on the line.
+    if (run.stopped || CurrentUi().StopRequested()) MarkLineUnsettled();
     const bool show = run.summary && run.missedCount > 0 && run.records > 1;
     const std::string text = show ? Summary() : std::string();
     run = Run{};
@@ -128,6 +131,8 @@ void TransferAskIfSilent() {
     run.asked = true;
     run.quiet = true;
     run.stopped = !CurrentUi().Question(kQuestion, kCaption, UiIcon::Question);
+    // The register may have answered while the question was open.
+    MarkLineUnsettled();
 }
 
 std::string RecordsLeftText(long long done, long long all, double elapsedSeconds) {

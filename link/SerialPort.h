@@ -26,10 +26,13 @@ public:
     virtual int Poll() = 0;
     // Take one byte that Poll() reported queued; false if there is none.
     virtual bool ReadByte(std::uint8_t& byte) = 0;
-    // Synchronous write of n bytes; the outcome is not examined by the link.
-    virtual void Write(const std::uint8_t* data, std::size_t n) = 0;
-    // Return when every written byte has left.
-    virtual void Drain() = 0;
+    // Write of n bytes that gives up after about timeoutMs (a line held off
+    // by XOFF, a dead adapter). False when not every byte was taken.
+    virtual bool Write(const std::uint8_t* data, std::size_t n, int timeoutMs) = 0;
+    // Return when every written byte has left, or after about timeoutMs. On
+    // a time-out the output still queued is discarded and a line held off by
+    // XOFF is let go, so the port stays usable; the result is then false.
+    virtual bool Drain(int timeoutMs) = 0;
     // Discard both queues.
     virtual void Purge() = 0;
     // Wait; the scripted port does not really sleep.

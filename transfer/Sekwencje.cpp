@@ -107,6 +107,30 @@ void SendFrame(const std::string& payload, int length, std::uint8_t fill = 0) {
     WriteRequest(std::max(length, frame));
 }
 
+// Builds the frame of the payload in the cleared request area and exchanges
+// it (at least the frame's bytes written) for a reply that fits.
+bool AskFrame(const std::string& payload, int length, const ReplyFits& fits) {
+    ClearRequestArea(0);
+    const auto frame = static_cast<int>(BuildFrame(payload));
+    return Exchange(std::max(length, frame), fits);
+}
+
+// The text after a reply's echo of the request ("12;" for record 12); none
+// when it echoes something else.
+std::optional<std::string_view> AfterEcho(std::string_view data, long long number) {
+    const std::string echo = std::to_string(number) + ";";
+    if (data.substr(0, echo.size()) != echo) return std::nullopt;
+    return data.substr(echo.size());
+}
+
+// At least `chars` characters, the first `chars` of them as `digitsOnly`
+// asks: decimal digits, or else hexadecimal ones.
+bool Leads(std::string_view data, std::size_t chars, bool digitsOnly = false) {
+    if (data.size() < chars) return false;
+    const std::string_view head = data.substr(0, chars);
+    return digitsOnly ? AllDigits(head) : IsHexText(head);
+}
+
 // Copies bytes into a record's span, never past the span or the record.
 void Put(std::string& record, FieldSpan span, std::string_view bytes) {
     for (int k = 0; k < span.width && k < static_cast<int>(bytes.size()); ++k) {
@@ -141,18 +165,19 @@ unsigned PackedTwoDigits(int value) {
 
 std::string ReadRegisterState() {
     std::memset(ReplyArea(), 0, kReplyAreaSize);
-    SendFrame("0N", 9);
-    ReadReplyOrWarn();
-    std::string block = Slice(ReplyText(), 4, 14);
+    AskFrame("0N", 9, [](std::string_view data) { return Leads(data, kInfoBlockChars); });
+    std::string block = Slice(ReplyText(), 4, kInfoBlockChars);
     AwaitStatus();
     return block;
 }
 
 std::string ReadUniqueNumber() {
     std::memset(ReplyArea(), 0, kReplyAreaSize);
-    SendFrame("0;4J", 12);
-    ReadReplyOrWarn();
-    std::string bytes = HexToBytes(Slice(ReplyText(), 6, 22));
+    AskFrame("0;4J", 12, [](std::string_view data) {
+        const auto hex = AfterEcho(data, 4);
+        return hex && Leads(*hex, 2 * kUniqueNumberBytes);
+    });
+    std::string bytes = HexToBytes(Slice(ReplyText(), 6, 2 * kUniqueNumberBytes));
     bytes.resize(strnlen(bytes.c_str(), bytes.size()));
     AwaitStatus();
     return bytes;
@@ -160,9 +185,8 @@ std::string ReadUniqueNumber() {
 
 std::string ReadRegisterClock() {
     std::memset(ReplyArea(), 0, kReplyAreaSize);
-    SendFrame("0L", 9);
-    ReadReplyOrWarn();
-    const std::string g = Slice(ReplyText(), 4, 14);
+    AskFrame("0L", 9, [](std::string_view data) { return Leads(data, kClockChars, true); });
+    const std::string g = Slice(ReplyText(), 4, kClockChars);
     auto pair = [&](std::size_t k) { return Slice(g, 2 * k, 2); };
     std::string text = pair(6) + pair(5) + "-" + pair(4) + "-" + pair(3) + " " + pair(2) + ":" +
                        pair(1) + ":" + pair(0);
@@ -621,11 +645,18 @@ std::optional<ReadRecord> DecodePaymentForm(const TableSet&, std::string_view he
 
 using Decoder = std::optional<ReadRecord> (*)(const TableSet&, std::string_view, const std::string&);
 
-// Sends the record read command for index i: "0;" i ";" digit "H", its frame
-// and two zero bytes.
-void SendRecordRead(char digit, long long index) {
-    SendFrame("0;" + std::to_string(index) + ";" + digit + "H",
-              static_cast<int>(std::to_string(index).size()) + 11 + kRecordReadExtra);
+// The record read command for index i: "0;" i ";" digit "H", its frame and
+// two zero bytes. Only the reply that echoes i and holds the bytes the layout
+// decodes, as hexadecimal text, is taken; false when none came.
+bool AskRecord(const RecordLayout& layout, long long index) {
+    const std::size_t hexChars = 2 * static_cast<std::size_t>(layout.readBytes);
+    return AskFrame("0;" + std::to_string(index) + ";" + layout.readDigit + "H",
+                    static_cast<int>(std::to_string(index).size()) + 11 + kRecordReadExtra,
+                    [index, hexChars](std::string_view data) {
+                        const auto rest = AfterEcho(data, index);
+                        // ";" is followed by two characters not read, then the record.
+                        return rest && rest->size() >= 2 && Leads(rest->substr(2), hexChars);
+                    });
 }
 
 template <typename RowOf>
@@ -643,22 +674,22 @@ void ReadRecords(TableSet& set, const RecordLayout& layout, int fillCode, long l
         // nothing is left queued to become the start of the next command's reply.
         if (TransferStopRequested()) break;
         TransferRecord(i + 1);
-        SendRecordRead(layout.readDigit, i);
-        ReadReplyOrWarn();
+        // A reply for another record than the one asked, or one cut short, is
+        // asked again and at last counted as missing: never decoded, never
+        // taken for an empty record.
+        const bool answered = AskRecord(layout, i);
         // The status reply of modes 2 and 3 overwrites the reply area.
         const std::string reply = ReplyText();
         const ReplyHead head = ParseReplyHead(reply);
-        const std::string number = std::to_string(head.index + 1);
-        if (plu && head.index >= 0) {
+        const std::string number = std::to_string(i + 1);
+        if (plu && answered) {
             ui.SetLabel(UiLabel::PluTab, "Odczytano: " + number + " PLU");
             ui.SetLabel(UiLabel::ServicePlu, "Odczytalem PLU nr : " + number);
             ui.ProcessEvents();
         }
-        // A reply for another record than the one asked (a stray reply left
-        // in the line) is not written into the asked row.
         std::optional<ReadRecord> record;
-        if (head.index == i) record = decode(set, std::string_view(reply).substr(head.data), number);
-        if (!record) {  // empty in the register: the row keeps what it holds
+        if (answered && head.index == i) record = decode(set, std::string_view(reply).substr(head.data), number);
+        if (!record) {  // empty in the register, or no answer: the row keeps what it holds
             AwaitStatus();
             ui.ProgressStep(UiBar::Main);
             continue;
@@ -725,12 +756,15 @@ void ReadHeader(TableSet& set) {
     ui.ProgressSetMaximum(UiBar::Main, 8);
     TransferScope transfer(TransferKind::Download, kHeaderPart);
     TransferRecord(0);
-    SendFrame("0K", HeaderLayout::kReadWriteLength);
-    ReadReplyOrWarn();
+    // The header as hexadecimal text, whole bytes: a status reply or noise is
+    // no header and must not empty its rows.
+    const bool answered = AskFrame("0K", HeaderLayout::kReadWriteLength, [](std::string_view data) {
+        return IsHexText(data) && data.size() % 2 == 0;
+    });
     // The header's hexadecimal text runs from position 5 to the four closing
     // characters (check, ESC, backslash).
-    const std::string reply = ReplyText();
-    const std::string hex = reply.size() > 8 ? reply.substr(4, reply.size() - 8) : std::string();
+    const std::string reply = answered ? ReplyText() : std::string();
+    const std::string hex(ReplyData(reply));
     std::string text = HexToBytes(hex);
     text.resize(strnlen(text.c_str(), text.size()));
     FromMazovia(text);
@@ -753,8 +787,8 @@ void ReadPtuRates(TableSet& set) {
     ui.ProgressSetMaximum(UiBar::Main, 8);
     TransferScope transfer(TransferKind::Download, kPtuPart);
     TransferRecord(0);
-    SendFrame("0O", PtuLayout::kReadWriteLength);
-    ReadReplyOrWarn();
+    AskFrame("0O", PtuLayout::kReadWriteLength,
+             [](std::string_view data) { return Leads(data, PtuLayout::kReadChars); });
     const std::string reply = ReplyText();
     {
         TableBatch batch(set);
@@ -874,12 +908,11 @@ bool DeleteRecord(TableSet& set, TableId table, const std::string& numberField) 
 }
 
 bool PluExists(int row) {
-    SendRecordRead(PluLayout::kRecord.readDigit, static_cast<long long>(row) - 1);
-    ReadReplyOrWarn();
+    const bool answered = AskRecord(PluLayout::kRecord, static_cast<long long>(row) - 1);
     const std::string reply = ReplyText();
     const std::size_t semi = reply.size() > 4 ? reply.find(';', 4) : std::string::npos;
     bool exists = false;
-    if (semi != std::string::npos) {
+    if (answered && semi != std::string::npos) {
         const std::string_view hex = std::string_view(reply).substr(std::min(semi + 3, reply.size()));
         exists = !NameFromHex(HexBytesAt(hex, PluLayout::kName.offset, PluLayout::kName.width)).empty();
     }

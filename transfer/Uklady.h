@@ -21,6 +21,7 @@ struct RecordLayout {
     char deleteLetter;  // record delete command letter
     int recordBytes;    // bytes after the command letter, up to the check
     int zerosAfter;     // zero bytes sent after ESC '\'
+    int readBytes;      // bytes of a record read back that the program decodes
 
     // Bytes written for a record whose index has d digits: ESC 'P', "0;",
     // the index, the letter, the record, the check, ESC '\' and the zeros.
@@ -28,14 +29,14 @@ struct RecordLayout {
 };
 
 namespace PackagingLayout {
-constexpr RecordLayout kRecord{'@', '0', 'Q', 40, 6};  // writes 55 + d
+constexpr RecordLayout kRecord{'@', '0', 'Q', 40, 6, 24};  // writes 55 + d
 constexpr FieldSpan kName{0, 19};                       // 18 characters, 0xFF fill
 constexpr FieldSpan kNameRead{0, 18};
 constexpr FieldSpan kPrice{19, 5};                      // 10 BCD digits, hundredths
 }  // namespace PackagingLayout
 
 namespace PluLayout {
-constexpr RecordLayout kRecord{'E', '7', 'V', 46, 0};  // writes 55 + d
+constexpr RecordLayout kRecord{'E', '7', 'V', 46, 0, 40};  // writes 55 + d
 constexpr FieldSpan kName{0, 16};                       // 15 characters, 0xFF fill
 constexpr FieldSpan kBarcode{16, 7};                    // digits in order
 constexpr FieldSpan kPrice{23, 5};                      // 10 BCD digits, hundredths
@@ -44,27 +45,27 @@ constexpr FieldSpan kStock{37, 3};                      // 6 BCD digits, ten's c
 }  // namespace PluLayout
 
 namespace CashierLayout {
-constexpr RecordLayout kRecord{'B', '2', 'S', 120, 0};  // writes 130
+constexpr RecordLayout kRecord{'B', '2', 'S', 120, 0, 9};  // writes 130
 constexpr FieldSpan kName{0, 6};                         // the first 6 characters
 constexpr FieldSpan kNameRead{0, 7};                     // the name and the zero byte after it
 constexpr FieldSpan kPassword{7, 2};                     // four digits in order
 }  // namespace CashierLayout
 
 namespace KeyLayout {
-constexpr RecordLayout kRecord{'A', '1', 'R', 3, 0};  // writes 12 + d
+constexpr RecordLayout kRecord{'A', '1', 'R', 3, 0, 3};  // writes 12 + d
 constexpr FieldSpan kPlu{0, 2};                        // 4 BCD digits
 constexpr FieldSpan kFlags{2, 1};                      // 0x10 whole transaction | quantity
 }  // namespace KeyLayout
 
 namespace DiscountLayout {
-constexpr RecordLayout kRecord{'D', '5', 'U', 27, 0};  // writes 37
+constexpr RecordLayout kRecord{'D', '5', 'U', 27, 0, 21};  // writes 37
 constexpr FieldSpan kName{0, 19};
 constexpr FieldSpan kNameRead{0, 18};
 constexpr FieldSpan kMultiplier{19, 2};                 // 4 BCD digits, thousandths
 }  // namespace DiscountLayout
 
 namespace PaymentFormLayout {
-constexpr RecordLayout kRecord{'C', '4', 'T', 25, 1};  // writes 36
+constexpr RecordLayout kRecord{'C', '4', 'T', 25, 1, 18};  // writes 36
 constexpr FieldSpan kName{0, 18};
 }  // namespace PaymentFormLayout
 
@@ -80,9 +81,17 @@ constexpr int kReadWriteLength = 9;  // "0K"
 // The PTU rate frame: "0Z" and seven two-byte rates, then a zero byte.
 namespace PtuLayout {
 constexpr int kRates = 7;
+constexpr int kReadChars = 4 * kRates;  // the "0O" reply: two bytes a rate as hexadecimal text
 constexpr int kWriteLength = 23;
 constexpr int kReadWriteLength = 9;  // "0O"
 }  // namespace PtuLayout
 
 // Write lengths of the other commands.
 constexpr int kRecordReadExtra = 2;  // a record read writes its frame and two zero bytes
+
+// The data of the information ("0N") and clock ("0L") replies: 14 characters.
+constexpr int kInfoBlockChars = 14;
+constexpr int kClockChars = 14;
+// The unique number: the first 11 bytes of fiscal memory record 4 ("0;4J"),
+// after the echo "4;".
+constexpr int kUniqueNumberBytes = 11;

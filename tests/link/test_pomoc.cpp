@@ -67,13 +67,16 @@ TEST_F(LinkTest, ReadReplyFramesAndLeftovers) {
     const std::vector<Case> cases = {
         {"one frame", frame, 0, 1000, true, frame, ""},
         {"second frame stays queued", frame + ESC + "P2" + ESC + BS, 0, 1000, true, frame, ESC + "P2" + ESC + BS},
-        {"backslash first does not end", BS + ESC + "Pab" + ESC + BS + "z", 0, 1000, true,
-         BS + ESC + "Pab" + ESC + BS, "z"},
+        // A reply starts at ESC 'P': stray bytes before it are dropped, so
+        // noise never shifts the fields of the reply after it.
+        {"backslash first does not end", BS + ESC + "Pab" + ESC + BS + "z", 0, 1000, true, ESC + "Pab" + ESC + BS, "z"},
+        {"stray bytes before the frame", "\x13#7" + frame, 0, 1000, true, frame, ""},
+        {"ESC without P starts nothing", ESC + ESC + "xy" + frame, 0, 1000, true, frame, ""},
         {"backslash in data ends early", ESC + "Pab\\cd" + ESC + BS, 0, 1000, true, ESC + "Pab\\",
          "cd" + ESC + BS},
         {"zero bytes kept", ESC + "P\0\0x"s + ESC + BS, 0, 1000, true, ESC + "P\0\0x"s + ESC + BS, ""},
-        {"ESC right before backslash", "ab" + ESC + BS, 0, 1000, true, "ab" + ESC + BS, ""},
-        {"backslash before any ESC", "a\\b\\" + ESC + "P" + BS, 0, 1000, true, "a\\b\\" + ESC + "P" + BS, ""},
+        {"ESC right before backslash is no frame", "ab" + ESC + BS, 0, 1000, false, "", ""},
+        {"backslash before any ESC", "a\\b\\" + ESC + "P" + BS, 0, 1000, true, ESC + "P" + BS, ""},
         // A frame of n bytes needs n polls that take a byte; the poll that reaches
         // the limit takes none.
         {"limit one above the frame", frame, 0, int(frame.size()) + 1, true, frame, ""},
@@ -401,11 +404,13 @@ TEST_F(LinkTest, OpenCloseAndPurge) {
     EXPECT_EQ(port->events, (std::vector<std::string>{"sleep 1000", "purge", "close"}));
     EXPECT_FALSE(port->IsOpen());
 
-    // Bytes left from an earlier exchange start the next reply until purged.
+    // Bytes before a frame are no part of it; those after it stay queued
+    // until purged.
     Link().pollLimit = 100;
     port->Feed("xx" + ESC + "Pa" + ESC + BS + "zz");
     ASSERT_TRUE(ReadReply());
-    EXPECT_EQ(ReplyText(), "xx" + ESC + "Pa" + ESC + BS);
+    EXPECT_EQ(ReplyText(), ESC + "Pa" + ESC + BS);
+    EXPECT_EQ(port->Pending(), "zz");
     port->Feed("yy", port->polls + 1000);  // not yet arrived: a purge keeps it
     PurgePort();
     EXPECT_EQ(port->Pending(), "yy");

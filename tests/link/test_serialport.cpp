@@ -107,8 +107,8 @@ TEST_F(PtyTest, BytesBothWaysPollsAndPurge) {
     EXPECT_EQ(port.Poll(), 0);
 
     const std::string out = ESC + "P0;1P95" + ESC + BS + "\0"s;
-    port.Write(reinterpret_cast<const std::uint8_t*>(out.data()), out.size());
-    port.Drain();
+    EXPECT_TRUE(port.Write(reinterpret_cast<const std::uint8_t*>(out.data()), out.size(), 1000));
+    EXPECT_TRUE(port.Drain(1000));
     EXPECT_EQ(FromPort(out.size()), out);
 
     ToPort("stale");

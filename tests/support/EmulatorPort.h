@@ -25,12 +25,13 @@ public:
         byte = static_cast<std::uint8_t>(line_[at_++]);
         return true;
     }
-    void Write(const std::uint8_t* data, std::size_t n) override {
+    bool Write(const std::uint8_t* data, std::size_t n, int) override {
         line_.erase(0, at_);
         at_ = 0;
         line_ += emulator_.Feed(data, n);
+        return true;
     }
-    void Drain() override {}
+    bool Drain(int) override { return true; }
     void Purge() override {
         line_.clear();
         at_ = 0;

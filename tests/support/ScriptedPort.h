@@ -43,6 +43,7 @@ public:
     std::vector<int> sleeps;          // every SleepMs(), its milliseconds
     int purges = 0;
     int drains = 0;
+    bool heldOff = false;  // the line is held off (XOFF): output never leaves
     // "open", "close", "purge", "drain", "sleep 1000", "write 11", in call order.
     std::vector<std::string> events;
 
@@ -85,17 +86,19 @@ public:
         ++reads;
         return true;
     }
-    void Write(const std::uint8_t* data, std::size_t n) override {
+    bool Write(const std::uint8_t* data, std::size_t n, int) override {
         events.push_back("write " + std::to_string(n));
         writes.emplace_back(reinterpret_cast<const char*>(data), n);
         if (!answers.empty()) {
             Feed(answers.front(), polls);
             answers.pop_front();
         }
+        return true;
     }
-    void Drain() override {
+    bool Drain(int) override {
         events.push_back("drain");
         ++drains;
+        return !heldOff;
     }
     void Purge() override {
         events.push_back("purge");

@@ -64,13 +64,23 @@ TEST_F(RegisterTest, ReadsAndTheirRequests) {
         std::string request;
         std::string result;
         std::vector<std::string> messages;
+        std::string stale = {};  // an old reply still queued on the line
+        std::size_t writes = 1;
     };
     const std::string unique = HexDigits("ZX1234567") + "0000" + "00000000";  // 11 bytes, zero after the text
     const std::vector<Case> cases = {
         {"information block", 0, Reply("02010307201231"), ReadRegisterState, Frame("0N") + Z(1), "02010307201231", {}},
         {"information block, mode 2: status read after it", 2, Reply("02010307201231") + Status(0),
          ReadRegisterState, Frame("0N") + Z(1), "02010307201231", {}},
-        {"unique number", 0, Reply("xx" + unique), ReadUniqueNumber, Frame("0;4J") + Z(2), "ZX1234567", {}},
+        {"unique number", 0, Reply("4;" + unique), ReadUniqueNumber, Frame("0;4J") + Z(2), "ZX1234567", {}},
+        // An old reply left on the line is not taken for the answer: the line
+        // is cleared and the command sent again.
+        {"information block after a stale status reply", 2, Reply("02010307201231") + Status(0), ReadRegisterState,
+         Frame("0N") + Z(1), "02010307201231", {}, Status(0), 2},
+        {"unique number after another command's reply", 0, Reply("4;" + unique), ReadUniqueNumber,
+         Frame("0;4J") + Z(2), "ZX1234567", {}, Reply("02010307201231"), 2},
+        {"clock after the information block's reply", 0, Reply("58592331120720"), ReadRegisterClock,
+         Frame("0L") + Z(1), "2007-12-31 23:59:58", {}, Reply("020103072012AB"), 2},
         {"clock 58 59 23 31 12 07 20", 0, Reply("58592331120720"), ReadRegisterClock, Frame("0L") + Z(1),
          "2007-12-31 23:59:58", {}},
         {"clock, mode 3 with an error status", 3, Reply("00000101010120") + Status(22), ReadRegisterClock,
@@ -82,10 +92,11 @@ TEST_F(RegisterTest, ReadsAndTheirRequests) {
         SCOPED_TRACE(c.name);
         SetUp();
         Link().errorMode = c.mode;
-        if (!c.answer.empty()) port->answers.push_back(c.answer);
+        port->Feed(c.stale);
+        if (!c.answer.empty()) port->answers.assign(c.writes, c.answer);
         EXPECT_EQ(c.read(), c.result);
-        ASSERT_EQ(port->writes.size(), 1u);
-        EXPECT_EQ(Hex(port->writes[0]), Hex(c.request));
+        ASSERT_EQ(port->writes.size(), c.writes);
+        for (const std::string& w : port->writes) EXPECT_EQ(Hex(w), Hex(c.request));
         EXPECT_EQ(ui.Messages(), c.messages);
         EXPECT_EQ(port->Pending(), "");
         TearDown();

@@ -141,7 +141,9 @@ TEST_F(DownloadTest, RequestsAndProgress) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         SetUp();
-        for (int i = 0; i < c.requests; ++i) port->answers.push_back(Reply(std::to_string(i) + ";00"));
+        // Empty records; an empty header (all fill) and rates not in use.
+        for (int i = 0; i < c.requests; ++i)
+            port->answers.push_back(c.requests > 1 ? RecordReply(i, FF(40)) : Reply(std::string(28, 'F')));
         c.read(set);
         ASSERT_EQ(static_cast<int>(port->writes.size()), c.requests);
         EXPECT_EQ(Hex(port->writes.front()), Hex(c.first));
@@ -155,7 +157,7 @@ TEST_F(DownloadTest, RequestsAndProgress) {
 
 TEST_F(DownloadTest, FiveDigitIndicesOfTheLargestModel) {
     set.ApplyModel(3, PluRule::Capacity);
-    for (int i = 0; i <= 19200; ++i) port->answers.push_back(Reply(std::to_string(i) + ";00"));
+    for (int i = 0; i <= 19200; ++i) port->answers.push_back(RecordReply(i, FF(40)));
     ReadPluTable(set);
     ASSERT_EQ(port->writes.size(), 19201u);
     const std::vector<std::pair<int, std::size_t>> widths = {{9, 14}, {10, 15}, {99, 15}, {100, 16},
@@ -214,32 +216,44 @@ TEST_F(DownloadTest, StatusRepliesInModeTwo) {
     EXPECT_EQ(port->Pending(), "") << "every status reply was read";
 }
 
-TEST_F(DownloadTest, ReplyForAnotherRecordIsNotWritten) {
-    // A stray reply shifts the answers by one: index 1 answers the request for 0.
-    port->answers.push_back(RecordReply(1, PackagingBytes("Obcy", "00 01 00 00 00")));
-    for (int i = 1; i < 15; ++i) port->answers.push_back(RecordReply(i, FF(40)));
-    Row(TableId::Packaging, 1, {"1", "Swoj", "1.00"});
-    ReadPackagingTable(set);
-    EXPECT_EQ(Cells(TableId::Packaging, 1), (std::vector<std::string>{"1", "Swoj", "1.00"}));
-    EXPECT_EQ(Cells(TableId::Packaging, 2), (std::vector<std::string>{"", "", ""}));
-}
-
-TEST_F(DownloadTest, ReplyCutShortAfterItsIndexLeavesTheRow) {
-    // Line noise can end a reply right after the index's ";": a backslash or a
-    // zero byte there leaves no record text to decode.
-    const std::vector<std::string> replies = {
-        ESC + "P000;" + BS,
-        ESC + "P000;x" + BS,
-        ESC + "P000;" + std::string(1, '\0') + "xx" + ESC + BS,
+// A reply that is not the one asked for (another record's, a status reply
+// where data is due, one cut short by noise) is never decoded: the request is
+// sent again, at most twice more, and a record still without its own reply is
+// counted as missing and named in the summary; its row keeps what it held.
+TEST_F(DownloadTest, RepliesThatDoNotFitAreAskedAgainThenCountedMissing) {
+    const std::string own = RecordReply(0, PackagingBytes("Woda", "05 00 00 00 00"));
+    const std::string other = RecordReply(1, PackagingBytes("Obcy", "07 00 00 00 00"));
+    struct Case {
+        const char* name;
+        std::vector<std::string> answers;  // to the requests for record 1, in order
+        std::vector<std::string> row1;
+        std::size_t requests;  // for record 1
+        int missing;           // "Brak odpowiedzi z kasy"
     };
-    for (const std::string& reply : replies) {
-        SCOPED_TRACE(Hex(reply));
-        ui.answers = {true};  // the silent records after it do not stop the run
-        port->answers.push_back(reply);
+    const std::vector<Case> cases = {
+        {"another record's reply, then its own", {other, own}, {"1", "Woda", "0.05"}, 2, 0},
+        {"a status reply where data is due", {Status(0), own}, {"1", "Woda", "0.05"}, 2, 0},
+        {"stray bytes before the reply", {"\x13\x11#" + own}, {"1", "Woda", "0.05"}, 1, 0},
+        {"cut short after the index", {ESC + "P000;" + BS, ESC + "P000;x" + BS, own}, {"1", "Woda", "0.05"}, 3, 0},
+        {"three replies for another record", {other, other, other}, {"1", "Stary", "1.00"}, 3, 1},
+        {"a zero byte after the index, three times",
+         std::vector<std::string>(3, ESC + "P000;" + std::string(1, '\0') + "xx" + ESC + BS), {"1", "Stary", "1.00"}, 3, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SetUp();
         Row(TableId::Packaging, 1, {"1", "Stary", "1.00"});
+        port->answers.assign(c.answers.begin(), c.answers.end());
+        for (int i = 1; i < 15; ++i) port->answers.push_back(RecordReply(i, FF(40)));
         ReadPackagingTable(set);
-        EXPECT_EQ(Cells(TableId::Packaging, 1), (std::vector<std::string>{"1", "Stary", "1.00"}));
-        EXPECT_EQ(port->writes.size() % 15, 0U);
+        EXPECT_EQ(Cells(TableId::Packaging, 1), c.row1);
+        EXPECT_EQ(Cells(TableId::Packaging, 2), (std::vector<std::string>{"", "", ""})) << "never another's record";
+        EXPECT_EQ(port->writes.size(), c.requests + 14);
+        for (std::size_t k = 0; k < c.requests; ++k) EXPECT_EQ(Hex(port->writes[k]), Hex(Frame("0;0;0H") + Z(2)));
+        EXPECT_EQ(ui.Count("Brak odpowiedzi z kasy"), c.missing);
+        EXPECT_EQ(ui.Count("Kasa nie odpowiedziała dla 1 rekordu (nr 1). Te wiersze pozostały bez zmian."), c.missing);
+        EXPECT_EQ(port->Pending(), "");
+        TearDown();
     }
 }
 
@@ -310,8 +324,10 @@ TEST_F(DownloadTest, HeaderLines) {
 }
 
 TEST_F(DownloadTest, PtuRates) {
-    // A 23.00, B exempt, C 22.50, D 08.00, E inactive, F garbled, G 0.00.
+    // A 23.00, B exempt, C 22.50, D 08.00, E inactive, F 12.34, G 0.00; the
+    // first reply, garbled by noise, is asked again and never applied.
     port->answers.push_back(Reply("0023FEFF502200" "08FFFF0G1200" "00"));
+    port->answers.push_back(Reply("0023FEFF502200" "08FFFF3412" "0000"));
     for (int r = 1; r <= 7; ++r) {
         set.SetCell(TableId::Ptu, 1, r, "9.99");
         set.SetCell(TableId::Ptu, 2, r, "AKTYWNA");
@@ -319,7 +335,7 @@ TEST_F(DownloadTest, PtuRates) {
     ReadPtuRates(set);
     const std::vector<std::vector<std::string>> expected = {
         {"A", "23.00", "AKTYWNA"}, {"B", "9.99", "ZWOLNIONA"},  {"C", "22.50", "AKTYWNA"},
-        {"D", "08.00", "AKTYWNA"}, {"E", "9.99", "NIEAKTYWNA"}, {"F", "9.99", "AKTYWNA"},
+        {"D", "08.00", "AKTYWNA"}, {"E", "9.99", "NIEAKTYWNA"}, {"F", "12.34", "AKTYWNA"},
         {"G", "00.00", "AKTYWNA"},
     };
     for (int r = 1; r <= 7; ++r) EXPECT_EQ(Cells(TableId::Ptu, r), expected[static_cast<std::size_t>(r - 1)]) << r;
@@ -329,7 +345,8 @@ TEST_F(DownloadTest, AllTablesReadsEightWithLabels) {
     set.SetPluCount(2);
     set.ApplyModel(1, PluRule::Configured);
     int requests = 15 + 3 + 8 + 11 + 8 + 4;
-    for (int k = 0; k < requests; ++k) port->answers.push_back(Reply("0;00"));
+    for (int k : {15, 3, 8, 11, 8, 4})
+        for (int i = 0; i < k; ++i) port->answers.push_back(RecordReply(i, FF(40)));
     port->answers.push_back(Reply(HexDigits("Sklep\r")));
     port->answers.push_back(Reply("0023FFFFFFFFFFFFFFFFFFFFFFFF"));
     ReadAllTables(set);
