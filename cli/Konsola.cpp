@@ -6,6 +6,7 @@ namespace {
 
 const char* const kStartMessage = "Uruchom w kasie tryb komunikacji";
 const char* const kNoReply = "Brak odpowiedzi z kasy";
+const char* const kSilentQuestion = "Kasa nie odpowiada. Kontynuować?";
 
 constexpr double kRedrawSeconds = 0.1;  // the line is rewritten at most this often
 
@@ -84,8 +85,13 @@ void ConsoleUi::Message(const std::string& text, const std::string&, UiIcon) {
 // "Pobierasz bazę z innej kasy..." (No keeps the model the connected register
 // named at start-up, so the file is read in the sizes that register has; a
 // file of another model is refused before this point unless --force), and the
-// table set's question before dropping records (No keeps every record).
-bool ConsoleUi::Question(const std::string&, const std::string&, UiIcon) { return false; }
+// table set's question before dropping records (No keeps every record), and
+// the transfer's question after three records in a row without their own
+// reply: No stops it, as the silence rule above would.
+bool ConsoleUi::Question(const std::string& text, const std::string&, UiIcon) {
+    if (text == kSilentQuestion) silenced_ = true;
+    return false;
+}
 
 // Nothing the tool runs asks for typed input; an input box counts as cancelled.
 std::optional<std::string> ConsoleUi::Input(const std::string&, const std::string&, const std::string&) {

@@ -19,6 +19,7 @@
 #include "Pomoc.h"
 #include "Porty.h"
 #include "Profile.h"
+#include "Przebieg.h"
 #include "Sekwencje.h"
 #include "Tabele.h"
 #include "Wersja.h"
@@ -251,7 +252,11 @@ public:
             const std::string count = CountWithNoun(ui.RecordsWithoutReply(), one, few, many);
             if (ui.Silenced())
                 return Fail(kExitRegister, "Kasa przestała odpowiadać (" + count + " bez odpowiedzi), przerwano" + rest);
-            return Fail(kExitRegister, "Brak odpowiedzi z kasy: " + count + " bez odpowiedzi" + rest);
+            // Which records: a wrong or missing reply is never taken for an
+            // empty record, so the person learns what the file would lack.
+            const std::string which = TransferMissedText();
+            return Fail(kExitRegister, "Brak odpowiedzi z kasy: " + count + " bez odpowiedzi" +
+                                           (which.empty() ? std::string() : " (" + which + ")") + rest);
         }
         if (!ui.Problems().empty()) {
             std::string line = ui.Problems().front();

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 
 namespace {
 
@@ -234,7 +235,15 @@ void Emulator::Handle(const Parsed& frame, std::string& out) {
     const auto& table = CommandTable();
     auto it = table.find(request.letter);
     if (request.letter != 0 && it != table.end()) {
-        outcome = it->second(*this, request);
+        // A confused register: another record's reply to a record read.
+        const bool recordRead = (request.letter == 'H' || request.letter == 'J') && request.params.size() >= 2;
+        if (recordRead && switches.wrongRecordEvery > 0 && ++recordReads_ % switches.wrongRecordEvery == 0) {
+            Request other = request;
+            other.params[1] = std::to_string(std::atoll(request.params[1].c_str()) + 1);
+            outcome = it->second(*this, other);
+        } else {
+            outcome = it->second(*this, request);
+        }
     } else {
         outcome.status = 24;
     }
@@ -245,9 +254,16 @@ void Emulator::Handle(const Parsed& frame, std::string& out) {
 
 void Emulator::Emit(const std::string& frame, std::string& out) {
     ++framesMade_;
+    if (switches.xoffAt > 0 && framesMade_ == switches.xoffAt) {
+        out += '\x13';
+        return;
+    }
     if (switches.dropEvery > 0 && framesMade_ % switches.dropEvery == 0) return;
+    const bool stray = (switches.strayEvery > 0 && framesMade_ % switches.strayEvery == 0) ||
+                       (switches.strayOnceAfter > 0 && framesMade_ == switches.strayOnceAfter);
     if (!switches.garbage) {
         out += frame;
+        if (stray) out += switches.strayBytes;
         return;
     }
     // Printable noise without ESC or backslash: nothing the program could

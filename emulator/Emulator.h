@@ -59,6 +59,19 @@ struct EmulatorSwitches {
     // to this speed (9600, 19200, 38400), as a register set to one speed
     // hears only noise at the others; 0 takes them at any speed.
     int lineSpeed = 0;
+    // A line that misbehaves as real ones do.
+    std::string strayBytes = "#?!";  // sent after a reply frame, as below
+    int strayEvery = 0;               // after every n-th reply frame; 0: never
+    int strayOnceAfter = 0;           // once, after the n-th reply frame; 0: never
+    // On a pseudo-terminal: every answer goes out this long after its request
+    // arrived (longer than the program's time-out: a late reply).
+    int lateMs = 0;
+    // Every n-th record read ("H" and "J") is answered with the reply for the
+    // record after the one asked; 0: never.
+    int wrongRecordEvery = 0;
+    // Send XOFF (0x13) once, in place of the n-th reply frame's answer, so
+    // that the program's output is held off; 0: never.
+    int xoffAt = 0;
 };
 
 // One request as the command handlers see it: the parameters before the
@@ -134,6 +147,7 @@ private:
 
     std::string input_;
     long framesMade_ = 0;
+    long recordReads_ = 0;  // "H" and "J" requests so far
     std::uint32_t noise_ = 12345;
 };
 

@@ -36,6 +36,11 @@ const char* kUsage =
     "  --baud N          pace output at N baud (N / 10 bytes per second)\n"
     "  --line-speed N    answer only when the program opened the line at N\n"
     "                    (9600, 19200 or 38400), as a register set to N\n"
+    "  --stray-every N   send three stray bytes after every N-th reply\n"
+    "  --stray-after N   send three stray bytes once, after the N-th reply\n"
+    "  --late MS         send every answer MS milliseconds late\n"
+    "  --wrong-record N  answer every N-th record read with the next record\n"
+    "  --xoff-at N       send XOFF instead of the N-th reply\n"
     "  --help            this text\n";
 
 bool ParseInt(const std::string& text, int low, int high, int& value) {
@@ -120,6 +125,14 @@ int main(int argc, char** argv) {
         } else if (option == "--baud") {
             if (!takeValue(arg) || !ParseInt(arg, 0, 10000000, number)) return Fail("--baud takes a speed");
             emulator.switches.baud = number;
+        } else if (option == "--stray-every" || option == "--stray-after" || option == "--late" ||
+                   option == "--wrong-record" || option == "--xoff-at") {
+            if (!takeValue(arg) || !ParseInt(arg, 0, 1000000, number)) return Fail(option + " takes a count");
+            if (option == "--stray-every") emulator.switches.strayEvery = number;
+            else if (option == "--stray-after") emulator.switches.strayOnceAfter = number;
+            else if (option == "--late") emulator.switches.lateMs = number;
+            else if (option == "--wrong-record") emulator.switches.wrongRecordEvery = number;
+            else emulator.switches.xoffAt = number;
         } else if (option == "--line-speed") {
             if (!takeValue(arg) || !ParseInt(arg, 0, 38400, number) ||
                 (number != 9600 && number != 19200 && number != 38400))

@@ -85,14 +85,17 @@ void PtyServer::Serve() {
             continue;
         }
         std::vector<OutputChunk> plan;
+        int lateMs = 0;
         {
             std::lock_guard<std::mutex> lock(mutex_);
+            lateMs = emulator_.switches.lateMs;
             // Sent at another speed than the register's: noise it ignores.
             const int speed = emulator_.switches.lineSpeed;
             if (speed != 0 && LineSpeed(slave_) != speed) continue;
             std::string reply = emulator_.Feed(std::string(buffer, static_cast<std::size_t>(n)));
             plan = PlanOutput(reply, emulator_.switches);
         }
+        if (!plan.empty() && lateMs > 0) Pause(lateMs * 1000);
         Send(plan);
     }
 }

@@ -196,9 +196,17 @@ long long MsSince(std::chrono::steady_clock::time_point start) {
 
 // Output that cannot leave (a line held off by XOFF, a stuck adapter) is
 // thrown away and a held-off line let go, so the next request can go out.
+// Only XON or switching XON/XOFF off and on again ends a hold that an XOFF
+// byte started; tcflow() ends only its own.
 void ReleaseOutput(int fd) {
     tcflush(fd, TCOFLUSH);
     tcflow(fd, TCOON);
+    termios t{};
+    if (tcgetattr(fd, &t) != 0 || !(t.c_iflag & IXON)) return;
+    termios off = t;
+    off.c_iflag &= ~static_cast<tcflag_t>(IXON);
+    tcsetattr(fd, TCSANOW, &off);
+    tcsetattr(fd, TCSANOW, &t);
 }
 
 }  // namespace

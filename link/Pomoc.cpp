@@ -127,6 +127,7 @@ void ResetLink() {
     port = std::make_unique<ClosedPort>();
     openedName.clear();
     unsettled = false;
+    ForgetMissedRecords();
 }
 
 bool OpenPort(const std::string& name) {

@@ -13,10 +13,7 @@ const char* const kCaption = "Uwaga!";
 constexpr int kAskAfter = 3;    // records in a row without a reply
 constexpr std::size_t kListed = 5;  // record numbers the summary names
 
-struct Missed {
-    std::string part;
-    long long number;
-};
+using Missed = MissedRecord;
 
 // The running transfer; one at a time, on the one thread.
 struct Run {
@@ -29,7 +26,7 @@ struct Run {
     bool currentMissed = false; // the current record already counted
     int inRow = 0;              // records in a row without a reply
     long long missedCount = 0;
-    std::vector<Missed> missed;  // the first few
+    std::vector<Missed> missed;
     bool asked = false;
     bool quiet = false;         // no more boxes
     bool stopped = false;       // "Nie"
@@ -37,6 +34,9 @@ struct Run {
 };
 
 Run run;
+// What the last transfer that ended left missing, and whether it named its part.
+std::vector<Missed> lastMissed;
+bool lastNamed = false;
 
 std::string Closing(TransferKind kind) {
     switch (kind) {
@@ -49,16 +49,17 @@ std::string Closing(TransferKind kind) {
 }
 
 // "nr 5, 6, 7" per part, parts apart with "; "; the part's name only where
-// the transfer covers several tables.
-std::string Listed() {
+// the transfer covers several tables (or always, with `withParts`).
+std::string Listed(const std::vector<Missed>& missed, bool named, bool withParts = false) {
     std::string text;
     std::string part;
     bool first = true;
-    for (const Missed& m : run.missed) {
+    for (std::size_t k = 0; k < missed.size() && k < kListed; ++k) {
+        const Missed& m = missed[k];
         const bool newPart = first || m.part != part;
         if (newPart) {
             if (!first) text += "; ";
-            if (!run.named && !m.part.empty()) text += m.part + (m.number > 0 ? " " : "");
+            if ((withParts || !named) && !m.part.empty()) text += m.part + (m.number > 0 ? " " : "");
             if (m.number > 0) text += "nr ";
             part = m.part;
         } else if (m.number > 0) {
@@ -67,13 +68,13 @@ std::string Listed() {
         if (m.number > 0) text += std::to_string(m.number);
         first = false;
     }
-    if (run.missedCount > static_cast<long long>(run.missed.size())) text += ", …";
+    if (missed.size() > kListed) text += ", …";
     return text;
 }
 
 std::string Summary() {
     const std::string records = run.missedCount == 1 ? "1 rekordu" : std::to_string(run.missedCount) + " rekordów";
-    return "Kasa nie odpowiedziała dla " + records + " (" + Listed() + "). " + Closing(run.kind);
+    return "Kasa nie odpowiedziała dla " + records + " (" + Listed(run.missed, run.named) + "). " + Closing(run.kind);
 }
 
 }  // namespace
@@ -83,6 +84,7 @@ TransferScope::TransferScope(TransferKind kind, std::string part) : outermost_(r
         run = Run{};
         run.kind = kind;
         run.named = !part.empty();
+        lastMissed.clear();
     }
     ++run.depth;
     outerPart_ = run.part;
@@ -96,6 +98,8 @@ TransferScope::~TransferScope() {
     if (run.stopped || CurrentUi().StopRequested()) MarkLineUnsettled();
     const bool show = run.summary && run.missedCount > 0 && run.records > 1;
     const std::string text = show ? Summary() : std::string();
+    lastMissed = std::move(run.missed);
+    lastNamed = run.named;
     run = Run{};
     if (show) CurrentUi().Message(text, kCaption, UiIcon::Warning);
 }
@@ -121,7 +125,7 @@ bool TransferReplyMissing() {
         run.currentMissed = true;
         ++run.missedCount;
         if (!run.quiet) ++run.inRow;
-        if (run.missed.size() < kListed) run.missed.push_back({run.part, run.record});
+        run.missed.push_back({run.part, run.record});
     }
     return !run.quiet;
 }
@@ -133,6 +137,17 @@ void TransferAskIfSilent() {
     run.stopped = !CurrentUi().Question(kQuestion, kCaption, UiIcon::Question);
     // The register may have answered while the question was open.
     MarkLineUnsettled();
+}
+
+const std::vector<MissedRecord>& TransferMissedRecords() { return run.depth > 0 ? run.missed : lastMissed; }
+
+std::string TransferMissedText() {
+    return run.depth > 0 ? Listed(run.missed, run.named, true) : Listed(lastMissed, lastNamed, true);
+}
+
+void ForgetMissedRecords() {
+    lastMissed.clear();
+    lastNamed = false;
 }
 
 std::string RecordsLeftText(long long done, long long all, double elapsedSeconds) {

@@ -16,6 +16,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 enum class TransferKind {
     Upload,        // the rows were sent; the register may not have taken them
@@ -58,6 +59,21 @@ bool TransferStopRequested();
 void TransferReplyArrived();
 bool TransferReplyMissing();
 void TransferAskIfSilent();
+
+// The records that the running transfer, or else the last one that ended,
+// counted as missing, in order: the part of an all-tables run each belongs
+// to, and its number (0 for a frame without one, such as the header).
+struct MissedRecord {
+    std::string part;
+    long long number;
+};
+const std::vector<MissedRecord>& TransferMissedRecords();
+// The first few of them as the summary names them: "PLU nr 2, 7" in a
+// transfer of one table, "opakowania nr 1; PLU nr 2, 7, …" in an all-tables
+// run. Empty when none was missing.
+std::string TransferMissedText();
+// Forgets the last transfer's missing records (a fresh start of the link).
+void ForgetMissedRecords();
 
 // "12 z 19201, pozostało ok. 3:05": records done of all and the time left
 // estimated from the time so far; no estimate before the first record or

@@ -392,6 +392,73 @@ TEST_F(CliTest, FiscalMemoryToCsv) {
     EXPECT_EQ(Slurp(dir / "fm.csv"), csv);
 }
 
+// A line that misbehaves as real ones do. Each file written holds exactly
+// what a clean line gives; where records stay without their own reply the
+// tool writes nothing, says which, and exits 1.
+TEST_F(CliTest, MisbehavingLineGivesTheRegistersOwnRecordsOrNothing) {
+    enum class Command { ReadAll, ReadCashiers, ReadPlu, Fiscal };
+    struct Case {
+        const char* name;
+        Command command;
+        int mode;
+        std::function<void(EmulatorSwitches&)> line;
+        int status;
+        std::string err;
+    };
+    const std::vector<Case> cases = {
+        {"stray bytes after every fifth reply, mode 2", Command::ReadAll, 2,
+         [](EmulatorSwitches& s) { s.strayEvery = 5; }, kExitDone, ""},
+        {"every fifth record read answered for the next record, mode 2", Command::ReadAll, 2,
+         [](EmulatorSwitches& s) { s.wrongRecordEvery = 5; }, kExitDone, ""},
+        {"every record read answered for the next record", Command::ReadCashiers, 1,
+         [](EmulatorSwitches& s) { s.wrongRecordEvery = 1; }, kExitRegister,
+         "Kasa przestała odpowiadać (3 rekordy bez odpowiedzi), przerwano; plik out.pod nie został zapisany\n"},
+        {"every tenth reply dropped", Command::ReadPlu, 1, [](EmulatorSwitches& s) { s.dropEvery = 10; },
+         kExitRegister,
+         "Brak odpowiedzi z kasy: 3 rekordy bez odpowiedzi (PLU nr 7, 17, 27); plik out.pod nie został zapisany\n"},
+        {"fiscal memory, stray bytes once after the 9th reply, mode 2", Command::Fiscal, 2,
+         [](EmulatorSwitches& s) { s.strayOnceAfter = 9; }, kExitDone, ""},
+        {"fiscal memory, stray bytes once after the 11th reply, mode 2", Command::Fiscal, 2,
+         [](EmulatorSwitches& s) { s.strayOnceAfter = 11; }, kExitDone, ""},
+        {"fiscal memory, every fourth record answered for the next", Command::Fiscal, 2,
+         [](EmulatorSwitches& s) { s.wrongRecordEvery = 4; }, kExitDone, ""},
+        {"fiscal memory, every record answered for the next", Command::Fiscal, 1,
+         [](EmulatorSwitches& s) { s.wrongRecordEvery = 1; }, kExitRegister,
+         "Kasa przestała odpowiadać (3 rekordy bez odpowiedzi), przerwano; plik out.pod nie został zapisany\n"},
+    };
+    auto args = [](Command c) -> std::vector<std::string> {
+        switch (c) {
+        case Command::ReadAll: return {"read", "out.pod"};
+        case Command::ReadCashiers: return {"read", "kasjerzy", "out.pod"};
+        case Command::ReadPlu: return {"read", "plu", "out.pod"};
+        default: return {"fiscal", "out.pod"};
+        }
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        PtyServer& reg = Register([&](Emulator& e) {
+            Shop(e, 1);
+            e.state.fiscal = true;
+            GenerateFiscalMemory(e.state, 40);
+            e.state.errorMode = c.mode;
+        });
+        Config(reg, c.mode, c.status == kExitDone ? "2" : "0.3", "30");
+        const Result clean = Run(args(c.command));
+        ASSERT_EQ(clean.status, kExitDone) << clean.err;
+        const std::string whole = Slurp(dir / "out.pod");
+
+        fs::remove(dir / "out.pod");
+        reg.WithEmulator([&](Emulator& e) { c.line(e.switches); });
+        const Result r = Run(args(c.command));
+        EXPECT_EQ(r.status, c.status);
+        EXPECT_EQ(r.err, c.err);
+        if (c.status == kExitDone)
+            EXPECT_EQ(FirstDifference(Slurp(dir / "out.pod"), whole), "");
+        else
+            EXPECT_FALSE(fs::exists(dir / "out.pod"));
+    }
+}
+
 TEST_F(CliTest, FileOfAnotherModelSendsNothingUnlessForced) {
     Spit(dir / "maxi.pod", "[KASA]\r\nTyp_kasy=3\r\n[OPAKOWANIA]\r\nOpak1=1;BUTELKA;0.50;\r\n");
     struct Case {
