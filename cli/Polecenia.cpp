@@ -599,7 +599,13 @@ int CsvImport(const TabInfo& tab, const std::string& csv, const std::string& sho
     TableSet set;
     if (!LoadInFileModel(set, tab, pod, shownPod, err)) return kExitFile;
     const CsvImportPlan plan = PlanCsvImport(set, tab.tab, bytes, o.replace);
+    if (!plan.refusal.empty()) {
+        err << plan.refusal << '\n';
+        return kExitFile;
+    }
     for (const CsvProblem& p : plan.problems) err << CsvProblemLine(p) << '\n';
+    // Notes are not errors: they leave the exit status alone.
+    for (const CsvProblem& p : plan.notes) err << "Uwaga: " << CsvProblemLine(p) << '\n';
     if (plan.good.empty()) {
         err << "Plik " << shownCsv << " nie zawiera poprawnych wierszy; nic nie zmieniono\n";
         return kExitFile;

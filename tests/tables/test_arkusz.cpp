@@ -29,7 +29,7 @@ void FillEveryTable(TableSet& set, int m) {
         TableBatch batch(set);
         for (int r = 1; r <= set.Rows(TableId::Plu); r += 7) {
             const std::vector<std::string> row = {std::to_string(r), "Towar \xB3\xF3" + std::to_string(r),
-                                                  "5901234" + std::to_string(r), "C", "0",
+                                                  "000" + std::to_string(590000 + r), "C", "0",
                                                   BenchPrice(r * 13), m == 0 || r % 2 ? "1.500" : "3",
                                                   r % 2 ? "TAK" : "NIE"};
             for (int c = 0; c < set.Columns(TableId::Plu); ++c) set.SetCell(TableId::Plu, c, r, row[c]);
@@ -131,7 +131,7 @@ TEST(Arkusz, RoundTripGivesTheSameDataFile) {
     EXPECT_EQ(csv.substr(3, csv.find('\n') - 2),
               "Numer PLU;Nazwa PLU;Kod kreskowy;Stawka PTU;Numer opak.;Cena jedn.;Ilość magazyn.;Sprzedaż "
               "ułamkowa\r\n");
-    EXPECT_NE(csv.find("\r\n3;Ser żółty3;5900000000037;D;3;1,20;3,250;TAK\r\n"), std::string::npos);
+    EXPECT_NE(csv.find("\r\n3;Ser żółty3;5900000000039;D;3;1,20;3,250;TAK\r\n"), std::string::npos);
     std::filesystem::remove_all(dir);
 }
 
@@ -148,33 +148,41 @@ TEST(Arkusz, BadRowsAreReportedWithTheEntryRowsMessage) {
         {2, "5;Bułka;590;H;0;1;0;NIE", "Stawka PTU", EditorText::OnlyLetters},
         {2, "5;Chleb;590;A;0;1;0;NIE", "Nazwa PLU", EditorText::NotUnique},
         {2, "5;Bułka;590;A;;1;0;NIE", "Numer opak.", EditorText::EmptyPackaging},
-        {2, ";Bułka;590;A;0;1;0;NIE", "", "Nie podano numeru PLU"},
+        {2, ";Bułka;590;A;0;1;0;NIE", "Numer PLU", "Nie podano numeru PLU"},
         {2, "19201;Bułka;590;A;0;1;0;NIE", "Numer PLU", "Zły numer PLU"},
-        {2, "99999999999;Bułka;590;A;0;1;0;NIE", "", NotIntegerMessage("99999999999")},
-        {2, "5;Bułka;590;A;0;1,2,3;0;NIE", "", NotDecimalMessage("1,2,3")},
+        {2, "99999999999;Bułka;590;A;0;1;0;NIE", "Numer PLU", "Liczba jest za duża"},
+        {2, "5;Bułka;590;A;0;1,2,3;0;NIE", "Cena jedn.", "Nie można odczytać liczby „1,2,3” (wpisz ją np. jako 1234,50)"},
+        {2, "5;Bułka;590;A;0;1.234.5;0;NIE", "Cena jedn.", "Nie można odczytać liczby „1.234.5” (wpisz ją np. jako 1234,50)"},
+        {2, "5;Bułka;590;A;0;1;-;NIE", "Ilość magazyn.", "Nie można odczytać liczby „-” (wpisz ją np. jako 1234,50)"},
         {2, "5;Bułka;590;A;0;-1;0;NIE", "Cena jedn.", EditorText::OnlyDigits},
+        {2, "5;Bułka;-1;A;0;1;-1;NIE", "Kod kreskowy", EditorText::OnlyDigits},
+        // A bar code of 8, 12, 13 or 14 digits must end with its check digit.
+        {2, "5;Bułka;5901234123450;A;0;1;0;NIE", "Kod kreskowy", "Zła cyfra kontrolna kodu kreskowego: ostatnia cyfra powinna być 7"},
+        {2, "5;Bułka;59012341;A;0;1;0;NIE", "Kod kreskowy", "Zła cyfra kontrolna kodu kreskowego: ostatnia cyfra powinna być 4"},
+        {2, "5;Bułka;5901234123457;A;0;1;0;NIE", "", ""},
+        {2, "5;Bułka;59012341234;A;0;1;0;NIE", "", ""},  // 11 digits: not checked
         {2, "5;Bułka;590;A;0;1;0;może", "Sprzedaż ułamkowa", "W tym polu można wpisać tylko TAK lub NIE"},
         {2, "5;Bułka pszenna duża;590;A;0;1;0;NIE", "Nazwa PLU", "Tekst jest dłuższy niż 15 znaków"},
         {2, "5;Buł;ka;590;A;0;1;0;NIE", "", "Wiersz ma więcej pól niż tabela kolumn"},
         {2, "1;Bułka;590;A;0;1;0;NIE", "Numer PLU", "Ten rekord jest już w wierszu 1"},
         {1, "16;Skrzynka;1", "Numer opak.", "Zły numer opakowania"},
-        {1, ";Skrzynka;1", "", "Nie podano numeru opakowania"},
-        {3, "2;Ala;12", "", "Haslo musi zawierac 4 cyfry"},
+        {1, ";Skrzynka;1", "Numer opak.", "Nie podano numeru opakowania"},
+        {3, "2;Ala;12", "Hasło", "Haslo musi zawierac 4 cyfry"},
         {3, "2;Ala;12345", "Hasło", "Haslo musi zawierac 4 cyfry"},
         {3, "9;Ala;1234", "Numer kasjer.", "Zły numer kasjera"},
-        {3, ";Ala;1234", "", "Nie podano numeru kasjera"},
+        {3, ";Ala;1234", "Numer kasjer.", "Nie podano numeru kasjera"},
         {4, "21;5;1;NIE", "Numer klaw.", "Zły numer klawisza"},
-        {4, ";5;1;NIE", "", "Nie podano numeru klawisza"},
+        {4, ";5;1;NIE", "Numer klaw.", "Nie podano numeru klawisza"},
         {5, "0;Stały;5", "Numer rabatu", "Zły numer rabtu\rRabaty muszą mieć numery 1-4"},
         {5, "9;Stała;5", "Numer dopłaty", "Zły numer dopłaty\rDopłaty muszą mieć numery 5-8"},
-        {5, ";Stały;5", "", "Nie podano numeru rabatu"},
+        {5, ";Stały;5", "Numer rabatu", "Nie podano numeru rabatu"},
         {6, "5;Czek", "Numer formy", "Zły numer formy płatności"},
-        {6, ";Czek", "", "Nie podano numeru formy płatności"},
+        {6, ";Czek", "Numer formy", "Nie podano numeru formy płatności"},
         {6, "2;Karta €", "", ""},  // '€' is in Windows-1250: a good row
         {6, "2;Karta ✓", "Nazwa formy", "Tekst zawiera znak, którego nie ma w stronie kodowej Windows-1250"},
         {7, "9;Witamy", "Numer linii", "Zły numer linii"},
-        {7, ";Witamy", "", "Nie podano numeru linii"},
-        {8, ";5;AKTYWNA", "", "Nie podano oznaczenia stawki"},
+        {7, ";Witamy", "Numer linii", "Nie podano numeru linii"},
+        {8, ";5;AKTYWNA", "Oznaczenia", "Nie podano oznaczenia stawki"},
         {8, "B;5;CZYNNA", "Aktywna", "Zły status stawki.\rMożliwe wartości to NIEAKTYWNA,AKTYWNA,ZWOLNIONA"},
         {8, "B;;AKTYWNA", "Wartość", EditorText::GiveRate},
     };
@@ -193,6 +201,114 @@ TEST(Arkusz, BadRowsAreReportedWithTheEntryRowsMessage) {
         EXPECT_EQ(plan.problems[0].line, 2);
         EXPECT_EQ(plan.problems[0].column, c.column);
         EXPECT_EQ(plan.problems[0].message, c.message);
+    }
+}
+
+// What a spreadsheet does to values the register holds: codes and passwords
+// read as numbers lose their leading zeros (the stored value stays, with a
+// note), a stock below zero, amounts with thousands grouped.
+TEST(Arkusz, ValuesASpreadsheetRewroteKeepWhatTheRegisterNeeds) {
+    struct Case {
+        int tab;
+        const char* text;
+        TableId table;
+        int column;
+        const char* cell;
+        const char* note;
+    } cases[] = {
+        {2, "Numer PLU;Kod kreskowy\r\n1;12345678905", TableId::Plu, 2, "0012345678905",
+         "Wiersz 2, Kod kreskowy: Zachowano kod 0012345678905 z tabeli (arkusz usunął zera z przodu)"},
+        {2, "Numer PLU;Kod kreskowy\r\n1;5901234123457", TableId::Plu, 2, "5901234123457", ""},
+        {3, "Numer kasjer.;Hasło\r\n1;123", TableId::Cashier, 2, "0123",
+         "Wiersz 2, Hasło: Zachowano hasło z tabeli (arkusz usunął zera z przodu)"},
+        {2, "Numer PLU;Ilość magazyn.\r\n1;-12,500", TableId::Plu, 6, "-12.500", ""},
+        {2, "Numer PLU;Ilość magazyn.\r\n1;-0", TableId::Plu, 6, "0.000", ""},
+        {2, "Numer PLU;Cena jedn.\r\n1;1.234,50", TableId::Plu, 5, "1234.50", ""},
+        {2, "Numer PLU;Cena jedn.\r\n1;\"1,234.5\"", TableId::Plu, 5, "1234.50", ""},
+        {2, "Numer PLU;Cena jedn.\r\n1;1.234.567", TableId::Plu, 5, "1234567.00", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        TableSet set;
+        set.ApplyModel(3, PluRule::Capacity);
+        const std::vector<std::string> plu = {"1", "Chleb", "0012345678905", "A", "0", "3.49", "5.000", "TAK"};
+        for (int col = 0; col < 8; ++col) set.SetCell(TableId::Plu, col, 1, plu[col]);
+        for (int col = 0; col < 3; ++col) set.SetCell(TableId::Cashier, col, 1, std::vector<std::string>{"1", "Ola", "0123"}[col]);
+        const CsvImportPlan plan = PlanCsvImport(set, c.tab, c.text, false);
+        ASSERT_TRUE(plan.problems.empty()) << CsvProblemLine(plan.problems[0]);
+        ApplyCsvImport(set, plan, false);
+        EXPECT_EQ(set.Cell(c.table, c.column, 1), c.cell);
+        EXPECT_EQ(plan.notes.empty() ? "" : CsvProblemLine(plan.notes[0]), c.note);
+    }
+    // A new cashier's short password stays refused: nothing stored to keep.
+    TableSet set;
+    const CsvImportPlan plan = PlanCsvImport(set, 3, "Numer kasjer.;Nazwa kasjera;Hasło\r\n2;Ala;123", false);
+    ASSERT_EQ(plan.problems.size(), 1u);
+    EXPECT_EQ(CsvProblemLine(plan.problems[0]), "Wiersz 2, Hasło: Haslo musi zawierac 4 cyfry");
+}
+
+namespace {
+// UTF-16 with its mark, as Excel's "Unicode text" and Calc's Unicode save write it.
+std::string Utf16(std::u16string_view text, bool bigEndian) {
+    std::string bytes = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+    for (char16_t u : text) {
+        const char high = static_cast<char>(u >> 8), low = static_cast<char>(u & 0xFF);
+        bytes += bigEndian ? std::string{high, low} : std::string{low, high};
+    }
+    return bytes;
+}
+}  // namespace
+
+// Files as spreadsheets save them: the encoding, the separator and the title
+// row are found; a file that is neither UTF-8 nor Windows-1250 is refused
+// with one line; every message keeps the file's own line numbers.
+TEST(Arkusz, FilesAsSpreadsheetsSaveThem) {
+    const std::string refusal =
+        "; tak zapisuje np. „CSV (Macintosh)” lub „CSV (MS-DOS)”): zapisz go w arkuszu jako „CSV UTF-8”";
+    struct Case {
+        const char* what;
+        std::string bytes;
+        std::string refusal;
+        std::string lines;  // problems, then notes, one per line
+        size_t good;
+        const char* name1;  // PLU 1's name after the good rows are taken
+    } cases[] = {
+        {"CSV (Macintosh)", "Numer PLU;Nazwa PLU\r1;\xFBUREK \xE5L\x84SKI\r",
+         "Plik nie jest zapisany w UTF-8 ani w Windows-1250 (wiersz 2: znak „ű”" + refusal, "", 0, "Stary"},
+        {"Mac, only the letters that read as signs", "Numer PLU;Nazwa PLU\r1;M\x84KA\r",
+         "Plik nie jest zapisany w UTF-8 ani w Windows-1250 (wiersz 2: znak „„”" + refusal, "", 0, "Stary"},
+        {"CSV (MS-DOS)", "Numer PLU;Nazwa PLU\r\n1;g\xA9\x98\r\n",
+         "Plik nie jest zapisany w UTF-8 ani w Windows-1250 (wiersz 2: bajt 0x98" + refusal, "", 0, "Stary"},
+        {"Windows-1250 with a heading and Polish punctuation",
+         "CENNIK \x96 STYCZE\xD1 2026\r\n\r\nNumer PLU;Nazwa PLU;Cena jedn.\r\n"
+         "1;\xAFUREK \x8CL\xA5SKI;3,49\r\n2;\x84Zdr\xF3j\x94 \x96 \xE6ma\x85;2\r\n",
+         "", "Wiersz 3: Pominięto wiersze 1–2 nad tytułami kolumn", 2, "ŻUREK ŚLĄSKI"},
+        {"Excel's Unicode text: UTF-16LE, tabs",
+         Utf16(u"Numer PLU\tNazwa PLU\tCena jedn.\r\n1\tŻUREK ŚLĄSKI\t3,49\r\n2\tBułka\tx\r\n", false), "",
+         "Wiersz 3, Cena jedn.: W tym polu można wpisać tylko wartość liczbową", 1, "ŻUREK ŚLĄSKI"},
+        {"UTF-16BE", Utf16(u"Numer PLU;Nazwa PLU\n1;Żurek\n", true), "", "", 1, "Żurek"},
+        {"Calc's default: ',', decimal commas quoted, a column the table lacks",
+         "Cennik\nNumer PLU,Nazwa PLU,Cena jedn.,Uwagi\n1,\"Chleb, duży\",\"3,49\",promocja\n2,Bułka,\"1 234,50\",\n"
+         "3,Rogal,1,50,\n",
+         "", "Wiersz 5: Wiersz ma więcej pól niż wiersz tytułów (liczba z przecinkiem bez cudzysłowu?)\n"
+         "Wiersz 2: Pominięto wiersz 1 nad tytułami kolumn\nWiersz 2, Uwagi: Tabela nie ma takiej kolumny; jej pola zostały pominięte",
+         2, "Chleb, duży"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TableSet set;
+        set.ApplyModel(3, PluRule::Capacity);
+        const std::vector<std::string> plu = {"1", "Stary", "", "A", "0", "1.00", "0", "NIE"};
+        for (int col = 0; col < 8; ++col) set.SetCell(TableId::Plu, col, 1, plu[col]);
+        const CsvImportPlan plan = PlanCsvImport(set, 2, c.bytes, false);
+        EXPECT_EQ(plan.refusal, c.refusal);
+        std::string lines;
+        for (const auto* list : {&plan.problems, &plan.notes})
+            for (const CsvProblem& p : *list) lines += (lines.empty() ? "" : "\n") + CsvProblemLine(p);
+        EXPECT_EQ(lines, c.lines);
+        EXPECT_EQ(plan.good.size(), c.good);
+        ApplyCsvImport(set, plan, false);
+        EXPECT_EQ(Cp1250ToUtf8(set.Cell(TableId::Plu, 1, 1)), c.name1);
     }
 }
 
