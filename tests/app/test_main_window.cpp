@@ -237,6 +237,34 @@ private slots:
             QCOMPARE(QString::fromStdString(w.Tables().Cell(TableId::Plu, 5, 1)), take ? QString("13.00") : QString("12.50"));
             QCOMPARE(w.Tables().RowHasRecord(TableId::Plu, 2), false);
         }
+        // Notes alone do not ask: the rows go in and the notes follow in the
+        // list box. A Mac-encoded file is refused in one box, nothing changed.
+        const struct {
+            QByteArray bytes;
+            QString shown;
+        } files[] = {
+            {"Numer PLU,Cena jedn.,Uwagi\r\n1,\"14,50\",nowa\r\n",
+             "Wiersz 1, Uwagi: Tabela nie ma takiej kolumny; jej pola zostały pominięte"},
+            {"Numer PLU;Nazwa PLU\r1;\xFBUREK\r",
+             "Plik nie jest zapisany w UTF-8 ani w Windows-1250 (wiersz 2: znak „ű”; tak zapisuje np. „CSV "
+             "(Macintosh)” lub „CSV (MS-DOS)”): zapisz go w arkuszu jako „CSV UTF-8”"},
+        };
+        for (const auto& f : files) {
+            QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            file.write(f.bytes);
+            file.close();
+            QString shown;
+            QTimer::singleShot(0, [&] {
+                QWidget* modal = QApplication::activeModalWidget();
+                QVERIFY(modal);
+                if (auto* box = qobject_cast<QMessageBox*>(modal)) shown = box->text();
+                else shown = modal->findChild<QPlainTextEdit*>("lines")->toPlainText();
+                static_cast<QDialog*>(modal)->done(0);
+            });
+            w.ImportCsvFrom(2, csv + ".csv");
+            QCOMPARE(shown, f.shown);
+            QCOMPARE(QString::fromStdString(w.Tables().Cell(TableId::Plu, 5, 1)), QString("14.50"));
+        }
         InstallUi(&ui);
     }
 
