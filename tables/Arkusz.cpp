@@ -291,7 +291,8 @@ Titles FindTitles(const std::vector<CsvRecord>& rows, const std::vector<TableId>
 std::string EncodingRefusal(std::string_view bytes) {
     const CsvOddCharacter odd = FirstOddCp1250(bytes);
     return "Plik nie jest zapisany w UTF-8 ani w Windows-1250 (wiersz " + std::to_string(odd.line) + ": " +
-           odd.what + "; tak zapisuje np. „CSV (Macintosh)” lub „CSV (MS-DOS)”): zapisz go w arkuszu jako „CSV UTF-8”";
+           odd.what +
+           "; tak zapisuje np. „CSV (Macintosh)” lub „CSV (MS-DOS)”): zapisz go w arkuszu jako „CSV UTF-8”";
 }
 }  // namespace
 
@@ -375,7 +376,9 @@ CsvImportPlan PlanCsvImport(const TableSet& set, int tab, std::string_view bytes
         fields.byColumn.assign(columns, std::string());
         // With ',' between fields a decimal comma outside quotes splits a
         // number in two and shifts the fields after it: more fields than titles.
-        bool extra = commas && rec.fields.size() > columnOf.size();
+        bool extra = commas && rec.fields.size() > columnOf.size() &&
+                     std::any_of(rec.fields.begin(), rec.fields.end(),
+                                 [](const std::string& f) { return !Trim(f).empty(); });
         for (size_t i = 0; i < rec.fields.size(); ++i) {
             const int c = titled ? (i < columnOf.size() ? columnOf[i] : -1) : (static_cast<int>(i) < columns ? static_cast<int>(i) : -1);
             if (c >= 0) fields.byColumn[c] = rec.fields[i];
@@ -430,9 +433,8 @@ CsvImportPlan PlanCsvImport(const TableSet& set, int tab, std::string_view bytes
             std::string& now = fields.byColumn[2];
             if (!now.empty() && now != before && now == WithoutLeadingZeros(before)) {
                 now = before;
-                notes.push_back({rec.line, ColumnTitle(t, 2),
-                                 t == TableId::Plu ? "Zachowano kod " + before + " z tabeli (arkusz usunął zera z przodu)"
-                                                   : "Zachowano hasło z tabeli (arkusz usunął zera z przodu)"});
+                const std::string kept = t == TableId::Plu ? "Zachowano kod " + before : std::string("Zachowano hasło");
+                notes.push_back({rec.line, ColumnTitle(t, 2), kept + " z tabeli (arkusz usunął zera z przodu)"});
             }
             // A new or changed bar code must scan: its check digit is checked.
             if (t == TableId::Plu && now != before) {
