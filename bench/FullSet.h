@@ -23,7 +23,10 @@ inline void FillFullSet(TableSet& set) {
     TableBatch batch(set);
     for (int r = 1; r <= set.Rows(TableId::Plu); ++r) {
         std::string n = std::to_string(r);
-        std::string ean = "590" + std::string(9 - std::min<size_t>(9, n.size()), '0') + n + "7";
+        std::string ean = "590" + std::string(9 - std::min<size_t>(9, n.size()), '0') + n;
+        int sum = 0;  // the GS1 check digit, weights 3 and 1 from the right
+        for (size_t i = 0; i < ean.size(); ++i) sum += (ean[ean.size() - 1 - i] - '0') * (i % 2 ? 1 : 3);
+        ean += static_cast<char>('0' + (10 - sum % 10) % 10);
         bool fraction = r % 3 == 0;
         const std::vector<std::string> row = {
             n,           std::string(words[r % 8]).substr(0, 10) + n,

@@ -604,7 +604,13 @@ int CsvImport(const TabInfo& tab, const std::string& csv, const std::string& sho
     TableSet set;
     if (!LoadInFileModel(set, tab, pod, shownPod, err)) return kExitFile;
     const CsvImportPlan plan = PlanCsvImport(set, tab.tab, bytes, o.replace);
+    if (!plan.refusal.empty()) {
+        err << plan.refusal << '\n';
+        return kExitFile;
+    }
     for (const CsvProblem& p : plan.problems) err << CsvProblemLine(p) << '\n';
+    // Notes are not errors: they leave the exit status alone.
+    for (const CsvProblem& p : plan.notes) err << "Uwaga: " << CsvProblemLine(p) << '\n';
     if (plan.good.empty()) {
         err << "Plik " << shownCsv << " nie zawiera poprawnych wierszy; nic nie zmieniono\n";
         return kExitFile;
@@ -664,7 +670,8 @@ std::string HelpText() {
            "                           tabela z pliku z danymi do arkusza (CSV, UTF-8, separator ;)\n"
            "  csv-import TABELA PLIK.csv PLIK.pod\n"
            "                           tabela z arkusza do pliku z danymi; każdy wiersz sprawdzany\n"
-           "                           jak przy wpisywaniu, błędne wiersze wypisane z numerami\n"
+           "                           jak przy wpisywaniu, błędne wiersze wypisane z numerami;\n"
+           "                           uwagi (np. zachowany kod z zerami z przodu) z „Uwaga:”\n"
            "  ports                    lista portów szeregowych\n"
            "  detect [PORT...]         wyszukanie kasy na portach (bez PORT: na wszystkich)\n"
            "                           przy 9600, 19200 i 38400 Bd\n"

@@ -1,6 +1,7 @@
 #include "Arkusz.h"
 
 #include <algorithm>
+#include <optional>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -23,6 +24,7 @@ enum class Kind {
 };
 
 constexpr std::size_t kMaxCsvFile = 64u << 20;  // far above a full PLU table
+constexpr int kTitleSearchLines = 10;  // a price list may carry its own heading lines
 
 std::vector<TableId> TablesOfTab(int tab) {
     switch (tab) {
@@ -90,6 +92,58 @@ bool DecimalCharacters(std::string_view s) {
     return std::all_of(s.begin(), s.end(), [](char c) { return (c >= '0' && c <= '9') || c == ',' || c == '.'; });
 }
 
+// The PLU stock may be below zero (a register sells what it has not booked in).
+bool SignedColumn(TableId t, int column) { return t == TableId::Plu && column == 6; }
+
+// An amount of digits, ',' and '.' as spreadsheets write it ("1.234,50",
+// "1,234.50", "1.234.567") as digits with at most one separator ("1234,50");
+// empty when it cannot be read one way only. A single separator is the
+// decimal one, as the entry row reads it ("1.500" is one and a half).
+std::optional<std::string> PlainDecimal(std::string_view s) {
+    const size_t last = s.find_last_of(",.");
+    if (last == std::string_view::npos || s.find_first_of(",.") == last) return std::string(s);
+    const char point = s[last];
+    const char other = point == ',' ? '.' : ',';
+    // Only one kind: all of them group thousands; else the last is the point.
+    const bool grouping = s.find(other) == std::string_view::npos;
+    const char group = grouping ? point : other;
+    const std::string_view whole = grouping ? s : s.substr(0, last);
+    if (!grouping && whole.find(point) != std::string_view::npos) return std::nullopt;
+    std::string out;
+    for (size_t start = 0;;) {
+        const size_t end = whole.find(group, start);
+        const std::string_view part = whole.substr(start, end == std::string_view::npos ? end : end - start);
+        if (part.empty() || part.size() > 3 || (start > 0 && part.size() != 3)) return std::nullopt;
+        out += part;
+        if (end == std::string_view::npos) break;
+        start = end + 1;
+    }
+    if (!grouping) out += s.substr(last);
+    return out;
+}
+
+std::string NotANumber(std::string_view typed) {
+    return "Nie można odczytać liczby „" + std::string(typed) + "” (wpisz ją np. jako 1234,50)";
+}
+
+// A code's leading zeros dropped, one digit kept ("0012" -> "12", "0000" -> "0").
+std::string WithoutLeadingZeros(std::string_view digits) {
+    while (digits.size() > 1 && digits.front() == '0') digits.remove_prefix(1);
+    return std::string(digits);
+}
+
+// The GS1 check digit a bar code of 8, 12, 13 or 14 digits should end with
+// when it ends with another; nothing for other codes (not checked).
+std::optional<char> WrongCheckDigit(std::string_view code) {
+    if (code.size() != 8 && (code.size() < 12 || code.size() > 14)) return std::nullopt;
+    if (!AllDigits(code)) return std::nullopt;
+    int sum = 0, weight = 3;
+    for (size_t i = code.size() - 1; i-- > 0; weight = 4 - weight) sum += (code[i] - '0') * weight;
+    const char expected = static_cast<char>('0' + (10 - sum % 10) % 10);
+    if (code.back() == expected) return std::nullopt;
+    return expected;
+}
+
 // Whether every character of a UTF-8 text has a Windows-1250 form.
 bool StorableText(std::string_view s) {
     if (std::all_of(s.begin(), s.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) return true;
@@ -105,12 +159,27 @@ std::string JudgeField(TableId t, int column, std::string& text) {
     case Kind::Digits:
         text = Trim(text);
         if (!AllDigits(text)) return EditorText::OnlyDigits;
+        if (column == 0 && !text.empty() && !ParseRecordNumber(text)) return "Liczba jest za duża";
         if (t == TableId::Cashier && column == 2 && text.size() > 4) return "Haslo musi zawierac 4 cyfry";
         if (t == TableId::Plu && column == 4 && text.empty()) return EditorText::EmptyPackaging;
         return {};
-    case Kind::Decimal:
+    case Kind::Decimal: {
+        const std::string typed = Trim(text);
+        text = WithoutGrouping(text);
+        std::string sign;
+        if (SignedColumn(t, column) && !text.empty() && (text[0] == '-' || text[0] == '+'))
+            sign = text.substr(0, 1), text.erase(0, 1);
+        if (!DecimalCharacters(text)) return EditorText::OnlyDigits;
+        const auto plain = PlainDecimal(text);
+        if (!plain) return NotANumber(typed);
+        text = sign + *plain;
+        const auto value = ParseDecimal(text);
+        if (!text.empty() && !value) return NotANumber(typed);
+        if (value && *value == 0) text = *plain;  // no "-0.000"
+        return {};
+    }
     case Kind::AsTyped:
-        text = KindOf(t, column) == Kind::Decimal ? WithoutGrouping(text) : Trim(text);
+        text = Trim(text);
         if (!DecimalCharacters(text)) return EditorText::OnlyDigits;
         return {};
     case Kind::Rate:
@@ -189,11 +258,70 @@ bool ExportTableCsv(const TableSet& set, int tab, const std::string& path, const
     return false;
 }
 
+namespace {
+// The title row: its index among the rows and the column each field names
+// (-1 none); index -1 when no row of `rows` names columns.
+struct Titles {
+    int index = -1;
+    std::vector<int> columnOf;
+};
+
+Titles FindTitles(const std::vector<CsvRecord>& rows, const std::vector<TableId>& tables, int columns) {
+    for (size_t k = 0; k < rows.size(); ++k) {
+        const CsvRecord& row = rows[k];
+        std::vector<int> columnOf(row.fields.size(), -1);
+        int matched = 0, filled = 0;
+        for (size_t i = 0; i < row.fields.size(); ++i) {
+            const std::string key = TitleKey(row.fields[i]);
+            if (!key.empty()) ++filled;
+            for (int c = 0; c < columns && columnOf[i] < 0; ++c)
+                for (TableId t : tables)
+                    if (key == TitleKey(ColumnTitle(t, c))) columnOf[i] = c;
+            if (columnOf[i] >= 0) ++matched;
+        }
+        // Titles when at least half the row's fields name columns: a data row
+        // may hold a word that is also a title ("AKTYWNA"). Below the first
+        // row two titles at least, so that a file without titles keeps its rows.
+        if (matched > 0 && matched * 2 >= filled && (k == 0 || matched >= 2))
+            return {static_cast<int>(k), std::move(columnOf)};
+    }
+    return {};
+}
+
+std::string EncodingRefusal(std::string_view bytes) {
+    const CsvOddCharacter odd = FirstOddCp1250(bytes);
+    return "Plik nie jest zapisany w UTF-8 ani w Windows-1250 (wiersz " + std::to_string(odd.line) + ": " +
+           odd.what +
+           "; tak zapisuje np. „CSV (Macintosh)” lub „CSV (MS-DOS)”): zapisz go w arkuszu jako „CSV UTF-8”";
+}
+}  // namespace
+
 CsvImportPlan PlanCsvImport(const TableSet& set, int tab, std::string_view bytes, bool replace) {
     CsvImportPlan plan;
     const std::vector<TableId> tables = TablesOfTab(tab);
     if (tables.empty()) return plan;
-    const CsvParse parse = ParseCsv(CsvTextFromFile(bytes, &plan.encoding));
+    const std::string text = CsvTextFromFile(bytes, &plan.encoding);
+    if (plan.encoding == CsvEncoding::Other) {
+        plan.refusal = EncodingRefusal(bytes);
+        return plan;
+    }
+    const TableId first = tables.front();
+    const int columns = set.Columns(first);
+    auto title = [&](int c) { return ColumnTitle(first, c); };
+
+    // The separator is the one whose fields make a title row: ';', then a tab
+    // (Excel's "Unicode text"), then ',' (Calc's default).
+    CsvParse parse;
+    Titles titles;
+    bool commas = false;
+    for (const char separator : {';', '\t', ','}) {
+        titles = FindTitles(ParseCsv(text, separator, kTitleSearchLines).rows, tables, columns);
+        if (titles.index < 0) continue;
+        parse = ParseCsv(text, separator);
+        commas = separator == ',';
+        break;
+    }
+    if (titles.index < 0) parse = ParseCsv(text);
     if (parse.unclosedQuoteLine)
         plan.problems.push_back({parse.unclosedQuoteLine, {},
                                  "Cudzysłów otwarty w tym wierszu nie jest zamknięty; dalsza część pliku "
@@ -201,28 +329,17 @@ CsvImportPlan PlanCsvImport(const TableSet& set, int tab, std::string_view bytes
     if (parse.rows.empty()) return plan;
     plan.readable = true;
 
-    const TableId first = tables.front();
-    const int columns = set.Columns(first);
-    auto title = [&](int c) { return ColumnTitle(first, c); };
-
-    // The title row: any field naming a column makes the first row titles.
-    const CsvRecord& head = parse.rows.front();
-    std::vector<int> columnOf(head.fields.size(), -1);
-    // Titles when at least half the row's fields name columns: a data row
-    // may hold a word that is also a title ("AKTYWNA").
-    int matched = 0, filled = 0;
-    for (size_t i = 0; i < head.fields.size(); ++i) {
-        const std::string key = TitleKey(head.fields[i]);
-        if (!key.empty()) ++filled;
-        for (int c = 0; c < columns && columnOf[i] < 0; ++c)
-            for (TableId t : tables)
-                if (key == TitleKey(ColumnTitle(t, c))) columnOf[i] = c;
-        if (columnOf[i] >= 0) ++matched;
-    }
-    const bool titled = matched > 0 && matched * 2 >= filled;
+    const bool titled = titles.index >= 0;
+    std::vector<int>& columnOf = titles.columnOf;
     std::vector<CsvProblem> columnProblems;
     std::vector<char> present(columns, 1);
     if (titled) {
+        const CsvRecord& head = parse.rows[titles.index];
+        if (titles.index > 0)
+            plan.notes.push_back({head.line, {},
+                                  head.line == 2 ? std::string("Pominięto wiersz 1 nad tytułami kolumn")
+                                                 : "Pominięto wiersze 1–" + std::to_string(head.line - 1) +
+                                                       " nad tytułami kolumn"});
         std::vector<int> seen(columns, 0);
         for (size_t i = 0; i < head.fields.size(); ++i) {
             const int c = columnOf[i];
@@ -230,8 +347,8 @@ CsvImportPlan PlanCsvImport(const TableSet& set, int tab, std::string_view bytes
                 columnOf[i] = -1;
                 columnProblems.push_back({head.line, title(c), "Kolumna powtórzona; wzięto pierwszą z nich"});
             } else if (c < 0 && !Trim(head.fields[i]).empty()) {
-                columnProblems.push_back({head.line, head.fields[i],
-                                          "Tabela nie ma takiej kolumny; jej pola zostały pominięte"});
+                plan.notes.push_back({head.line, head.fields[i],
+                                      "Tabela nie ma takiej kolumny; jej pola zostały pominięte"});
             }
         }
         for (int c = 0; c < columns; ++c) present[c] = seen[c] > 0;
@@ -243,6 +360,7 @@ CsvImportPlan PlanCsvImport(const TableSet& set, int tab, std::string_view bytes
         TableId table;
         int row;
         std::vector<std::pair<int, std::string>> cells;
+        std::vector<CsvProblem> notes;
         bool bad = false;
     };
     std::vector<Candidate> candidates;
@@ -252,11 +370,15 @@ CsvImportPlan PlanCsvImport(const TableSet& set, int tab, std::string_view bytes
     for (TableId t : tables) named[static_cast<int>(t)].assign(set.Rows(t) + 1, 0);
     const NameTakenCheck noneTaken = [](const std::string&, int) { return false; };
 
-    for (size_t k = titled ? 1 : 0; k < parse.rows.size(); ++k) {
+    for (size_t k = titled ? titles.index + 1 : 0; k < parse.rows.size(); ++k) {
         const CsvRecord& rec = parse.rows[k];
         EntryFields fields;
         fields.byColumn.assign(columns, std::string());
-        bool extra = false;
+        // With ',' between fields a decimal comma outside quotes splits a
+        // number in two and shifts the fields after it: more fields than titles.
+        bool extra = commas && rec.fields.size() > columnOf.size() &&
+                     std::any_of(rec.fields.begin(), rec.fields.end(),
+                                 [](const std::string& f) { return !Trim(f).empty(); });
         for (size_t i = 0; i < rec.fields.size(); ++i) {
             const int c = titled ? (i < columnOf.size() ? columnOf[i] : -1) : (static_cast<int>(i) < columns ? static_cast<int>(i) : -1);
             if (c >= 0) fields.byColumn[c] = rec.fields[i];
@@ -292,7 +414,8 @@ CsvImportPlan PlanCsvImport(const TableSet& set, int tab, std::string_view bytes
             problems.push_back({rec.line, column >= 0 ? ColumnTitle(t, column) : std::string(), message});
         };
         if (extra) {
-            fail(-1, "Wiersz ma więcej pól niż tabela kolumn");
+            fail(-1, titled ? "Wiersz ma więcej pól niż wiersz tytułów (liczba z przecinkiem bez cudzysłowu?)"
+                            : "Wiersz ma więcej pól niż tabela kolumn");
             continue;
         }
         bool fine = true;
@@ -301,9 +424,29 @@ CsvImportPlan PlanCsvImport(const TableSet& set, int tab, std::string_view bytes
             if (!message.empty()) fail(c, message), fine = false;
         }
         if (!fine) continue;
+        // Spreadsheets take bar codes and passwords for numbers and drop their
+        // leading zeros: a value equal to the stored one without them keeps it.
+        std::vector<CsvProblem> notes;
+        const bool stored = namedRow && set.RowHasRecord(t, namedRow);
+        if ((t == TableId::Plu || t == TableId::Cashier) && present[2]) {
+            const std::string before = stored ? Cp1250ToUtf8(set.Cell(t, 2, namedRow)) : std::string();
+            std::string& now = fields.byColumn[2];
+            if (!now.empty() && now != before && now == WithoutLeadingZeros(before)) {
+                now = before;
+                const std::string kept = t == TableId::Plu ? "Zachowano kod " + before : std::string("Zachowano hasło");
+                notes.push_back({rec.line, ColumnTitle(t, 2), kept + " z tabeli (arkusz usunął zera z przodu)"});
+            }
+            // A new or changed bar code must scan: its check digit is checked.
+            if (t == TableId::Plu && now != before) {
+                if (const auto digit = WrongCheckDigit(now)) {
+                    fail(2, std::string("Zła cyfra kontrolna kodu kreskowego: ostatnia cyfra powinna być ") + *digit);
+                    continue;
+                }
+            }
+        }
         const EntryCheck check = CheckEntry(set, t, fields, false, noneTaken);
         if (!check.ok) {
-            fail(check.focusColumn, check.message);
+            fail(check.column, check.message);
             continue;
         }
         if (!check.message.empty()) {  // an active rate without its value
@@ -314,7 +457,7 @@ CsvImportPlan PlanCsvImport(const TableSet& set, int tab, std::string_view bytes
         // stands ("08.00" as a register sends it), so a round trip changes
         // no byte; a changed one is written as the entry row writes it.
         EntryCheck taken = check;
-        if (namedRow && set.RowHasRecord(t, namedRow)) {
+        if (stored) {
             for (auto& [column, cell] : taken.cells) {
                 if (!DecimalColumn(t, column)) continue;
                 std::string back = fields.byColumn[column];
@@ -327,7 +470,7 @@ CsvImportPlan PlanCsvImport(const TableSet& set, int tab, std::string_view bytes
             fail(0, "Ten rekord jest już w wierszu " + std::to_string(it->second));
             continue;
         }
-        candidates.push_back({rec.line, t, check.row, std::move(taken.cells)});
+        candidates.push_back({rec.line, t, check.row, std::move(taken.cells), std::move(notes)});
     }
 
     // Names of packaging and PLU records are unique, as the entry row keeps
@@ -360,8 +503,11 @@ CsvImportPlan PlanCsvImport(const TableSet& set, int tab, std::string_view bytes
         }
     }
 
-    for (Candidate& c : candidates)
-        if (!c.bad) plan.good.push_back({c.line, c.table, c.row, std::move(c.cells)});
+    for (Candidate& c : candidates) {
+        if (c.bad) continue;
+        plan.good.push_back({c.line, c.table, c.row, std::move(c.cells)});
+        plan.notes.insert(plan.notes.end(), c.notes.begin(), c.notes.end());
+    }
     plan.problems.insert(plan.problems.end(), problems.begin(), problems.end());
     std::stable_sort(plan.problems.begin(), plan.problems.end(),
                      [](const CsvProblem& a, const CsvProblem& b) { return a.line < b.line; });
@@ -400,6 +546,10 @@ bool ImportTableCsv(TableSet& set, int tab, const std::string& path) {
         return false;
     }
     CsvImportPlan plan = PlanCsvImport(set, tab, bytes, false);
+    if (!plan.refusal.empty()) {
+        ui.Message(plan.refusal, {}, UiIcon::Error);
+        return false;
+    }
     if (!plan.readable && plan.problems.empty()) {
         ui.Message("Plik " + path + " nie zawiera żadnych wierszy.", {}, UiIcon::Warning);
         return false;
@@ -412,10 +562,16 @@ bool ImportTableCsv(TableSet& set, int tab, const std::string& path) {
                               "zastąpią rekordy o tych samych numerach.");
         if (replace) plan = PlanCsvImport(set, tab, bytes, true);
     }
+    std::vector<std::string> notes;
+    for (const CsvProblem& p : plan.notes) notes.push_back(CsvProblemLine(p));
     if (!plan.problems.empty()) {
         std::vector<std::string> lines;
-        lines.reserve(plan.problems.size());
+        lines.reserve(plan.problems.size() + notes.size() + 2);
         for (const CsvProblem& p : plan.problems) lines.push_back(CsvProblemLine(p));
+        if (!notes.empty()) {
+            lines.insert(lines.end(), {"", "Uwagi:"});
+            lines.insert(lines.end(), notes.begin(), notes.end());
+        }
         const std::string intro = "Błędne wiersze w pliku " + path + ": " + std::to_string(plan.problems.size()) +
                                   ". Poprawnych wierszy: " + std::to_string(plan.good.size()) + ".";
         if (plan.good.empty()) {
@@ -427,5 +583,8 @@ bool ImportTableCsv(TableSet& set, int tab, const std::string& path) {
             return false;
     }
     ApplyCsvImport(set, plan, replace);
+    if (plan.problems.empty() && !notes.empty())
+        ui.MessageWithList("Wczytano wiersze z pliku " + path + ": " + std::to_string(plan.good.size()) + ". Uwagi:",
+                           notes, "");
     return true;
 }

@@ -5,13 +5,16 @@
 // decimal separator the caller gives (the user's locale). Tab 5 puts the
 // discounts (records 1-4) and surcharges (5-8) in one file.
 //
-// Import: columns found by their titles (in any order; a file without a
+// Import: columns found by their titles (in any order, the title row within
+// the first 10 lines, fields separated by ';', a tab or ','; a file without a
 // title row is read in the table's column order), every row checked as the
 // entry row checks a record typed in (CheckEntry), plus what typing itself
 // would not let through: characters a field does not take, texts longer than
-// the field, a PTU letter outside A-G, a switch other than TAK/NIE. Every bad
-// row is reported with its line number; the caller takes all rows, none, or
-// only the good ones.
+// the field, a PTU letter outside A-G, a switch other than TAK/NIE, a changed
+// bar code with a wrong check digit. Every bad row is reported with its line
+// number and column; the caller takes all rows, none, or only the good ones.
+// What the import mended or left out on its own (leading zeros a spreadsheet
+// dropped, lines above the titles, columns the table lacks) comes as notes.
 #pragma once
 
 #include <string>
@@ -54,6 +57,9 @@ struct CsvImportPlan {
     };
     std::vector<Row> good;            // in file order
     std::vector<CsvProblem> problems; // by line
+    std::vector<CsvProblem> notes;    // not errors: what was mended or left out, by line
+    // Not empty: the whole file is refused (its encoding), with this line.
+    std::string refusal;
     // Record rows that no row of the file names, good or bad: (table, row).
     std::vector<std::pair<TableId, int>> unnamed;
     // Of those, the rows that hold a record now.
@@ -71,7 +77,8 @@ void ApplyCsvImport(TableSet& set, const CsvImportPlan& plan, bool replace);
 // The whole import as the person runs it: reads the file; when the table
 // holds records the file does not name, asks whether to remove them (No
 // keeps them); when rows are bad, shows them all and asks whether to take
-// only the good rows (No changes nothing). True when the table changed.
+// only the good rows (No changes nothing); shows the notes with the bad rows
+// or, when there are none, after the import. True when the table changed.
 bool ImportTableCsv(TableSet& set, int tab, const std::string& path);
 
 // A problem as one line of the summary: "Wiersz 12, Cena jedn.: ...".

@@ -6,6 +6,12 @@
 #include <string>
 #include <string_view>
 
+// The 18 Polish letters in Windows-1250 (Ą Ć Ę Ł Ń Ó Ś Ź Ż, then the small
+// ones). Besides ASCII they are all a name can hold on the register: names
+// go to it in Mazovia, and the conversion maps these letters only.
+inline constexpr std::string_view kPolishLetters =
+    "\xA5\xC6\xCA\xA3\xD1\xD3\x8C\x8F\xAF\xB9\xE6\xEA\xB3\xF1\xF3\x9C\x9F\xBF";
+
 // Every byte has a form: the five bytes Windows-1250 leaves unassigned
 // (0x81, 0x83, 0x88, 0x90, 0x98) become the control characters of the same
 // value, so a text read from a file comes back unchanged.

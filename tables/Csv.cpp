@@ -4,6 +4,19 @@
 
 namespace {
 constexpr std::string_view kMark = "\xEF\xBB\xBF";
+constexpr std::string_view kMark16Le = "\xFF\xFE";
+constexpr std::string_view kMark16Be = "\xFE\xFF";
+
+// Windows-1250 bytes beyond ASCII and the Polish letters that a Polish file
+// may well hold: punctuation and common signs (€ ‚ „ … ‰ ‹ ‘ ’ “ ” • – — ™ ›,
+// no-break space, § © « ¬ soft hyphen ® ° ± µ ¶ · » × ÷).
+constexpr std::string_view kUsualSigns =
+    "\x80\x82\x84\x85\x89\x8B\x91\x92\x93\x94\x95\x96\x97\x99\x9B"
+    "\xA0\xA7\xA9\xAB\xAC\xAD\xAE\xB0\xB1\xB5\xB6\xB7\xBB\xD7\xF7";
+// Of those, what Polish letters of Mac Central European (Ą ó ę) and of code
+// page 852 (Ś ę ź) read as in Windows-1250: odd between two letters.
+constexpr std::string_view kNotInWords = "\x84\x97\xAB\xA9";
+constexpr std::string_view kUndefined = "\x81\x83\x88\x90\x98";
 
 bool Blank(char c) { return c == ' ' || c == '\t'; }
 
@@ -32,6 +45,52 @@ bool ValidUtf8(std::string_view s) {
         i += more + 1;
     }
     return true;
+}
+
+bool Letter(char c) {
+    const auto b = static_cast<unsigned char>(c);
+    return ((b | 0x20) >= 'a' && (b | 0x20) <= 'z') || (b >= 0x80 && kPolishLetters.find(c) != std::string_view::npos);
+}
+
+void AppendUtf8(std::string& out, char32_t cp) {
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (cp >> 18));
+        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
+// UTF-16 code units to UTF-8; a lone surrogate becomes U+FFFD, an odd last byte is dropped.
+std::string Utf16ToUtf8(std::string_view b, bool bigEndian) {
+    auto unit = [&](size_t i) -> char32_t {
+        const auto first = static_cast<unsigned char>(b[i]), second = static_cast<unsigned char>(b[i + 1]);
+        return bigEndian ? (first << 8 | second) : (second << 8 | first);
+    };
+    std::string out;
+    out.reserve(b.size());
+    for (size_t i = 0; i + 1 < b.size(); i += 2) {
+        char32_t cp = unit(i);
+        if (cp >= 0xD800 && cp <= 0xDBFF && i + 3 < b.size()) {
+            const char32_t low = unit(i + 2);
+            if (low >= 0xDC00 && low <= 0xDFFF) {
+                cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
+                i += 2;
+            }
+        }
+        if (cp >= 0xD800 && cp <= 0xDFFF) cp = 0xFFFD;
+        AppendUtf8(out, cp);
+    }
+    return out;
 }
 }  // namespace
 
@@ -65,13 +124,38 @@ std::string CsvFileBytes(std::string_view utf8, CsvEncoding encoding) {
     case CsvEncoding::Utf8Bom: return std::string(kMark) + std::string(utf8);
     case CsvEncoding::Utf8: return std::string(utf8);
     case CsvEncoding::Cp1250: return Utf8ToCp1250(utf8);
+    case CsvEncoding::Utf16Le:
+    case CsvEncoding::Utf16Be:
+    case CsvEncoding::Other: break;  // read only: written as UTF-8 with the mark
     }
-    return std::string(utf8);
+    return std::string(kMark) + std::string(utf8);
+}
+
+CsvOddCharacter FirstOddCp1250(std::string_view s) {
+    int line = 1;
+    for (size_t i = 0; i < s.size(); ++i) {
+        const char c = s[i];
+        if (c == '\n' || (c == '\r' && (i + 1 >= s.size() || s[i + 1] != '\n'))) ++line;
+        if (static_cast<unsigned char>(c) < 0x80 || Letter(c)) continue;
+        if (kUndefined.find(c) != std::string_view::npos) {
+            static const char digits[] = "0123456789ABCDEF";
+            const auto b = static_cast<unsigned char>(c);
+            return {line, std::string("bajt 0x") + digits[b >> 4] + digits[b & 15]};
+        }
+        bool odd = kUsualSigns.find(c) == std::string_view::npos;
+        if (!odd && kNotInWords.find(c) != std::string_view::npos)
+            odd = i > 0 && i + 1 < s.size() && Letter(s[i - 1]) && Letter(s[i + 1]);
+        if (odd) return {line, "znak „" + Cp1250ToUtf8(s.substr(i, 1)) + "”"};
+    }
+    return {};
 }
 
 CsvEncoding DetectCsvEncoding(std::string_view bytes) {
     if (bytes.substr(0, kMark.size()) == kMark) return CsvEncoding::Utf8Bom;
-    return ValidUtf8(bytes) ? CsvEncoding::Utf8 : CsvEncoding::Cp1250;
+    if (bytes.substr(0, 2) == kMark16Le) return CsvEncoding::Utf16Le;
+    if (bytes.substr(0, 2) == kMark16Be) return CsvEncoding::Utf16Be;
+    if (ValidUtf8(bytes)) return CsvEncoding::Utf8;
+    return FirstOddCp1250(bytes).line ? CsvEncoding::Other : CsvEncoding::Cp1250;
 }
 
 std::string CsvTextFromFile(std::string_view bytes, CsvEncoding* found) {
@@ -80,18 +164,21 @@ std::string CsvTextFromFile(std::string_view bytes, CsvEncoding* found) {
     switch (encoding) {
     case CsvEncoding::Utf8Bom: return std::string(bytes.substr(kMark.size()));
     case CsvEncoding::Utf8: return std::string(bytes);
-    case CsvEncoding::Cp1250: return Cp1250ToUtf8(bytes);
+    case CsvEncoding::Utf16Le: return Utf16ToUtf8(bytes.substr(2), false);
+    case CsvEncoding::Utf16Be: return Utf16ToUtf8(bytes.substr(2), true);
+    case CsvEncoding::Cp1250:
+    case CsvEncoding::Other: return Cp1250ToUtf8(bytes);
     }
     return std::string(bytes);
 }
 
 namespace {
-CsvParse ParseWith(std::string_view text, char separator) {
+CsvParse ParseWith(std::string_view text, char separator, int lastLine) {
     CsvParse result;
     int line = 1;
     size_t i = 0;
     const size_t n = text.size();
-    while (i < n) {
+    while (i < n && (lastLine <= 0 || line <= lastLine)) {
         CsvRecord record;
         record.line = line;
         std::string field;
@@ -151,9 +238,13 @@ CsvParse ParseWith(std::string_view text, char separator) {
 CsvParse ParseCsv(std::string_view text) {
     // The separator: ';', or a tab when the first row reads as one field
     // with ';' and as several with tabs (a tab-separated file).
-    CsvParse semicolons = ParseWith(text, ';');
+    CsvParse semicolons = ParseWith(text, ';', 0);
     if (semicolons.rows.empty() || semicolons.rows.front().fields.size() > 1) return semicolons;
-    CsvParse tabs = ParseWith(text, '\t');
+    CsvParse tabs = ParseWith(text, '\t', 0);
     if (!tabs.rows.empty() && tabs.rows.front().fields.size() > 1) return tabs;
     return semicolons;
+}
+
+CsvParse ParseCsv(std::string_view text, char separator, int lastLine) {
+    return ParseWith(text, separator, lastLine);
 }

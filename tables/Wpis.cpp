@@ -22,7 +22,14 @@ struct Check {
         result.ok = false;
         result.message = message;
         result.focusColumn = focusColumn;
+        result.column = focusColumn;
         result.cells.clear();
+        return result;
+    }
+    // A refusal about `column` that leaves the focus where it is.
+    EntryCheck RefuseAbout(int column, const std::string& message) {
+        Refuse(message);
+        result.column = column;
         return result;
     }
 };
@@ -155,15 +162,15 @@ EntryCheck CheckEntry(const TableSet& set, TableId t, const EntryFields& f, bool
     const std::string& numberText = Field(f, 0);
     // The number: given, a whole number, in range. Gives 0 after a refusal.
     auto number = [&](const char* notGiven, const char* wrong, int first, int last) -> int {
-        if (numberText.empty()) return c.Refuse(notGiven), 0;
+        if (numberText.empty()) return c.RefuseAbout(0, notGiven), 0;
         const auto n = ParseRecordNumber(numberText);
-        if (!n) return c.Refuse(NotIntegerMessage(numberText)), 0;
+        if (!n) return c.RefuseAbout(0, NotIntegerMessage(numberText)), 0;
         if (*n < first || *n > last) return c.Refuse(wrong, 0), 0;
         return *n;
     };
     auto decimal = [&](int column) -> std::optional<double> {
         const auto v = ParseDecimal(Field(f, column));
-        if (!v) c.Refuse(NotDecimalMessage(Field(f, column)));
+        if (!v) c.RefuseAbout(column, NotDecimalMessage(Field(f, column)));
         return v;
     };
     EntryCheck& r = c.result;
@@ -200,11 +207,11 @@ EntryCheck CheckEntry(const TableSet& set, TableId t, const EntryFields& f, bool
         break;
     }
     case TableId::Cashier: {
-        if (numberText.empty()) return c.Refuse("Nie podano numeru kasjera");
+        if (numberText.empty()) return c.RefuseAbout(0, "Nie podano numeru kasjera");
         const std::string& password = Field(f, 2);
         // Enter names an empty password on its own; the button takes it as too short.
-        if (byEnter && password.empty()) return c.Refuse("Nie podano hasla");
-        if (Utf8Length(password) < kPasswordLength) return c.Refuse("Haslo musi zawierac 4 cyfry");
+        if (byEnter && password.empty()) return c.RefuseAbout(2, "Nie podano hasla");
+        if (Utf8Length(password) < kPasswordLength) return c.RefuseAbout(2, "Haslo musi zawierac 4 cyfry");
         const int n = number("", "Zły numer kasjera", 1, set.Rows(t));
         if (!n) return c.result;
         r.row = n;
@@ -261,7 +268,7 @@ EntryCheck CheckEntry(const TableSet& set, TableId t, const EntryFields& f, bool
     }
     case TableId::Ptu: {
         const std::string& symbol = numberText;
-        if (symbol.empty()) return c.Refuse("Nie podano oznaczenia stawki");
+        if (symbol.empty()) return c.RefuseAbout(0, "Nie podano oznaczenia stawki");
         const char letter = symbol[0];
         if (letter < 'A' || letter > 'G') return c.Refuse("Złe oznaczenie stawki", 0);
         const std::string& status = Field(f, 2);

@@ -60,6 +60,7 @@ struct EntryCheck {
     // Why the record was refused; when it was taken, a reminder to show or "".
     std::string message;
     int focusColumn = -1;  // the field the focus goes to after a refusal; -1 none
+    int column = -1;       // the field a refusal is about, also where the focus stays put
     int row = 0;           // the record row the cells go into
     std::vector<std::pair<int, std::string>> cells;  // (column, Windows-1250 text)
     // Fields whose text the add changed (cut names), shown even when refused.

@@ -237,6 +237,26 @@ private slots:
             QCOMPARE(QString::fromStdString(w.Tables().Cell(TableId::Plu, 5, 1)), take ? QString("13.00") : QString("12.50"));
             QCOMPARE(w.Tables().RowHasRecord(TableId::Plu, 2), false);
         }
+        // Notes alone do not ask: the rows go in and the notes follow in the
+        // list box. A Mac-encoded file is refused in one box, nothing changed.
+        for (const QByteArray& bytes : {QByteArray("Numer PLU,Cena jedn.,Uwagi\n1,\"14,50\",nowa\n"),
+                                        QByteArray("Numer PLU;Nazwa PLU\r1;\xFBUREK\r")}) {
+            QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            file.write(bytes);
+            file.close();
+            QString shown;
+            QTimer::singleShot(0, [&] {
+                QWidget* modal = QApplication::activeModalWidget();
+                auto* box = qobject_cast<QMessageBox*>(modal);
+                shown = box ? box->text() : modal->findChild<QPlainTextEdit*>("lines")->toPlainText();
+                static_cast<QDialog*>(modal)->done(0);
+            });
+            w.ImportCsvFrom(2, csv + ".csv");
+            QVERIFY2(shown.startsWith(bytes.startsWith("Numer PLU,") ? "Wiersz 1, Uwagi: Tabela nie ma takiej kolumny"
+                                                                      : "Plik nie jest zapisany w UTF-8"),
+                     qPrintable(shown));
+            QCOMPARE(QString::fromStdString(w.Tables().Cell(TableId::Plu, 5, 1)), QString("14.50"));
+        }
         InstallUi(&ui);
     }
 

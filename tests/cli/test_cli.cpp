@@ -660,3 +660,47 @@ TEST_F(CliTest, TablesThroughASpreadsheetAndBack) {
     EXPECT_NE(edited.find(";12.34;", edited.find("\r\nPlu1=1;")), std::string::npos);
     EXPECT_LT(edited.find(";12.34;", edited.find("\r\nPlu1=1;")), edited.find("\r\nPlu2="));
 }
+
+// Price lists as LibreOffice Calc saves them by default (a heading above the
+// titles, ',' between fields, decimal commas in quotes, a column of remarks,
+// a bar code and a password without their leading zeros, a stock below zero)
+// and as Excel's "CSV (Macintosh)". The notes go to stderr and leave the exit
+// status at 0; the Mac file is refused with one line and changes nothing.
+TEST_F(CliTest, PriceListsAsSpreadsheetsSaveThem) {
+    const std::string pod = "[KASA]\r\nTyp_kasy=3\r\n[KASJERZY]\r\nKasjer1=1;ANNA;0123;\r\n"
+                            "[TOWARY]\r\nPlu1=1;CHLEB;0012345678905;A;0;3.49;5.000;TAK;\r\n";
+    struct Case {
+        const char* table;
+        std::string csv;
+        int status;
+        std::string err;
+        std::vector<std::string> entries;  // in the data file afterwards
+    } cases[] = {
+        {"plu",
+         "CENNIK – STYCZEŃ 2026,,,,,\n"
+         "Numer PLU,Nazwa PLU,Kod kreskowy,Cena jedn.,Ilość magazyn.,Uwagi\n"
+         "1,CHLEB,12345678905,\"3,79\",\"-12,5\",promocja\n"
+         "2,\"MASŁO, 200 G\",5901234123457,\"1 234,50\",0,\n",
+         kExitDone,
+         "Uwaga: Wiersz 2: Pominięto wiersz 1 nad tytułami kolumn\n"
+         "Uwaga: Wiersz 2, Uwagi: Tabela nie ma takiej kolumny; jej pola zostały pominięte\n"
+         "Uwaga: Wiersz 3, Kod kreskowy: Zachowano kod 0012345678905 z tabeli (arkusz usunął zera z przodu)\n",
+         {"Plu1=1;CHLEB;0012345678905;A;0;3.79;-12.500;TAK;", "Plu2=2;MAS\xA3O, 200 G;5901234123457;A;0;1234.50;0;NIE;"}},
+        {"kasjerzy", "Numer kasjer.,Nazwa kasjera,Hasło\n1,ANNA,123\n", kExitDone,
+         "Uwaga: Wiersz 2, Hasło: Zachowano hasło z tabeli (arkusz usunął zera z przodu)\n", {"Kasjer1=1;ANNA;0123;"}},
+        {"plu", "Numer PLU;Nazwa PLU\r1;\xFBUREK \xE5L\x84SKI\r", kExitFile,
+         "Plik nie jest zapisany w UTF-8 ani w Windows-1250 (wiersz 2: znak „ű”; tak zapisuje np. „CSV (Macintosh)” "
+         "lub „CSV (MS-DOS)”): zapisz go w arkuszu jako „CSV UTF-8”\n",
+         {"Plu1=1;CHLEB;0012345678905;A;0;3.49;5.000;TAK;"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.csv.substr(0, 30));
+        Spit(dir / "a.pod", pod);
+        Spit(dir / "cennik.csv", c.csv);
+        const Result r = Run({"csv-import", c.table, "cennik.csv", "a.pod"});
+        EXPECT_EQ(r.status, c.status) << r.err;
+        EXPECT_EQ(r.err, c.err);
+        const std::string after = Slurp(dir / "a.pod");
+        for (const std::string& entry : c.entries) EXPECT_NE(after.find("\r\n" + entry + "\r\n"), std::string::npos);
+    }
+}

@@ -29,7 +29,7 @@ void FillEveryTable(TableSet& set, int m) {
         TableBatch batch(set);
         for (int r = 1; r <= set.Rows(TableId::Plu); r += 7) {
             const std::vector<std::string> row = {std::to_string(r), "Towar \xB3\xF3" + std::to_string(r),
-                                                  "5901234" + std::to_string(r), "C", "0",
+                                                  "000" + std::to_string(590000 + r), "C", "0",
                                                   BenchPrice(r * 13), m == 0 || r % 2 ? "1.500" : "3",
                                                   r % 2 ? "TAK" : "NIE"};
             for (int c = 0; c < set.Columns(TableId::Plu); ++c) set.SetCell(TableId::Plu, c, r, row[c]);
@@ -131,7 +131,7 @@ TEST(Arkusz, RoundTripGivesTheSameDataFile) {
     EXPECT_EQ(csv.substr(3, csv.find('\n') - 2),
               "Numer PLU;Nazwa PLU;Kod kreskowy;Stawka PTU;Numer opak.;Cena jedn.;Ilość magazyn.;Sprzedaż "
               "ułamkowa\r\n");
-    EXPECT_NE(csv.find("\r\n3;Ser żółty3;5900000000037;D;3;1,20;3,250;TAK\r\n"), std::string::npos);
+    EXPECT_NE(csv.find("\r\n3;Ser żółty3;5900000000039;D;3;1,20;3,250;TAK\r\n"), std::string::npos);
     std::filesystem::remove_all(dir);
 }
 
@@ -148,33 +148,38 @@ TEST(Arkusz, BadRowsAreReportedWithTheEntryRowsMessage) {
         {2, "5;Bułka;590;H;0;1;0;NIE", "Stawka PTU", EditorText::OnlyLetters},
         {2, "5;Chleb;590;A;0;1;0;NIE", "Nazwa PLU", EditorText::NotUnique},
         {2, "5;Bułka;590;A;;1;0;NIE", "Numer opak.", EditorText::EmptyPackaging},
-        {2, ";Bułka;590;A;0;1;0;NIE", "", "Nie podano numeru PLU"},
+        {2, ";Bułka;590;A;0;1;0;NIE", "Numer PLU", "Nie podano numeru PLU"},
         {2, "19201;Bułka;590;A;0;1;0;NIE", "Numer PLU", "Zły numer PLU"},
-        {2, "99999999999;Bułka;590;A;0;1;0;NIE", "", NotIntegerMessage("99999999999")},
-        {2, "5;Bułka;590;A;0;1,2,3;0;NIE", "", NotDecimalMessage("1,2,3")},
+        {2, "99999999999;Bułka;590;A;0;1;0;NIE", "Numer PLU", "Liczba jest za duża"},
+        {2, "5;Bułka;590;A;0;1,2,3;0;NIE", "Cena jedn.", "Nie można odczytać liczby „1,2,3” (wpisz ją np. jako 1234,50)"},
+        {2, "5;Bułka;590;A;0;1;-;NIE", "Ilość magazyn.", "Nie można odczytać liczby „-” (wpisz ją np. jako 1234,50)"},
         {2, "5;Bułka;590;A;0;-1;0;NIE", "Cena jedn.", EditorText::OnlyDigits},
+        // A bar code of 8, 12, 13 or 14 digits must end with its check digit.
+        {2, "5;Bułka;5901234123450;A;0;1;0;NIE", "Kod kreskowy", "Zła cyfra kontrolna kodu kreskowego: ostatnia cyfra powinna być 7"},
+        {2, "5;Bułka;59012341;A;0;1;0;NIE", "Kod kreskowy", "Zła cyfra kontrolna kodu kreskowego: ostatnia cyfra powinna być 4"},
+        {2, "5;Bułka;59012341234;A;0;1;0;NIE", "", ""},  // 11 digits: not checked
         {2, "5;Bułka;590;A;0;1;0;może", "Sprzedaż ułamkowa", "W tym polu można wpisać tylko TAK lub NIE"},
         {2, "5;Bułka pszenna duża;590;A;0;1;0;NIE", "Nazwa PLU", "Tekst jest dłuższy niż 15 znaków"},
         {2, "5;Buł;ka;590;A;0;1;0;NIE", "", "Wiersz ma więcej pól niż tabela kolumn"},
         {2, "1;Bułka;590;A;0;1;0;NIE", "Numer PLU", "Ten rekord jest już w wierszu 1"},
         {1, "16;Skrzynka;1", "Numer opak.", "Zły numer opakowania"},
-        {1, ";Skrzynka;1", "", "Nie podano numeru opakowania"},
-        {3, "2;Ala;12", "", "Haslo musi zawierac 4 cyfry"},
+        {1, ";Skrzynka;1", "Numer opak.", "Nie podano numeru opakowania"},
+        {3, "2;Ala;12", "Hasło", "Haslo musi zawierac 4 cyfry"},
         {3, "2;Ala;12345", "Hasło", "Haslo musi zawierac 4 cyfry"},
         {3, "9;Ala;1234", "Numer kasjer.", "Zły numer kasjera"},
-        {3, ";Ala;1234", "", "Nie podano numeru kasjera"},
+        {3, ";Ala;1234", "Numer kasjer.", "Nie podano numeru kasjera"},
         {4, "21;5;1;NIE", "Numer klaw.", "Zły numer klawisza"},
-        {4, ";5;1;NIE", "", "Nie podano numeru klawisza"},
+        {4, ";5;1;NIE", "Numer klaw.", "Nie podano numeru klawisza"},
         {5, "0;Stały;5", "Numer rabatu", "Zły numer rabtu\rRabaty muszą mieć numery 1-4"},
         {5, "9;Stała;5", "Numer dopłaty", "Zły numer dopłaty\rDopłaty muszą mieć numery 5-8"},
-        {5, ";Stały;5", "", "Nie podano numeru rabatu"},
+        {5, ";Stały;5", "Numer rabatu", "Nie podano numeru rabatu"},
         {6, "5;Czek", "Numer formy", "Zły numer formy płatności"},
-        {6, ";Czek", "", "Nie podano numeru formy płatności"},
+        {6, ";Czek", "Numer formy", "Nie podano numeru formy płatności"},
         {6, "2;Karta €", "", ""},  // '€' is in Windows-1250: a good row
         {6, "2;Karta ✓", "Nazwa formy", "Tekst zawiera znak, którego nie ma w stronie kodowej Windows-1250"},
         {7, "9;Witamy", "Numer linii", "Zły numer linii"},
-        {7, ";Witamy", "", "Nie podano numeru linii"},
-        {8, ";5;AKTYWNA", "", "Nie podano oznaczenia stawki"},
+        {7, ";Witamy", "Numer linii", "Nie podano numeru linii"},
+        {8, ";5;AKTYWNA", "Oznaczenia", "Nie podano oznaczenia stawki"},
         {8, "B;5;CZYNNA", "Aktywna", "Zły status stawki.\rMożliwe wartości to NIEAKTYWNA,AKTYWNA,ZWOLNIONA"},
         {8, "B;;AKTYWNA", "Wartość", EditorText::GiveRate},
     };
@@ -193,6 +198,56 @@ TEST(Arkusz, BadRowsAreReportedWithTheEntryRowsMessage) {
         EXPECT_EQ(plan.problems[0].line, 2);
         EXPECT_EQ(plan.problems[0].column, c.column);
         EXPECT_EQ(plan.problems[0].message, c.message);
+    }
+}
+
+namespace {
+// UTF-16 with its mark, as Excel's "Unicode text" (LE) and other programs write it.
+std::string Utf16(std::u16string_view text, bool bigEndian) {
+    std::string bytes = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+    for (char16_t u : text)
+        for (int shift : {bigEndian ? 8 : 0, bigEndian ? 0 : 8}) bytes += static_cast<char>(u >> shift & 0xFF);
+    return bytes;
+}
+}  // namespace
+
+// Files and values as spreadsheets write them: the encoding, the separator
+// and the title row are found; Mac and DOS files are refused in one line;
+// grouped thousands come in; line numbers are the file's own.
+TEST(Arkusz, FilesAndValuesAsSpreadsheetsWriteThem) {
+    const std::string refused = "Plik nie jest zapisany w UTF-8 ani w Windows-1250 (wiersz 2: ";
+    const std::string howTo =
+        "; tak zapisuje np. „CSV (Macintosh)” lub „CSV (MS-DOS)”): zapisz go w arkuszu jako „CSV UTF-8”";
+    struct Case {
+        std::string bytes;
+        std::string lines;  // the refusal, the problems, then the notes
+        int column;         // of PLU 1 afterwards
+        const char* cell;
+    } cases[] = {
+        {"Numer PLU;Nazwa PLU\r1;M\x84KA\r", refused + "znak „„”" + howTo, 1, "Chleb"},  // Mac: Ą reads as „
+        {"Numer PLU;Nazwa PLU\r\n1;g\xA9\x98\r\n", refused + "bajt 0x98" + howTo, 1, "Chleb"},  // code page 852
+        {"CENNIK \x96 STYCZE\xD1 2026\r\n\r\nNumer PLU;Nazwa PLU\r\n1;\x84\xAF\xF3\xB3w\x94 \x96 \xE6ma\x85\r\n",
+         "Wiersz 3: Pominięto wiersze 1–2 nad tytułami kolumn", 1, "„Żółw” – ćma…"},
+        {Utf16(u"Numer PLU\tNazwa PLU\r\n1\tŻUREK ŚLĄSKI\r\nx\tBułka\r\n", false),
+         "Wiersz 3, Numer PLU: W tym polu można wpisać tylko wartość liczbową", 1, "ŻUREK ŚLĄSKI"},
+        {Utf16(u"Numer PLU;Cena jedn.\n1;1.234,50\n", true), "", 5, "1234.50"},
+        {"Numer PLU,Cena jedn.\n1,\"1,234.5\"\n2,1,50\n",
+         "Wiersz 3: Wiersz ma więcej pól niż wiersz tytułów (liczba z przecinkiem bez cudzysłowu?)", 5, "1234.50"},
+        {"Numer PLU;Cena jedn.\n1;1.234.567\n", "", 5, "1234567.00"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.lines);
+        TableSet set;
+        set.ApplyModel(3, PluRule::Capacity);
+        const std::vector<std::string> plu = {"1", "Chleb", "", "A", "0", "3.49", "5.000", "TAK"};
+        for (int col = 0; col < 8; ++col) set.SetCell(TableId::Plu, col, 1, plu[col]);
+        const CsvImportPlan plan = PlanCsvImport(set, 2, c.bytes, false);
+        std::string lines = plan.refusal;
+        for (const auto* list : {&plan.problems, &plan.notes})
+            for (const CsvProblem& p : *list) lines += (lines.empty() ? "" : "\n") + CsvProblemLine(p);
+        EXPECT_EQ(lines, c.lines);
+        ApplyCsvImport(set, plan, false);
+        EXPECT_EQ(Cp1250ToUtf8(set.Cell(TableId::Plu, c.column, 1)), c.cell);
     }
 }
 

@@ -9,6 +9,7 @@
 
 #include "Bcd.h"
 #include "ByteText.h"
+#include "Cp1250.h"
 
 namespace {
 
@@ -25,6 +26,8 @@ TEST(Bcd, MazoviaConvertsExactlyTheEighteenLetters) {
     EXPECT_EQ(Hex(text), Hex(kMazoviaLetters));
     FromMazovia(text);
     EXPECT_EQ(Hex(text), Hex(kWindowsLetters));
+    // The spreadsheet import takes these letters as the ones a name may hold.
+    EXPECT_EQ(Hex(std::string(kPolishLetters)), Hex(kWindowsLetters));
 
     const std::string lodz = Bytes("A3 F3 64 9F");  // Łódź in Windows-1250
     EXPECT_EQ(Hex(ToMazovia(std::string_view(lodz))), "9C A2 64 A6");
