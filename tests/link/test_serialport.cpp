@@ -18,6 +18,8 @@
 #include "ByteText.h"
 #include "NativeSerialPort.h"
 #include "Pomoc.h"
+#include "RecordingUi.h"
+#include "Sekwencje.h"
 
 using namespace std::string_literals;
 
@@ -150,6 +152,38 @@ TEST_F(PtyTest, LinkOverThePty) {
     Link().pollLimit = 3000;
     EXPECT_FALSE(ReadReply());
     EXPECT_EQ(ReplyLength(), 0u);
+}
+
+// A register that sends XOFF holds the port's output off. The command then
+// meets its time-out with "Brak odpowiedzi z kasy" instead of waiting for an
+// XON that never comes, and the port is let go: the next command goes out
+// and gets its reply.
+TEST_F(PtyTest, LineHeldOffByXoffReportsNoReplyAndIsLetGo) {
+    RecordingUi ui;
+    InstallUi(&ui);
+    UsePort(std::make_unique<NativeSerialPort>());
+    Link().pollLimit = 50'000;  // about 0.5 s
+    ASSERT_TRUE(OpenPort(path));
+    ToPort("\x13");
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(ReadRegisterState(), std::string(14, '\xFF'));
+    const double held = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_LT(held, 3.0);
+    EXPECT_EQ(ui.Count("Brak odpowiedzi z kasy"), 1);
+    EXPECT_EQ(FromPort(1), "");  // nothing left over to go out later
+
+    // The register answers the next request as soon as it sees it.
+    std::thread reg([&] {
+        const std::string request = FromPort(9);
+        if (request.size() == 9 && request.compare(2, 2, "0N") == 0) ToPort(ESC + "P1#01000020261205CC" + ESC + BS);
+    });
+    const std::string block = ReadRegisterState();
+    reg.join();
+    EXPECT_EQ(block, "01000020261205");
+    EXPECT_EQ(ui.Count("Brak odpowiedzi z kasy"), 1);
+    InstallUi(nullptr);
 }
 
 // The other end goes away while the port is open (a USB adapter pulled out):
