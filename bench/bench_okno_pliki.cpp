@@ -25,22 +25,7 @@ namespace {
 constexpr int kRuns = 7;
 
 // Stands in for the boxes of start-up (no register is there): shows nothing.
-class QuietUi final : public Ui {
-public:
-    void Message(const std::string&, const std::string&, UiIcon) override {}
-    bool Question(const std::string&, const std::string&, UiIcon) override { return false; }
-    std::optional<std::string> Input(const std::string&, const std::string&, const std::string&) override {
-        return std::nullopt;
-    }
-    void ProgressShow(UiBar, int) override {}
-    void ProgressSetMaximum(UiBar, int) override {}
-    void ProgressSetValue(UiBar, int) override {}
-    void ProgressStep(UiBar, int) override {}
-    void ProgressHide(UiBar) override {}
-    void ShowLabel(UiLabel, bool) override {}
-    void SetLabel(UiLabel, const std::string&) override {}
-    void ProcessEvents() override {}
-};
+using QuietUi = SilentUi;
 
 struct Figures {
     std::vector<double> wall, cpu;  // ms

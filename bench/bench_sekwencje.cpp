@@ -22,22 +22,12 @@ namespace {
 
 // Stands in for the window: labels and bars kept, pending events handled when
 // the sequence asks for a repaint; message boxes counted.
-class BenchUi final : public Ui {
+class BenchUi final : public SilentUi {
 public:
     int messages = 0;
     int repaints = 0;
     std::string lastLabel;
     void Message(const std::string&, const std::string&, UiIcon) override { ++messages; }
-    bool Question(const std::string&, const std::string&, UiIcon) override { return false; }
-    std::optional<std::string> Input(const std::string&, const std::string&, const std::string&) override {
-        return std::nullopt;
-    }
-    void ProgressShow(UiBar, int) override {}
-    void ProgressSetMaximum(UiBar, int) override {}
-    void ProgressSetValue(UiBar, int) override {}
-    void ProgressStep(UiBar, int) override {}
-    void ProgressHide(UiBar) override {}
-    void ShowLabel(UiLabel, bool) override {}
     void SetLabel(UiLabel, const std::string& text) override { lastLabel = text; }
     void ProcessEvents() override { ++repaints; }
 };

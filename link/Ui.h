@@ -83,6 +83,26 @@ public:
     virtual void PluCursor(int row) {}
 };
 
+// Shows nothing, answers every question "No" and every input as cancelled:
+// the stand-in until a Ui is installed, and a base for Uis that care about
+// only a few of the calls (benchmarks, fuzz targets).
+class SilentUi : public Ui {
+public:
+    void Message(const std::string&, const std::string&, UiIcon) override {}
+    bool Question(const std::string&, const std::string&, UiIcon) override { return false; }
+    std::optional<std::string> Input(const std::string&, const std::string&, const std::string&) override {
+        return std::nullopt;
+    }
+    void ProgressShow(UiBar, int) override {}
+    void ProgressSetMaximum(UiBar, int) override {}
+    void ProgressSetValue(UiBar, int) override {}
+    void ProgressStep(UiBar, int) override {}
+    void ProgressHide(UiBar) override {}
+    void ShowLabel(UiLabel, bool) override {}
+    void SetLabel(UiLabel, const std::string&) override {}
+    void ProcessEvents() override {}
+};
+
 // The process-wide user interface. Never null: until the program or a test
 // installs one, a silent stand-in answers "No" and shows nothing.
 Ui& CurrentUi();

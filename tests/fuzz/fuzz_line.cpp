@@ -119,22 +119,10 @@ private:
 };
 
 // Questions answered from the script; nothing shown.
-class ScriptUi final : public Ui {
+class ScriptUi final : public SilentUi {
 public:
     explicit ScriptUi(Script* script) : script_(script) {}
-    void Message(const std::string&, const std::string&, UiIcon) override {}
     bool Question(const std::string&, const std::string&, UiIcon) override { return script_->Next() & 1; }
-    std::optional<std::string> Input(const std::string&, const std::string&, const std::string&) override {
-        return std::nullopt;
-    }
-    void ProgressShow(UiBar, int) override {}
-    void ProgressSetMaximum(UiBar, int) override {}
-    void ProgressSetValue(UiBar, int) override {}
-    void ProgressStep(UiBar, int) override {}
-    void ProgressHide(UiBar) override {}
-    void ShowLabel(UiLabel, bool) override {}
-    void SetLabel(UiLabel, const std::string&) override {}
-    void ProcessEvents() override {}
 
 private:
     Script* script_;
