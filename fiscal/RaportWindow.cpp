@@ -1,5 +1,6 @@
 #include "RaportWindow.h"
 
+#include <QCategoryAxis>
 #include <QChart>
 #include <QChartView>
 #include <QDateEdit>
@@ -19,6 +20,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <cmath>
 
 #include "Dysk.h"
 #include "Ui.h"
@@ -85,11 +87,22 @@ QChart* MakeFiscalChart(const FiscalReport& report, const std::vector<FiscalMark
     chart->addSeries(sums);
     sums->attachAxis(x);
 
-    auto* y = new QValueAxis(chart);
+    // The ticks where a value axis puts them, labelled by us: Qt groups Polish
+    // numbers unevenly ("8000 000" beside "10 000 000"); the labels are grouped
+    // as the report groups its amounts.
+    QValueAxis ticks;
+    ticks.setRange(0, highest > 0 ? static_cast<qreal>(highest) / 100.0 * 1.05 : 100.0);
+    ticks.applyNiceNumbers();
+    auto* y = new QCategoryAxis(chart);
     y->setTitleText(U("Suma dnia [zł]"));
-    y->setLabelFormat(QStringLiteral("%.0f"));
-    y->setRange(0, highest > 0 ? static_cast<qreal>(highest) / 100.0 * 1.05 : 100.0);
-    y->applyNiceNumbers();
+    y->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
+    y->setRange(ticks.min(), ticks.max());
+    y->setStartValue(ticks.min());
+    const qreal step = (ticks.max() - ticks.min()) / std::max(1, ticks.tickCount() - 1);
+    for (int i = 0; i < ticks.tickCount(); ++i) {
+        const qreal value = ticks.min() + i * step;
+        y->append(GroupedNumber(std::llround(value), QLocale::system()), value);
+    }
     chart->addAxis(y, Qt::AlignLeft);
     sums->attachAxis(y);
 
@@ -159,7 +172,7 @@ FiscalReportDialog::FiscalReportDialog(const FiscalTables& tables, const ReportH
     buttons->addStretch(1);
     savePdf_ = new QPushButton(U("Zapisz &PDF…"), this);
     savePdf_->setObjectName("savePdf");
-    print_ = new QPushButton(U("&Drukuj…"), this);
+    print_ = new QPushButton(U("Dr&ukuj…"), this);  // Alt+D is the "Do:" date
     print_->setObjectName("print");
     auto* close = new QPushButton(U("Zamknij"), this);
     close->setObjectName("close");

@@ -2,7 +2,9 @@
 // pseudo-terminal: the three CSV files, the period report's range, chart and
 // PDF. With ZELTRA_ZRZUTY set to a folder, the chart is also saved there as
 // wykres.png (the README's picture).
+#include <QAbstractButton>
 #include <QAbstractSeries>
+#include <QCategoryAxis>
 #include <QChart>
 #include <QChartView>
 #include <QDir>
@@ -11,6 +13,7 @@
 #include <QLineSeries>
 #include <QLocale>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -172,6 +175,46 @@ private slots:
             report->SetRange(QDate(2020, 1, 1), QDate(2020, 1, 31));
             QVERIFY(report->SavePdf(QDir(shots).filePath("raport.pdf")));
         }
+    }
+
+    // The sums' axis groups every label as the report does: "8 000 000", not
+    // "8000 000" beside "10 000 000".
+    void chartAxisGroupsAsTheReport() {
+        FiscalReport report;
+        report.from = report.to = 20200103;
+        DailyLine line;
+        line.date = "2020-01-03";
+        line.totals = {1000000000, 0, 0, 0, 0, 0, 0};  // 10 000 000,00 zł
+        line.receipts = line.cancellations = line.cancelledAmount = 0;
+        report.lines = {line};
+        std::unique_ptr<QChart> chart(MakeFiscalChart(report, {}));
+        auto* axis = qobject_cast<QCategoryAxis*>(chart->axes(Qt::Vertical).value(0));
+        QVERIFY(axis);
+        const QString sep = QRegularExpression::escape(QLocale::system().groupSeparator());
+        const QRegularExpression grouped("^(\\d{1,4}|\\d{1,3}(" + sep + "\\d{3})+)$");
+        QStringList labels = axis->categoriesLabels();
+        QVERIFY2(labels.size() >= 3 && labels.last().size() > 9, qPrintable(labels.join(" | ")));
+        for (const QString& label : labels) {
+            QVERIFY2(grouped.match(label).hasMatch() && (label.size() <= 4 || label.size() > 5), qPrintable(label));
+            QCOMPARE(QString(label).remove(QLocale::system().groupSeparator()).toLongLong(),
+                     std::llround(axis->endValue(label)));
+        }
+    }
+
+    // Every mnemonic of the report window opens one thing only.
+    void reportMnemonicsAreUnique() {
+        FiscalReportDialog report(MakeFiscalTables(), {});
+        QStringList texts;
+        for (QAbstractButton* b : report.findChildren<QAbstractButton*>()) texts << b->text();
+        for (QLabel* l : report.findChildren<QLabel*>()) texts << l->text();
+        QMap<QString, QString> seen;
+        for (const QString& text : texts) {
+            const QString key = QKeySequence::mnemonic(text).toString();
+            if (key.isEmpty()) continue;
+            QVERIFY2(!seen.contains(key), qPrintable(seen[key] + " / " + text));
+            seen[key] = text;
+        }
+        QCOMPARE(seen.size(), 4);  // Od, Do, PDF, Drukuj
     }
 };
 
