@@ -131,8 +131,9 @@ QChart* MakeFiscalChart(const FiscalReport& report, const std::vector<FiscalMark
     return chart;
 }
 
-FiscalReportDialog::FiscalReportDialog(const FiscalTables& tables, const ReportHeading& heading, QWidget* parent)
-    : QDialog(parent), tables_(tables), heading_(heading) {
+FiscalReportDialog::FiscalReportDialog(const FiscalTables& tables, const ReportHeading& heading,
+                                       const FiscalReadingOrder& order, QWidget* parent)
+    : QDialog(parent), tables_(tables), heading_(heading), order_(order) {
     setObjectName("FiscalReport");
     setWindowTitle(U(kCaption));
     resize(900, 600);
@@ -162,6 +163,15 @@ FiscalReportDialog::FiscalReportDialog(const FiscalTables& tables, const ReportH
     summary_->setObjectName("summary");
     range->addWidget(summary_, 1);
     layout->addLayout(range);
+    auto* incomplete = new QLabel(heading_.incomplete, this);
+    incomplete->setObjectName("incomplete");
+    incomplete->setWordWrap(true);
+    incomplete->setStyleSheet(QStringLiteral("color: #aa0000; font-weight: bold"));
+    incomplete->setVisible(!heading_.incomplete.isEmpty());
+    layout->addWidget(incomplete);
+    periods_ = new QLabel(this);
+    periods_->setObjectName("periods");
+    layout->addWidget(periods_);
 
     chartView_ = new QChartView(this);
     chartView_->setObjectName("chart");
@@ -210,7 +220,7 @@ QChart* FiscalReportDialog::Chart() const { return chartView_->chart(); }
 
 void FiscalReportDialog::OnRangeChanged() {
     const FiscalDay from = DayOf(From()), to = DayOf(To());
-    report_ = MakeFiscalReport(tables_[static_cast<std::size_t>(FiscalKind::DailyReport)], from, to);
+    report_ = MakeFiscalReport(tables_, from, to, order_);
     marks_ = FiscalMarks(tables_, from, to);
 
     QChart* old = chartView_->chart();
@@ -223,6 +233,21 @@ void FiscalReportDialog::OnRangeChanged() {
                                    .arg(Zloty(report_.sums.sum));
     if (report_.DamagedCount() > 0) text += U("; uszkodzonych, pominiętych w sumach: %1").arg(report_.DamagedCount());
     summary_->setText(text);
+
+    // One "Razem" line for each set of PTU rates, as the printed report has.
+    QStringList periods;
+    const auto& rated = report_.periods;
+    for (std::size_t i = 0; i < rated.size(); ++i) {
+        const RatePeriod& p = rated[i].change > 0 ? rated[i] : rated[i + 1];  // only the first can lack its change
+        periods << U("Razem ze stawkami PTU %1 zmiany nr %2 z %3: raportów %4, suma %5")
+                       .arg(U(rated[i].change > 0 ? "od" : "sprzed"))
+                       .arg(p.change)
+                       .arg(QString::fromStdString(p.date))
+                       .arg(rated[i].sums.reports)
+                       .arg(Zloty(rated[i].sums.sum));
+    }
+    periods_->setText(periods.join(QLatin1Char('\n')));
+    periods_->setVisible(!periods.isEmpty());
 }
 
 bool FiscalReportDialog::SavePdf(const QString& path) {

@@ -12,12 +12,15 @@
 #include <QFile>
 #include <QLineSeries>
 #include <QLocale>
+#include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSignalSpy>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <functional>
 #include <memory>
 
 #include "Emulator.h"
@@ -47,11 +50,12 @@ private:
 
     // 400 generated records (2020-01-01 to 2021-02-03) read into the window;
     // report 9 (2020-01-11) has a letter in its TOT. C.
-    void ReadRegister(FmreaderWindow& w) {
+    void ReadRegister(FmreaderWindow& w, const std::function<void(RegisterState&)>& shape = {}) {
         Emulator e;
         e.state.fiscal = true;
         GenerateFiscalMemory(e.state, 400);
         e.state.fiscalMemory[kFirstFiscalRecord + 10][17] = '\x1A';
+        if (shape) shape(e.state);
         server = std::make_unique<PtyServer>(std::move(e));
         QVERIFY(server->Start());
         UsePort(std::make_unique<NativeSerialPort>());
@@ -131,6 +135,7 @@ private slots:
         QCOMPARE(report->Report().sums.reports, 387);
         QVERIFY(report->findChild<QLabel*>("summary")->text().endsWith(
             QString::fromUtf8("uszkodzonych, pominiętych w sumach: 1")));
+        QVERIFY(report->findChild<QLabel*>("incomplete")->isHidden());
 
         struct Case {
             QDate from, to;
@@ -174,6 +179,59 @@ private slots:
             QVERIFY(image.save(QDir(shots).filePath("wykres.png")));
             report->SetRange(QDate(2020, 1, 1), QDate(2020, 1, 31));
             QVERIFY(report->SavePdf(QDir(shots).filePath("raport.pdf")));
+        }
+    }
+
+    // Record 28 cut short (never decoded) and a report dated on the day of the
+    // PTU change after it (2020-04-11) but read before it: the label, the three
+    // files, the report window and its PDF say what is missing, and the report
+    // of that day keeps the old rates.
+    void incompleteReadingAndRatePeriods() {
+        FmreaderWindow w;
+        ReadRegister(w, [](RegisterState& s) {
+            s.fiscalMemory[kFirstFiscalRecord + 20].resize(10);
+            auto& memory = s.fiscalMemory;
+            memory[kFirstFiscalRecord + 99].replace(1, 4, memory[kFirstFiscalRecord + 101].substr(1, 4));
+        });
+        const QString gaps = QString::fromUtf8("Odczyt niepełny: brak rekordów nr 28");
+        QCOMPARE(w.BusyLabel()->text(), gaps);
+
+        QTemporaryDir dir;
+        ui.Clear();
+        QVERIFY(w.ExportCsv(dir.path()));
+        for (const QString& name : w.CsvFileNames()) {
+            const QList<QByteArray> rows = Slurp(dir.filePath(name)).split('\n');
+            QCOMPARE(rows[0], "\xEF\xBB\xBF" + gaps.toUtf8() + "\r");
+            QVERIFY(rows[1].startsWith("Nr "));
+        }
+
+        w.OpenReport();
+        FiscalReportDialog* report = w.ReportWindow();
+        QCOMPARE(report->findChild<QLabel*>("incomplete")->text(), gaps);
+        QVERIFY(report->findChild<QLabel*>("incomplete")->isVisible());
+        report->SetRange(QDate(2020, 4, 11), QDate(2020, 4, 12));
+        const auto& periods = report->Report().periods;
+        QCOMPARE(int(periods.size()), 2);
+        QCOMPARE(periods[0].change, 1);
+        QCOMPARE(periods[1].change, 2);
+        QCOMPARE(periods[0].sums.reports + periods[1].sums.reports, 2);
+        QVERIFY(report->findChild<QLabel*>("periods")->text().contains(QString::fromUtf8("od zmiany nr 2 z 2020-04-")));
+
+        const QString pdf = dir.filePath("raport.pdf");
+        QVERIFY(report->SavePdf(pdf));
+        if (QStandardPaths::findExecutable("pdftotext").isEmpty()) QSKIP("pdftotext (poppler-utils) is not installed");
+        QProcess text;
+        text.start("pdftotext", {pdf, "-"});
+        QVERIFY(text.waitForFinished());
+        const QString page = QString::fromUtf8(text.readAllStandardOutput());
+        QVERIFY2(page.contains(gaps), qPrintable(page));
+        QCOMPARE(page.count(QRegularExpression("^Razem\\b", QRegularExpression::MultilineOption)), 2);
+        QCOMPARE(page.count(QString::fromUtf8("Łącznie")), 2);  // the row and the note under it
+        const QString shots = qEnvironmentVariable("ZELTRA_ZRZUTY");
+        if (!shots.isEmpty()) {
+            report->resize(1000, 680);
+            QVERIFY(report->grab().save(QDir(shots).filePath("raport-niepelny.png")));
+            QVERIFY(QFile::copy(pdf, QDir(shots).filePath("raport-niepelny.pdf")));
         }
     }
 
