@@ -23,7 +23,7 @@ struct ReportHeading {
     QString nip;
     // What the reading lacks ("Odczyt niepełny: brak rekordów nr ..."); empty
     // when it is whole. Shown on page 1 and named on every other page.
-    QString incomplete;
+    QString incomplete = {};
 };
 
 // Draws the report on the device's pages as they are set (a printer keeps the
