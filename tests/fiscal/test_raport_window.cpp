@@ -231,6 +231,7 @@ private slots:
         if (!shots.isEmpty()) {
             report->resize(1000, 680);
             QVERIFY(report->grab().save(QDir(shots).filePath("raport-niepelny.png")));
+            QFile::remove(QDir(shots).filePath("raport-niepelny.pdf"));
             QVERIFY(QFile::copy(pdf, QDir(shots).filePath("raport-niepelny.pdf")));
         }
     }
