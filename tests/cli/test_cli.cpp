@@ -461,23 +461,21 @@ TEST_F(CliTest, DetectFindsTheRegister) {
         e.switches.lineSpeed = 19200;
     });
     const std::string quiet = silent.SlavePath(), found = reg.SlavePath(), none = "/nonexistent/ttyUSB9";
+    const std::string line = found + "\t19200\tZELTRA ARK MIRRA\t123456\tV1.07\n";
     const std::string cannot = none + ": nie można otworzyć portu\n";
-    struct Case {
-        std::vector<std::string> ports;
+    const struct {
+        std::string first, second;
         int status;
         std::string out, err;
     } cases[] = {
-        {{quiet, found}, kExitDone, found + "\t19200\tZELTRA ARK MIRRA\t123456\tV1.07\n", quiet + ": brak odpowiedzi\n"},
-        {{none, found}, kExitDone, found + "\t19200\tZELTRA ARK MIRRA\t123456\tV1.07\n", cannot},
-        {{none, quiet}, kExitRegister, "", cannot + quiet + ": brak odpowiedzi\nNie znaleziono kasy\n"},
-        {{none}, kExitPort, "", cannot + "Nie znaleziono kasy: nie można otworzyć żadnego portu\n"},
+        {quiet, found, kExitDone, line, quiet + ": brak odpowiedzi\n"},
+        {none, found, kExitDone, line, cannot},
+        {none, quiet, kExitRegister, "", cannot + quiet + ": brak odpowiedzi\nNie znaleziono kasy\n"},
+        {none, none, kExitPort, "", cannot + cannot + "Nie znaleziono kasy: nie można otworzyć żadnego portu\n"},
     };
-    for (const Case& c : cases) {
-        std::vector<std::string> args = {"detect"};
-        args.insert(args.end(), c.ports.begin(), c.ports.end());
-        SCOPED_TRACE(args.back());
-        const Result r = Run(args);
-        EXPECT_EQ(r.status, c.status);
+    for (const auto& c : cases) {
+        const Result r = Run({"detect", c.first, c.second});
+        EXPECT_EQ(r.status, c.status) << c.second;
         EXPECT_EQ(r.out, c.out);
         EXPECT_EQ(r.err, c.err);
     }
