@@ -90,8 +90,9 @@ QChart* MakeFiscalChart(const FiscalReport& report, const std::vector<FiscalMark
     // The ticks where a value axis puts them, labelled by us: Qt groups Polish
     // numbers unevenly ("8000 000" beside "10 000 000"); the labels are grouped
     // as the report groups its amounts.
+    // At least 10 zł high: the ticks then fall on whole złoty, as labelled.
     QValueAxis ticks;
-    ticks.setRange(0, highest > 0 ? static_cast<qreal>(highest) / 100.0 * 1.05 : 100.0);
+    ticks.setRange(0, highest > 0 ? std::max<qreal>(10.0, static_cast<qreal>(highest) / 100.0 * 1.05) : 100.0);
     ticks.applyNiceNumbers();
     auto* y = new QCategoryAxis(chart);
     y->setTitleText(U("Suma dnia [zł]"));
