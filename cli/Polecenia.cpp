@@ -520,7 +520,10 @@ int Ports(std::ostream& out, std::ostream& err) {
 
 // Every port (those named, else all present) tried at every speed. A line
 // per register found goes to `out` (port, speed, model, serial number,
-// version, tab-separated), a line per other port to `err`.
+// version, tab-separated), a line per other port to `err`. A register found
+// is done, whatever the other ports did; none found is a register's failure
+// when a port opened, and a port's failure, as for every other command,
+// when none could be opened (missing or held by another program).
 int Detect(const std::vector<std::string>& named, std::ostream& out, std::ostream& err, const ToolEnvironment& env,
            const Options& o) {
     std::vector<std::string> ports = named;
@@ -535,8 +538,9 @@ int Detect(const std::vector<std::string>& named, std::ostream& out, std::ostrea
     uo.interrupt = env.interrupt;
     ConsoleUi ui(err, uo);
     ui.SetTask("Szukam kasy");
-    int answered = 0;
+    int answered = 0, opened = 0;
     for (const PortProbe& p : DetectRegister(ports, ui)) {
+        opened += p.outcome == ProbeOutcome::Answered || p.outcome == ProbeOutcome::Silent;
         if (p.outcome != ProbeOutcome::Answered) {
             ui.Note(ProbeText(p));
             continue;
@@ -546,6 +550,10 @@ int Detect(const std::vector<std::string>& named, std::ostream& out, std::ostrea
             << '\t' << Cp1250ToUtf8(p.id.version) << '\n';
     }
     if (ui.Interrupted()) return kExitInterrupted;
+    if (answered == 0 && opened == 0) {
+        err << "Nie znaleziono kasy: nie można otworzyć żadnego portu\n";
+        return kExitPort;
+    }
     if (answered == 0) {
         err << "Nie znaleziono kasy\n";
         return kExitRegister;
@@ -697,7 +705,7 @@ std::string HelpText() {
            "  0    wykonano\n"
            "  1    kasa nie odpowiada albo odmówiła (jej komunikat)\n"
            "  2    błędne wywołanie\n"
-           "  3    nie można otworzyć portu\n"
+           "  3    nie można otworzyć portu (detect: żadnego z portów)\n"
            "  4    nie można odczytać lub zapisać pliku albo plik CSV ma błędne wiersze\n"
            "  5    plik z danymi jest dla innego modelu kasy (nic nie wysłano)\n"
            "  130  przerwano klawiszami Ctrl+C\n";

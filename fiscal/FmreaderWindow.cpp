@@ -82,7 +82,6 @@ namespace {
 const char* const kCaption = "Odczyt pamięci";
 const char* const kBusy = "Pobieram dane proszę czekać";
 const char* const kDone = "Dane pobrano";
-const char* const kStopped = "Odczyt przerwany";
 constexpr int kIdentityRecord = 4;  // the fiscal memory record that holds the identity
 const char* const kTraining = "Kasa jest w trybie szkoleniowym\r";
 const char* const kSearchCaption = "Wyszukiwanie rekordu";
@@ -94,6 +93,7 @@ const char* const kExportCaption = "Eksport do CSV";
 
 const QColor kRed(255, 0, 0);
 const QColor kTeal(0, 128, 128);
+const QColor kIncompleteColor(170, 0, 0);
 
 constexpr int kDefaultIntervalMs = 1000;
 constexpr int kEventsEveryMs = 20;
@@ -157,7 +157,11 @@ FmreaderWindow::FmreaderWindow(QWidget* parent) : QDialog(parent), tables_(MakeF
     QFont bold = busyLabel_->font();
     bold.setBold(true);
     busyLabel_->setFont(bold);
-    identity->addWidget(busyLabel_, 0, 3, 2, 1);
+    // On the right, in all the width the identity leaves: a list of missing
+    // records wraps there.
+    busyLabel_->setWordWrap(true);
+    busyLabel_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    identity->addWidget(busyLabel_, 0, 2, 2, 1);
     ResetBusyLabel();
     busyLabel_->hide();
     layout->addLayout(identity);
@@ -370,8 +374,11 @@ void FmreaderWindow::RunReading() {
         sinceEvents.start();
     };
     hooks.stop = [this] { return stop_; };
-    hooks.rowWritten = [this](FiscalKind kind, int row) { ShowRowWritten(kind, row); };
-    const FiscalReadEnd end = ReadFiscalMemory(tables_, hooks);
+    hooks.rowWritten = [this](FiscalKind kind, int row) {
+        order_.emplace_back(kind, row);
+        ShowRowWritten(kind, row);
+    };
+    const FiscalReadEnd end = ReadFiscalMemory(tables_, hooks, &gaps_);
 
     startTimer_->stop();
     blinkTimer_->stop();
@@ -381,9 +388,11 @@ void FmreaderWindow::RunReading() {
     const bool closed = end == FiscalReadEnd::Stopped && !isVisible();
     if (!closed) {
         // Also after record 2045 without an end: nothing more is read, so the
-        // label must not go on asking the user to wait.
-        busyLabel_->setText(QString::fromUtf8(end == FiscalReadEnd::Stopped ? kStopped : kDone));
-        SetLabelColor(busyLabel_, kTeal);
+        // label must not go on asking the user to wait. A stopped reading or
+        // one with records missing says what it lacks instead of "done".
+        busyLabel_->setText(gaps_.Complete() ? QString::fromUtf8(kDone)
+                                             : QString::fromStdString(FiscalGapsText(gaps_)));
+        SetLabelColor(busyLabel_, gaps_.Complete() ? kTeal : kIncompleteColor);
         busyLabel_->show();
     } else {
         transfer.DropSummary();
@@ -410,6 +419,8 @@ void FmreaderWindow::CloseWithOk() {
 }
 
 void FmreaderWindow::EmptyTables() {
+    gaps_ = {};
+    order_.clear();
     for (std::size_t k = 0; k < tables_.size(); ++k) {
         tables_[k].Clear();
         models_[k]->Reset();
@@ -493,24 +504,28 @@ bool FmreaderWindow::ExportCsv(const QString& folder) {
 
     // Amounts and rates with the separator the person's spreadsheet expects.
     const std::string point = QLocale::system().decimalPoint().toStdString();
+    const std::string gaps = FiscalGapsText(gaps_);  // any table may lack the records not read
     bool ok = true;
     for (std::size_t k = 0; k < tables_.size(); ++k) {
         const QString path = dir.filePath(names[static_cast<int>(k)]);
-        if (!ReplaceWholeFile(FilePathForCore(path), FiscalTableCsv(tables_[k], point))) {
+        if (!ReplaceWholeFile(FilePathForCore(path), FiscalTableCsv(tables_[k], point, gaps))) {
             CurrentUi().Message(("Nie można zapisać pliku " + QDir::toNativeSeparators(path)).toStdString(),
                                 kExportCaption, UiIcon::Warning);
             ok = false;
         }
     }
-    if (ok)
-        CurrentUi().Message(("Zapisano pliki " + names.join(", ") + " w folderze „" + shownFolder + "”.").toStdString(),
-                            kExportCaption, UiIcon::Information);
+    if (ok) {
+        std::string done = ("Zapisano pliki " + names.join(", ") + " w folderze „" + shownFolder + "”.").toStdString();
+        if (!gaps.empty()) done += " " + gaps + " – zapisano to w pierwszym wierszu każdego pliku.";
+        CurrentUi().Message(done, kExportCaption, gaps.empty() ? UiIcon::Information : UiIcon::Warning);
+    }
     return ok;
 }
 
 void FmreaderWindow::OpenReport() {
     // A fresh window on what is read now; one that was open goes.
     delete report_;
-    report_ = new FiscalReportDialog(tables_, {uniqueLabel_->text(), nipLabel_->text()}, this);
+    const ReportHeading heading{uniqueLabel_->text(), nipLabel_->text(), QString::fromStdString(FiscalGapsText(gaps_))};
+    report_ = new FiscalReportDialog(tables_, heading, order_, this);
     report_->show();
 }

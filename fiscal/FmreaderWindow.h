@@ -11,7 +11,9 @@
 //
 // When no reading runs, what was read can be saved as three spreadsheet
 // files ("Eksport do CSV…") and looked at as a period report with a chart
-// ("Raport i wykres…").
+// ("Raport i wykres…"). A reading that lacks records (no answer, or stopped)
+// says which in the busy label, and so do the files, the report and its
+// printout: partial sums never pass for the register's.
 #pragma once
 
 #include <QDialog>
@@ -19,6 +21,7 @@
 #include <array>
 
 #include "Fmreader.h"
+#include "Raport.h"
 
 class QAction;
 class QLabel;
@@ -44,6 +47,8 @@ public:
     void SetIntervals(int startMs, int blinkMs);
 
     bool Reading() const { return reading_; }
+    // What the last reading lacks; complete when nothing.
+    const FiscalGaps& Gaps() const { return gaps_; }
     const FiscalTable& Table(FiscalKind kind) const;
     QTableView* View(FiscalKind kind) const;
     QString UniqueNumberText() const;
@@ -99,6 +104,8 @@ private:
     void SetOutputsEnabled(bool enabled);
 
     FiscalTables tables_;
+    FiscalGaps gaps_;             // what the tables lack
+    FiscalReadingOrder order_;    // the rows in reading order, across the tables
     FiscalSearch search_;
     std::array<FiscalTableModel*, kFiscalKindCount> models_{};
     std::array<QTableView*, kFiscalKindCount> views_{};

@@ -44,6 +44,17 @@ DailyLine LineOf(const FiscalTable& daily, int row) {
     return line;
 }
 
+// "A 23.00, B 08.00, ..." of a PTU change.
+std::string RatesText(const FiscalTable& ptu, int row) {
+    std::string text;
+    for (int k = 0; k < kPtuLetters; ++k) {
+        if (k) text += ", ";
+        text += static_cast<char>('A' + k);
+        text += ' ' + ptu.Cell(kFirstRateColumn + k, row);
+    }
+    return text;
+}
+
 void Add(ReportSums& sums, const DailyLine& line) {
     ++sums.reports;
     for (std::size_t k = 0; k < sums.totals.size(); ++k) sums.totals[k] += *line.totals[k];
@@ -144,6 +155,57 @@ FiscalReport MakeFiscalReport(const FiscalTable& daily, FiscalDay from, FiscalDa
     return report;
 }
 
+FiscalReport MakeFiscalReport(const FiscalTables& tables, FiscalDay from, FiscalDay to,
+                              const FiscalReadingOrder& order) {
+    FiscalReport report = MakeFiscalReport(tables[static_cast<std::size_t>(FiscalKind::DailyReport)], from, to);
+    const FiscalTable& ptu = tables[static_cast<std::size_t>(FiscalKind::PtuChange)];
+    // The changes in reading order, each with what puts a report after it:
+    // the daily reports read before it, or (without the order) its day.
+    struct Change {
+        int row;
+        int reportsBefore;
+        FiscalDay day;
+    };
+    std::vector<Change> changes;
+    int reportsRead = 0;
+    for (const auto& [kind, row] : order) {
+        if (kind == FiscalKind::DailyReport) reportsRead = std::max(reportsRead, row);
+        if (kind == FiscalKind::PtuChange && Filled(ptu, row)) changes.push_back({row, reportsRead, 0});
+    }
+    if (order.empty())
+        for (int row = 1; row <= ptu.Rows(); ++row)
+            if (const auto day = Filled(ptu, row) ? ParseFiscalDate(ptu.Cell(kDateColumn, row)) : std::nullopt)
+                changes.push_back({row, -1, *day});
+
+    // A line's key: how many changes stand before it.
+    std::vector<std::size_t> keys;
+    for (const DailyLine& line : report.lines) {
+        const FiscalDay day = ParseFiscalDate(line.date).value_or(0);
+        std::size_t k = 0;
+        for (const Change& c : changes) k += c.reportsBefore >= 0 ? line.number > c.reportsBefore : day >= c.day;
+        keys.push_back(k);
+    }
+    std::vector<std::size_t> distinct = keys;
+    std::sort(distinct.begin(), distinct.end());
+    distinct.erase(std::unique(distinct.begin(), distinct.end()), distinct.end());
+    if (distinct.size() < 2) return report;  // one set of rates: nothing mixed
+
+    for (std::size_t k : distinct) {
+        RatePeriod period;
+        if (k > 0) {
+            const int row = changes[k - 1].row;
+            period = {Number(ptu, row), ptu.Cell(kDateColumn, row), RatesText(ptu, row), {}};
+        }
+        report.periods.push_back(std::move(period));
+    }
+    for (std::size_t i = 0; i < report.lines.size(); ++i) {
+        DailyLine& line = report.lines[i];
+        line.period = static_cast<int>(std::lower_bound(distinct.begin(), distinct.end(), keys[i]) - distinct.begin());
+        if (!line.Damaged()) Add(report.periods[static_cast<std::size_t>(line.period)].sums, line);
+    }
+    return report;
+}
+
 std::optional<std::pair<FiscalDay, FiscalDay>> FiscalDateSpan(const FiscalTables& tables) {
     std::optional<std::pair<FiscalDay, FiscalDay>> span;
     for (const FiscalTable& table : tables) {
@@ -168,15 +230,7 @@ std::vector<FiscalMark> FiscalMarks(const FiscalTables& tables, FiscalDay from, 
             const auto day = ParseFiscalDate(table.Cell(kDateColumn, row));
             if (!day || *day < from || *day > to) continue;
             FiscalMark mark{kind, Number(table, row), *day, {}};
-            if (kind == FiscalKind::RamReset) {
-                mark.details = table.Cell(kTimeColumn, row);
-            } else {
-                for (int k = 0; k < kPtuLetters; ++k) {
-                    if (k) mark.details += ", ";
-                    mark.details += static_cast<char>('A' + k);
-                    mark.details += ' ' + table.Cell(kFirstRateColumn + k, row);
-                }
-            }
+            mark.details = kind == FiscalKind::RamReset ? table.Cell(kTimeColumn, row) : RatesText(table, row);
             marks.push_back(std::move(mark));
         }
     }
@@ -185,10 +239,11 @@ std::vector<FiscalMark> FiscalMarks(const FiscalTables& tables, FiscalDay from, 
 
 // ---- spreadsheet files -------------------------------------------------------
 
-std::string FiscalTableCsv(const FiscalTable& table, std::string_view decimalPoint) {
+std::string FiscalTableCsv(const FiscalTable& table, std::string_view decimalPoint, std::string_view note) {
+    std::string text = note.empty() ? std::string() : CsvRow({std::string(note)});
     std::vector<std::string> cells;
     for (int c = 0; c < table.Columns(); ++c) cells.push_back(table.Title(c));
-    std::string text = CsvRow(cells);
+    text += CsvRow(cells);
     for (int row = 1; row <= table.Rows(); ++row) {
         if (!Filled(table, row)) continue;
         for (int c = 0; c < table.Columns(); ++c) {

@@ -45,6 +45,7 @@ std::string FiscalDayText(FiscalDay day);
 // read is none, and such a report is left out of every sum.
 struct DailyLine {
     int number = 0;    // the running number, as in the table
+    int period = 0;    // its rates' period in FiscalReport::periods, when split
     std::string date;  // as read
     std::array<std::optional<std::int64_t>, kPtuLetters> totals;  // hundredths
     std::optional<std::int64_t> receipts;         // "Ilość Par."
@@ -65,6 +66,14 @@ struct ReportSums {
     std::int64_t sum = 0;
 };
 
+// Reports of one set of PTU rates: between two PTU changes.
+struct RatePeriod {
+    int change = 0;     // running number of the PTU change in force; 0: none was read before them
+    std::string date;   // that change's date, as read
+    std::string rates;  // its rates, "A 23.00, B 08.00, ..."
+    ReportSums sums;    // of its lines that are not damaged
+};
+
 struct FiscalReport {
     FiscalDay from = 0, to = 0;  // both days included
     // The reports dated within the range, in reading order, damaged ones too.
@@ -73,12 +82,29 @@ struct FiscalReport {
     // listed with every report so that none goes unseen.
     std::vector<DailyLine> undated;
     ReportSums sums;  // the lines that are not damaged
+    // Two or more when a PTU change stands between reports of the range: the
+    // same letter then holds different rates, so each period is summed on its
+    // own (and `sums` still holds the whole range). Empty otherwise.
+    std::vector<RatePeriod> periods;
     int DamagedCount() const;  // damaged lines and undated reports: not summed
 };
 
 // The daily reports (the reader's first table) from `from` to `to`, both
 // included. A range that ends before it starts holds no day.
 FiscalReport MakeFiscalReport(const FiscalTable& daily, FiscalDay from, FiscalDay to);
+
+// The order the rows were read in across the three tables, (kind, row) as the
+// reading wrote them (FiscalReadHooks::rowWritten). Each table keeps its own
+// kind in order; this keeps the order between them, as the fiscal memory has it.
+using FiscalReadingOrder = std::vector<std::pair<FiscalKind, int>>;
+
+// The same report with its sums split into rate periods. A report belongs to
+// the last PTU change read before it: on the day of a change, the reports
+// before it in the fiscal memory keep the old rates. Without the order (empty),
+// a change dated D counts as made before every report dated D, as a register
+// takes new rates only after a daily report and so opens the day with them.
+FiscalReport MakeFiscalReport(const FiscalTables& tables, FiscalDay from, FiscalDay to,
+                              const FiscalReadingOrder& order);
 
 // The first and the last day found in the filled rows of the three tables;
 // none when no row has a readable date.
@@ -100,5 +126,7 @@ std::vector<FiscalMark> FiscalMarks(const FiscalTables& tables, FiscalDay from, 
 // A table as the bytes of a ';' separated file, UTF-8 with a byte-order mark:
 // the titles, then one row per filled record in order. Amounts and rates are
 // written with `decimalPoint` ("," in Polish), so a spreadsheet reads them as
-// numbers; other cells, and a damaged amount, as they are shown.
-std::string FiscalTableCsv(const FiscalTable& table, std::string_view decimalPoint);
+// numbers; other cells, and a damaged amount, as they are shown. A `note`
+// (what an incomplete reading lacks) goes first, as a row of one cell, where
+// whoever opens the file sees it before any figure.
+std::string FiscalTableCsv(const FiscalTable& table, std::string_view decimalPoint, std::string_view note = {});

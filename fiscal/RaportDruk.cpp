@@ -52,8 +52,8 @@ QStringList LineCells(const DailyLine& line, const QLocale& locale) {
     return cells;
 }
 
-QStringList SumCells(const ReportSums& sums, const QLocale& locale) {
-    QStringList cells = {U("Razem"), QString()};
+QStringList SumCells(const ReportSums& sums, const QLocale& locale, const char* label = "Razem") {
+    QStringList cells = {U(label), QString()};
     for (std::int64_t t : sums.totals) cells << AmountText(t, locale);
     cells << GroupedNumber(sums.receipts, locale) << GroupedNumber(sums.cancellations, locale)
           << AmountText(sums.cancelledAmount, locale)
@@ -78,13 +78,37 @@ struct Item {
 
 std::vector<Item> Items(const FiscalReport& report, const std::vector<FiscalMark>& marks, const QLocale& locale) {
     std::vector<Item> items;
-    for (const DailyLine& line : report.lines) items.push_back({Item::Row, LineCells(line, locale), {}, line.Damaged()});
+    auto rates = [&locale](const std::string& text) {
+        return QString::fromStdString(text).replace(QLatin1Char('.'), locale.decimalPoint());
+    };
+    // Each set of PTU rates under its own heading with its own "Razem".
+    const std::size_t periods = std::max<std::size_t>(1, report.periods.size());
+    for (std::size_t p = 0; p < periods; ++p) {
+        if (!report.periods.empty()) {
+            const RatePeriod& period = report.periods[p];
+            const QString opening =
+                period.change > 0
+                    ? U("Stawki PTU ze zmiany nr %1 z %2: %3")
+                          .arg(period.change).arg(QString::fromStdString(period.date), rates(period.rates))
+                    : U("Stawki PTU sprzed zmiany nr %1 z %2")
+                          .arg(report.periods[p + 1].change).arg(QString::fromStdString(report.periods[p + 1].date));
+            items.push_back({Item::Text, {}, opening, false});
+        }
+        for (const DailyLine& line : report.lines)
+            if (report.periods.empty() || line.period == static_cast<int>(p))
+                items.push_back({Item::Row, LineCells(line, locale), {}, line.Damaged()});
+        if (!report.periods.empty()) items.push_back({Item::Sums, SumCells(report.periods[p].sums, locale), {}, false});
+    }
     if (report.lines.empty()) {
         items.push_back({Item::Text, {}, U("Brak raportów dobowych w wybranym okresie."), false});
     } else {
-        items.push_back({Item::Sums, SumCells(report.sums, locale), {}, false});
-        items.push_back({Item::Text, {},
-                         U("Zsumowano raportów: %1.").arg(report.sums.reports), false});
+        const bool split = !report.periods.empty();
+        items.push_back({Item::Sums, SumCells(report.sums, locale, split ? "Łącznie" : "Razem"), {}, false});
+        QString summed = U("Zsumowano raportów: %1.").arg(report.sums.reports);
+        if (split)
+            summed += U(" Stawki PTU zmieniły się w tym okresie: w wierszu „Łącznie” jedna kolumna PTU łączy "
+                        "kwoty różnych stawek; sumy według stawek są w wierszach „Razem”.");
+        items.push_back({Item::Text, {}, summed, false});
     }
     const int damaged = static_cast<int>(report.lines.size()) - report.sums.reports;
     if (damaged > 0)
@@ -110,8 +134,8 @@ std::vector<Item> Items(const FiscalReport& report, const std::vector<FiscalMark
                                  false});
             any = true;
             const QString when = QString::fromStdString(FiscalDayText(mark.day));
-            QString details = QString::fromStdString(mark.details);
-            if (kind == FiscalKind::PtuChange) details.replace(QLatin1Char('.'), locale.decimalPoint());
+            const QString details =
+                kind == FiscalKind::PtuChange ? rates(mark.details) : QString::fromStdString(mark.details);
             items.push_back({Item::Text, {},
                              kind == FiscalKind::PtuChange ? U("nr %1, %2: %3").arg(mark.number).arg(when, details)
                                                            : U("nr %1, %2, godz. %3").arg(mark.number).arg(when, details),
@@ -141,6 +165,8 @@ public:
                        .arg(U(kTitle), heading.uniqueNumber.isEmpty() ? notRead : heading.uniqueNumber,
                             QString::fromStdString(FiscalDayText(report.from)),
                             QString::fromStdString(FiscalDayText(report.to)));
+        incomplete_ = heading.incomplete;
+        if (!incomplete_.isEmpty()) running_ += U(" · odczyt niepełny");
         FitColumns();
     }
 
@@ -229,6 +255,19 @@ private:
                     p_.drawText(QRect(0, y, page_.width(), infoHeight), Qt::AlignLeft | Qt::AlignVCenter, line);
                 }
                 y += infoHeight;
+            }
+            if (!incomplete_.isEmpty()) {
+                // Above every figure: these sums are not the register's.
+                const QFont warning = Font(9, true);
+                const int height = TextHeight(warning, incomplete_);
+                if (draw) {
+                    p_.setFont(warning);
+                    p_.setPen(kDamagedColor);
+                    p_.drawText(QRect(0, y, page_.width(), height), Qt::TextWordWrap | Qt::AlignLeft | Qt::AlignTop,
+                                incomplete_);
+                    p_.setPen(Qt::black);
+                }
+                y += height;
             }
             return y + infoHeight;
         }
@@ -330,7 +369,7 @@ private:
     QPainter& p_;
     std::vector<Item> items_;
     QRect page_;
-    QString identity_, period_, made_, running_;
+    QString identity_, period_, made_, running_, incomplete_;
     QFont body_, bold_, small_;
     int pad_ = 0, rowHeight_ = 0, smallHeight_ = 0;
     std::array<int, kColumns> left_{}, width_{};

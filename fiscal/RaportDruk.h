@@ -1,7 +1,8 @@
 // The period report of the daily reports on paper or in a PDF file: the
 // register's identity and the period on top, one line per daily report with
 // the totals A to G, receipts, cancellations and the day's sum, the sums of
-// the period at the bottom, then the reports left out of the sums and the PTU
+// the period at the bottom (one "Razem" for each set of PTU rates when they
+// changed within it, then "Łącznie"), then the reports left out of the sums and the PTU
 // changes and RAM resets of the period. Column titles repeat on every page;
 // every page is numbered "Strona n z m".
 #pragma once
@@ -20,6 +21,9 @@ class QPagedPaintDevice;
 struct ReportHeading {
     QString uniqueNumber;  // empty when the register did not give it
     QString nip;
+    // What the reading lacks ("Odczyt niepełny: brak rekordów nr ..."); empty
+    // when it is whole. Shown on page 1 and named on every other page.
+    QString incomplete = {};
 };
 
 // Draws the report on the device's pages as they are set (a printer keeps the

@@ -1,5 +1,6 @@
 #include "RaportWindow.h"
 
+#include <QCategoryAxis>
 #include <QChart>
 #include <QChartView>
 #include <QDateEdit>
@@ -19,6 +20,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <cmath>
 
 #include "Dysk.h"
 #include "Ui.h"
@@ -85,11 +87,23 @@ QChart* MakeFiscalChart(const FiscalReport& report, const std::vector<FiscalMark
     chart->addSeries(sums);
     sums->attachAxis(x);
 
-    auto* y = new QValueAxis(chart);
+    // The ticks where a value axis puts them, labelled by us: Qt groups Polish
+    // numbers unevenly ("8000 000" beside "10 000 000"); the labels are grouped
+    // as the report groups its amounts.
+    // At least 10 zł high: the ticks then fall on whole złoty, as labelled.
+    QValueAxis ticks;
+    ticks.setRange(0, highest > 0 ? std::max<qreal>(10.0, static_cast<qreal>(highest) / 100.0 * 1.05) : 100.0);
+    ticks.applyNiceNumbers();
+    auto* y = new QCategoryAxis(chart);
     y->setTitleText(U("Suma dnia [zł]"));
-    y->setLabelFormat(QStringLiteral("%.0f"));
-    y->setRange(0, highest > 0 ? static_cast<qreal>(highest) / 100.0 * 1.05 : 100.0);
-    y->applyNiceNumbers();
+    y->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
+    y->setRange(ticks.min(), ticks.max());
+    y->setStartValue(ticks.min());
+    const qreal step = (ticks.max() - ticks.min()) / std::max(1, ticks.tickCount() - 1);
+    for (int i = 0; i < ticks.tickCount(); ++i) {
+        const qreal value = ticks.min() + i * step;
+        y->append(GroupedNumber(std::llround(value), QLocale::system()), value);
+    }
     chart->addAxis(y, Qt::AlignLeft);
     sums->attachAxis(y);
 
@@ -118,8 +132,9 @@ QChart* MakeFiscalChart(const FiscalReport& report, const std::vector<FiscalMark
     return chart;
 }
 
-FiscalReportDialog::FiscalReportDialog(const FiscalTables& tables, const ReportHeading& heading, QWidget* parent)
-    : QDialog(parent), tables_(tables), heading_(heading) {
+FiscalReportDialog::FiscalReportDialog(const FiscalTables& tables, const ReportHeading& heading,
+                                       const FiscalReadingOrder& order, QWidget* parent)
+    : QDialog(parent), tables_(tables), heading_(heading), order_(order) {
     setObjectName("FiscalReport");
     setWindowTitle(U(kCaption));
     resize(900, 600);
@@ -149,6 +164,15 @@ FiscalReportDialog::FiscalReportDialog(const FiscalTables& tables, const ReportH
     summary_->setObjectName("summary");
     range->addWidget(summary_, 1);
     layout->addLayout(range);
+    auto* incomplete = new QLabel(heading_.incomplete, this);
+    incomplete->setObjectName("incomplete");
+    incomplete->setWordWrap(true);
+    incomplete->setStyleSheet(QStringLiteral("color: #aa0000; font-weight: bold"));
+    incomplete->setVisible(!heading_.incomplete.isEmpty());
+    layout->addWidget(incomplete);
+    periods_ = new QLabel(this);
+    periods_->setObjectName("periods");
+    layout->addWidget(periods_);
 
     chartView_ = new QChartView(this);
     chartView_->setObjectName("chart");
@@ -159,7 +183,7 @@ FiscalReportDialog::FiscalReportDialog(const FiscalTables& tables, const ReportH
     buttons->addStretch(1);
     savePdf_ = new QPushButton(U("Zapisz &PDF…"), this);
     savePdf_->setObjectName("savePdf");
-    print_ = new QPushButton(U("&Drukuj…"), this);
+    print_ = new QPushButton(U("Dr&ukuj…"), this);  // Alt+D is the "Do:" date
     print_->setObjectName("print");
     auto* close = new QPushButton(U("Zamknij"), this);
     close->setObjectName("close");
@@ -197,7 +221,7 @@ QChart* FiscalReportDialog::Chart() const { return chartView_->chart(); }
 
 void FiscalReportDialog::OnRangeChanged() {
     const FiscalDay from = DayOf(From()), to = DayOf(To());
-    report_ = MakeFiscalReport(tables_[static_cast<std::size_t>(FiscalKind::DailyReport)], from, to);
+    report_ = MakeFiscalReport(tables_, from, to, order_);
     marks_ = FiscalMarks(tables_, from, to);
 
     QChart* old = chartView_->chart();
@@ -210,6 +234,21 @@ void FiscalReportDialog::OnRangeChanged() {
                                    .arg(Zloty(report_.sums.sum));
     if (report_.DamagedCount() > 0) text += U("; uszkodzonych, pominiętych w sumach: %1").arg(report_.DamagedCount());
     summary_->setText(text);
+
+    // One "Razem" line for each set of PTU rates, as the printed report has.
+    QStringList periods;
+    const auto& rated = report_.periods;
+    for (std::size_t i = 0; i < rated.size(); ++i) {
+        const RatePeriod& p = rated[i].change > 0 ? rated[i] : rated[i + 1];  // only the first can lack its change
+        periods << U("Razem ze stawkami PTU %1 zmiany nr %2 z %3: raportów %4, suma %5")
+                       .arg(U(rated[i].change > 0 ? "od" : "sprzed"))
+                       .arg(p.change)
+                       .arg(QString::fromStdString(p.date))
+                       .arg(rated[i].sums.reports)
+                       .arg(Zloty(rated[i].sums.sum));
+    }
+    periods_->setText(periods.join(QLatin1Char('\n')));
+    periods_->setVisible(!periods.isEmpty());
 }
 
 bool FiscalReportDialog::SavePdf(const QString& path) {

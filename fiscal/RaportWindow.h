@@ -25,8 +25,10 @@ class FiscalReportDialog : public QDialog {
     Q_OBJECT
 public:
     // The range starts as the first and the last date read (today when none
-    // was).
-    FiscalReportDialog(const FiscalTables& tables, const ReportHeading& heading, QWidget* parent = nullptr);
+    // was). `order` places the PTU changes among the reports (see
+    // MakeFiscalReport); the heading's `incomplete` is shown above the chart.
+    FiscalReportDialog(const FiscalTables& tables, const ReportHeading& heading,
+                       const FiscalReadingOrder& order = {}, QWidget* parent = nullptr);
 
     void SetRange(const QDate& from, const QDate& to);
     QDate From() const;
@@ -48,12 +50,14 @@ private:
 
     FiscalTables tables_;
     ReportHeading heading_;
+    FiscalReadingOrder order_;
     FiscalReport report_;
     std::vector<FiscalMark> marks_;
 
     QDateEdit* fromEdit_ = nullptr;
     QDateEdit* toEdit_ = nullptr;
     QLabel* summary_ = nullptr;
+    QLabel* periods_ = nullptr;  // the sums of each set of PTU rates, when they changed
     QChartView* chartView_ = nullptr;
     QPushButton* savePdf_ = nullptr;
     QPushButton* print_ = nullptr;

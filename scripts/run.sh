@@ -10,13 +10,32 @@ build_dir=${BUILD_DIR:-build}
 demo="$root/demo"
 mkdir -p "$demo"
 
+# What this run starts ends with it, however it ends (the program closed,
+# Ctrl+C, SIGTERM): the program first, then the emulator and the virtual
+# screen, each waited for (killed outright after 5 s).
+prog="" emu="" xvfb="" fifo=""
+alive() { local s; s=$(ps -o stat= -p "$1" 2>/dev/null) && [ "${s:0:1}" != Z ]; }
+finish() {
+  trap - EXIT INT TERM
+  local pid
+  for pid in $prog $emu $xvfb; do
+    kill "$pid" 2>/dev/null || continue
+    for _ in $(seq 50); do alive "$pid" || break; sleep 0.1; done
+    kill -9 "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
+  done
+  [ -z "$fifo" ] || rm -f "$fifo"
+}
+trap finish EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
+
 # The emulator opens a pseudo-terminal and prints its path on the first line.
 fifo=$(mktemp -u)
 mkfifo "$fifo"
 # shellcheck disable=SC2086
 "$build_dir/emulator/zeltra-emulator" ${EMULATOR_ARGS:---demo} >"$fifo" &
 emu=$!
-trap 'kill $emu 2>/dev/null || true; rm -f "$fifo"' EXIT
 exec 3<"$fifo"
 read -r pty <&3
 echo "Emulator kasy na $pty"
@@ -25,7 +44,11 @@ printf '[PORTRS]\r\nNrPortu=%s\r\nTimeout=2\r\nBaud=9600\r\n[USTAWIENIA]\r\nObsl
 
 cd "$demo"
 if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
-  exec "$root/$build_dir/app/zeltra"
+  # Not exec: the script stays to end the emulator with the program.
+  "$root/$build_dir/app/zeltra" &
+  prog=$!
+  wait "$prog"
+  exit
 fi
 
 # No screen: run the program on a virtual one (Xvfb). Nobody can press OK there,
@@ -40,7 +63,6 @@ fi
 display=:$(( 90 + RANDOM % 100 ))
 Xvfb "$display" -screen 0 1024x768x24 >/dev/null 2>&1 &
 xvfb=$!
-trap 'kill $emu $xvfb 2>/dev/null || true; rm -f "$fifo"' EXIT
 export DISPLAY=$display
 sleep 1
 echo "Brak ekranu (DISPLAY): program działa na wirtualnym ekranie Xvfb ($display)."

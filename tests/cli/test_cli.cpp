@@ -525,22 +525,33 @@ TEST_F(CliTest, PortOrRegisterMissing) {
 }
 
 // detect: the register found at its speed goes to stdout, the other ports
-// to stderr; none found is an error.
+// to stderr. None found: a register's failure when a port opened, a port's
+// failure (as for every command) when none could be opened.
 TEST_F(CliTest, DetectFindsTheRegister) {
     PtyServer& silent = Register([](Emulator& e) { e.switches.silent = true; });
     PtyServer& reg = Register([](Emulator& e) {
         e.state.serial = "123456";
         e.switches.lineSpeed = 19200;
     });
-    Result r = Run({"detect", silent.SlavePath(), reg.SlavePath()});
-    EXPECT_EQ(r.status, kExitDone);
-    EXPECT_EQ(r.out, reg.SlavePath() + "\t19200\tZELTRA ARK MIRRA\t123456\tV1.07\n");
-    EXPECT_EQ(r.err, silent.SlavePath() + ": brak odpowiedzi\n");
-
-    r = Run({"detect", "/nonexistent/ttyUSB9"});
-    EXPECT_EQ(r.status, kExitRegister);
-    EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.err, "/nonexistent/ttyUSB9: nie można otworzyć portu\nNie znaleziono kasy\n");
+    const std::string quiet = silent.SlavePath(), found = reg.SlavePath(), none = "/nonexistent/ttyUSB9";
+    const std::string line = found + "\t19200\tZELTRA ARK MIRRA\t123456\tV1.07\n";
+    const std::string cannot = none + ": nie można otworzyć portu\n";
+    const struct {
+        std::string first, second;
+        int status;
+        std::string out, err;
+    } cases[] = {
+        {quiet, found, kExitDone, line, quiet + ": brak odpowiedzi\n"},
+        {none, found, kExitDone, line, cannot},
+        {none, quiet, kExitRegister, "", cannot + quiet + ": brak odpowiedzi\nNie znaleziono kasy\n"},
+        {none, none, kExitPort, "", cannot + cannot + "Nie znaleziono kasy: nie można otworzyć żadnego portu\n"},
+    };
+    for (const auto& c : cases) {
+        const Result r = Run({"detect", c.first, c.second});
+        EXPECT_EQ(r.status, c.status) << c.second;
+        EXPECT_EQ(r.out, c.out);
+        EXPECT_EQ(r.err, c.err);
+    }
 }
 
 TEST_F(CliTest, TransferCutShortLeavesFilesWhole) {

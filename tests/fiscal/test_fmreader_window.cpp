@@ -207,8 +207,8 @@ private slots:
     }
 
     // "Przerwij" and Esc end the reading before its next record; the window
-    // stays open with the rows read, and says the reading was stopped. "Nie"
-    // to the question about a silent register does the same.
+    // stays open with the rows read, and says from which record on nothing
+    // was read. "Nie" to the question about a silent register does the same.
     void stoppingKeepsTheWindowAndItsRows_data() {
         QTest::addColumn<QString>("how");
         QTest::newRow("Przerwij") << "button";
@@ -237,7 +237,8 @@ private slots:
         const int rows = FilledRows(w.Table(FiscalKind::DailyReport)) + FilledRows(w.Table(FiscalKind::PtuChange)) +
                          FilledRows(w.Table(FiscalKind::RamReset));
         QCOMPARE(rows, requestsAtStop - 2);  // every record read gave a row; the identity twice
-        QCOMPARE(w.BusyLabel()->text(), QString::fromUtf8("Odczyt przerwany"));
+        QCOMPARE(w.BusyLabel()->text(), QString::fromUtf8("Odczyt niepełny: brak rekordów nr %1 i dalszych "
+                                                          "(odczyt przerwany)").arg(requestsAtStop - 2 + 8));
         QVERIFY(w.BusyLabel()->isVisible());
         QCOMPARE(ui.Messages(), std::vector<std::string>{});
         // Nothing is left on the line: the next command gets its own reply.
@@ -391,7 +392,8 @@ private slots:
         QCOMPARE(w.UniqueNumberText(), QString());
         QCOMPARE(w.NipText(), QString());
         QCOMPARE(FilledRows(w.Table(FiscalKind::DailyReport)), 0);
-        ExpectDone(w);
+        QCOMPARE(w.BusyLabel()->text(), QString::fromUtf8("Odczyt niepełny: brak rekordów nr 8–2045"));
+        QCOMPARE(w.BusyLabel()->palette().color(QPalette::WindowText), QColor(170, 0, 0));
     }
 };
 

@@ -269,6 +269,41 @@ TEST_F(FiscalReportTest, SumsMatchTheEmulatorsRecords) {
     EXPECT_EQ(FiscalDateSpan(tables), std::make_pair(FiscalDay{20211101}, FiscalDay{20220920}));
 }
 
+// A PTU change between reports of the range splits the sums; a report on
+// the change's day belongs where the fiscal memory has it, or, without the
+// reading order, after the change.
+TEST(FiscalReportPeriods, SplitAtEachPtuChange) {
+    FiscalTables tables = MakeFiscalTables();
+    const char* const days[] = {"2020-01-01", "2020-01-02", "2020-01-02", "2020-01-03", "2020-01-04", "2020-01-05"};
+    for (int r = 1; r <= 6; ++r)  // TOT. A 10.00, 20.00, 40.00, 80.00, damaged, 320.00
+        tables[0].SetRow(r, {std::to_string(r), days[r - 1], r == 5 ? "1A00000000" : std::to_string(5 << r) + ".00",
+                             "0.00", "0.00", "0.00", "0.00", "0.00", "0.00", "1", "1", "0", "0.00"});
+    const char* const changes[] = {"2019-12-01", "2020-01-02", "2020-01-04"};
+    for (int r = 1; r <= 3; ++r) tables[1].SetRow(r, {std::to_string(r), changes[r - 1]});
+    FiscalReadingOrder read;  // report 3 and change 2 both dated 2020-01-02
+    for (const char* step : {"P1", "D1", "D2", "D3", "P2", "D4", "D5", "P3", "D6"})
+        read.emplace_back(step[0] == 'D' ? FiscalKind::DailyReport : FiscalKind::PtuChange, step[1] - '0');
+    const struct {
+        FiscalReadingOrder order;
+        FiscalDay from;
+        std::string periods;  // "change:reports:TOT. A" each; empty: not split
+    } cases[] = {
+        {read, 20200101, "1:3:7000 2:1:8000 3:1:32000"},  // report 3 before change 2, on its day
+        {{}, 20200101, "1:1:1000 2:3:14000 3:1:32000"},    // no order: after it
+        {read, 20200103, "2:1:8000 3:1:32000"},            // the first period's change before the range
+        {read, 20200105, ""},                              // one report: nothing mixed
+    };
+    for (const auto& c : cases) {
+        const FiscalReport report = MakeFiscalReport(tables, c.from, 20200105, c.order);
+        std::string periods;
+        for (const RatePeriod& p : report.periods)
+            periods += (periods.empty() ? "" : " ") + std::to_string(p.change) + ":" + std::to_string(p.sums.reports) +
+                       ":" + std::to_string(p.sums.totals[0]);
+        EXPECT_EQ(periods, c.periods);
+        EXPECT_EQ(report.sums.totals, MakeFiscalReport(tables[0], c.from, 20200105).sums.totals);
+    }
+}
+
 TEST(FiscalReportTexts, AmountsCountsAndDates) {
     using O = std::optional<std::int64_t>;
     struct Case {
@@ -319,8 +354,11 @@ TEST(FiscalReportCsv, TableBytes) {
         FiscalKind kind;
         std::string point;
         std::string bytes;
+        std::string note = {};
     };
     const Case cases[] = {
+        {FiscalKind::RamReset, ",", bom + "Odczyt niepełny: brak rekordów nr 12, 57–59\r\nNr zer.;Data;Godzina\r\n",
+         "Odczyt niepełny: brak rekordów nr 12, 57–59"},
         {FiscalKind::DailyReport, ",",
          bom + "Nr rap.;Data;TOT. A;TOT. B;TOT. C;TOT. D;TOT. E;TOT. F;TOT. G;Ilość Par.;Ilość Zmian;"
                "Ilość Anul.;Kwota Anul.\r\n"
@@ -336,7 +374,7 @@ TEST(FiscalReportCsv, TableBytes) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(TableOf(tables, c.kind).Caption() + " " + c.point);
-        EXPECT_EQ(FiscalTableCsv(TableOf(tables, c.kind), c.point), c.bytes);
+        EXPECT_EQ(FiscalTableCsv(TableOf(tables, c.kind), c.point, c.note), c.bytes);
     }
 }
 

@@ -2,7 +2,9 @@
 // pseudo-terminal: the three CSV files, the period report's range, chart and
 // PDF. With ZELTRA_ZRZUTY set to a folder, the chart is also saved there as
 // wykres.png (the README's picture).
+#include <QAbstractButton>
 #include <QAbstractSeries>
+#include <QCategoryAxis>
 #include <QChart>
 #include <QChartView>
 #include <QDir>
@@ -10,11 +12,15 @@
 #include <QFile>
 #include <QLineSeries>
 #include <QLocale>
+#include <QProcess>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSignalSpy>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <functional>
 #include <memory>
 
 #include "Emulator.h"
@@ -44,11 +50,12 @@ private:
 
     // 400 generated records (2020-01-01 to 2021-02-03) read into the window;
     // report 9 (2020-01-11) has a letter in its TOT. C.
-    void ReadRegister(FmreaderWindow& w) {
+    void ReadRegister(FmreaderWindow& w, const std::function<void(RegisterState&)>& shape = {}) {
         Emulator e;
         e.state.fiscal = true;
         GenerateFiscalMemory(e.state, 400);
         e.state.fiscalMemory[kFirstFiscalRecord + 10][17] = '\x1A';
+        if (shape) shape(e.state);
         server = std::make_unique<PtyServer>(std::move(e));
         QVERIFY(server->Start());
         UsePort(std::make_unique<NativeSerialPort>());
@@ -128,6 +135,7 @@ private slots:
         QCOMPARE(report->Report().sums.reports, 387);
         QVERIFY(report->findChild<QLabel*>("summary")->text().endsWith(
             QString::fromUtf8("uszkodzonych, pominiętych w sumach: 1")));
+        QVERIFY(report->findChild<QLabel*>("incomplete")->isHidden());
 
         struct Case {
             QDate from, to;
@@ -172,6 +180,75 @@ private slots:
             report->SetRange(QDate(2020, 1, 1), QDate(2020, 1, 31));
             QVERIFY(report->SavePdf(QDir(shots).filePath("raport.pdf")));
         }
+    }
+
+    // Record 28 cut short (never decoded) and a report dated on the day of the
+    // PTU change after it (2020-04-11) but read before it: the label, the three
+    // files, the report window and its PDF say what is missing, and the report
+    // of that day keeps the old rates.
+    void incompleteReadingAndRatePeriods() {
+        FmreaderWindow w;
+        ReadRegister(w, [](RegisterState& s) {
+            s.fiscalMemory[28].resize(10);
+            s.fiscalMemory[107].replace(1, 4, s.fiscalMemory[109].substr(1, 4));
+        });
+        const QString gaps = QString::fromUtf8("Odczyt niepełny: brak rekordów nr 28");
+        QCOMPARE(w.BusyLabel()->text(), gaps);
+
+        QTemporaryDir dir;
+        ui.Clear();
+        QVERIFY(w.ExportCsv(dir.path()));
+        for (const QString& name : w.CsvFileNames())
+            QVERIFY2(Slurp(dir.filePath(name)).startsWith("\xEF\xBB\xBF" + gaps.toUtf8() + "\r\nNr "), qPrintable(name));
+
+        w.OpenReport();
+        FiscalReportDialog* report = w.ReportWindow();
+        const QLabel* incomplete = report->findChild<QLabel*>("incomplete");
+        QVERIFY(incomplete->isVisible() && incomplete->text() == gaps);
+        report->SetRange(QDate(2020, 4, 11), QDate(2020, 4, 12));
+        const QString periods = report->findChild<QLabel*>("periods")->text();
+        QVERIFY2(periods.contains(QString::fromUtf8("zmiany nr 1 z 2020-01-02: raportów 1,")) &&
+                     periods.contains(QString::fromUtf8("zmiany nr 2 z 2020-04-11: raportów 1,")),
+                 qPrintable(periods));
+
+        const QString pdf = dir.filePath("raport.pdf");
+        QVERIFY(report->SavePdf(pdf));
+        if (QStandardPaths::findExecutable("pdftotext").isEmpty()) QSKIP("pdftotext (poppler-utils) is not installed");
+        QProcess text;
+        text.start("pdftotext", {pdf, "-"});
+        QVERIFY(text.waitForFinished());
+        const QString page = QString::fromUtf8(text.readAllStandardOutput());
+        QVERIFY2(page.contains(gaps), qPrintable(page));
+        QCOMPARE(page.count(QRegularExpression("^Razem\\b", QRegularExpression::MultilineOption)), 2);
+        QCOMPARE(page.count(QString::fromUtf8("Łącznie")), 2);  // the row and the note under it
+    }
+
+    // The sums' axis groups its labels as the report groups amounts:
+    // "5 000 000", not "5000 000" beside "10 000 000".
+    void chartAxisGroupsAsTheReport() {
+        FiscalTable daily(FiscalKind::DailyReport);
+        daily.SetRow(1, {"1", "2020-01-03", "10000000.00", "0.00", "0.00", "0.00", "0.00", "0.00", "0.00", "1", "1",
+                         "0", "0.00"});
+        std::unique_ptr<QChart> chart(MakeFiscalChart(MakeFiscalReport(daily, 20200103, 20200103), {}));
+        auto* axis = qobject_cast<QCategoryAxis*>(chart->axes(Qt::Vertical).value(0));
+        const QString fiveMillion = QString("5 000 000").replace(" ", QLocale::system().groupSeparator());
+        QVERIFY(axis && axis->categoriesLabels().contains(fiveMillion));
+        for (const QString& label : axis->categoriesLabels())
+            QCOMPARE(label, GroupedNumber(std::llround(axis->endValue(label)), QLocale::system()));
+    }
+
+    // Every mnemonic of the report window opens one thing only.
+    void reportMnemonicsAreUnique() {
+        FiscalReportDialog report(MakeFiscalTables(), {});
+        QStringList keys;
+        for (QWidget* widget : report.findChildren<QWidget*>()) {
+            const auto* button = qobject_cast<QAbstractButton*>(widget);
+            const auto* label = qobject_cast<QLabel*>(widget);
+            keys << QKeySequence::mnemonic(button ? button->text() : label ? label->text() : QString()).toString();
+        }
+        keys.removeAll(QString());
+        keys.sort();
+        QCOMPARE(keys, QStringList({"Alt+D", "Alt+O", "Alt+P", "Alt+U"}));  // Do, Od, PDF, Drukuj
     }
 };
 
