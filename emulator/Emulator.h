@@ -64,8 +64,10 @@ struct EmulatorSwitches {
     int strayEvery = 0;               // after every n-th reply frame; 0: never
     int strayOnceAfter = 0;           // once, after the n-th reply frame; 0: never
     // On a pseudo-terminal: every answer goes out this long after its request
-    // arrived (longer than the program's time-out: a late reply).
+    // arrived (longer than the program's time-out: a late reply), from the
+    // lateFrom-th request on (counted from 1; 0 as 1).
     int lateMs = 0;
+    int lateFrom = 0;
     // Every n-th record read ("H" and "J") is answered with the reply for the
     // record after the one asked; 0: never.
     int wrongRecordEvery = 0;

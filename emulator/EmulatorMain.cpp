@@ -39,6 +39,7 @@ const char* kUsage =
     "  --stray-every N   send three stray bytes after every N-th reply\n"
     "  --stray-after N   send three stray bytes once, after the N-th reply\n"
     "  --late MS         send every answer MS milliseconds late\n"
+    "  --late-from N     ... from the N-th request on\n"
     "  --wrong-record N  answer every N-th record read with the next record\n"
     "  --xoff-at N       send XOFF instead of the N-th reply\n"
     "  --help            this text\n";
@@ -125,12 +126,13 @@ int main(int argc, char** argv) {
         } else if (option == "--baud") {
             if (!takeValue(arg) || !ParseInt(arg, 0, 10000000, number)) return Fail("--baud takes a speed");
             emulator.switches.baud = number;
-        } else if (option == "--stray-every" || option == "--stray-after" || option == "--late" ||
+        } else if (option == "--stray-every" || option == "--stray-after" || option == "--late" || option == "--late-from" ||
                    option == "--wrong-record" || option == "--xoff-at") {
             if (!takeValue(arg) || !ParseInt(arg, 0, 1000000, number)) return Fail(option + " takes a count");
             if (option == "--stray-every") emulator.switches.strayEvery = number;
             else if (option == "--stray-after") emulator.switches.strayOnceAfter = number;
             else if (option == "--late") emulator.switches.lateMs = number;
+            else if (option == "--late-from") emulator.switches.lateFrom = number;
             else if (option == "--wrong-record") emulator.switches.wrongRecordEvery = number;
             else emulator.switches.xoffAt = number;
         } else if (option == "--line-speed") {

@@ -1,5 +1,6 @@
 #include "PtyServer.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -88,12 +89,13 @@ void PtyServer::Serve() {
         int lateMs = 0;
         {
             std::lock_guard<std::mutex> lock(mutex_);
-            lateMs = emulator_.switches.lateMs;
             // Sent at another speed than the register's: noise it ignores.
             const int speed = emulator_.switches.lineSpeed;
             if (speed != 0 && LineSpeed(slave_) != speed) continue;
             std::string reply = emulator_.Feed(std::string(buffer, static_cast<std::size_t>(n)));
             plan = PlanOutput(reply, emulator_.switches);
+            const EmulatorSwitches& s = emulator_.switches;
+            if (emulator_.requests.size() >= static_cast<std::size_t>(std::max(s.lateFrom, 1))) lateMs = s.lateMs;
         }
         if (!plan.empty() && lateMs > 0) Pause(lateMs * 1000);
         Send(plan);

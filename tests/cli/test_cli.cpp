@@ -465,6 +465,32 @@ TEST_F(CliTest, MisbehavingLineGivesTheRegistersOwnRecordsOrNothing) {
     }
 }
 
+// A register that answers after the time-out: the read stops after three
+// records without their own reply and writes nothing; its late replies are
+// still on the way when the next command starts, and that command takes
+// only its own.
+TEST_F(CliTest, LateRepliesNeverAnswerTheNextCommand) {
+    // Late from the first record read on (the third request, after the mode
+    // and the identification): start-up finds the register.
+    PtyServer& reg = Register([](Emulator& e) {
+        Shop(e, 1);
+        e.switches.lateMs = 1500;
+        e.switches.lateFrom = 3;
+    });
+    Config(reg, 1, "0.5");
+    Result r = Run({"read", "kasjerzy", "out.pod"});
+    EXPECT_EQ(r.status, kExitRegister);
+    EXPECT_EQ(r.err, "Kasa przestała odpowiadać (3 rekordy bez odpowiedzi), przerwano; plik out.pod nie został zapisany\n");
+    EXPECT_FALSE(fs::exists(dir / "out.pod"));
+
+    reg.WithEmulator([](Emulator& e) { e.switches.lateMs = 0; });
+    r = Run({"info"});
+    ASSERT_EQ(r.status, kExitDone) << r.err;
+    EXPECT_NE(r.out.find("Typ kasy:"), std::string::npos);
+    EXPECT_NE(r.out.find("ZELTRA ARK MIRRA"), std::string::npos);
+    EXPECT_NE(r.out.find("Nr unikatowy:                ZEL12345678"), std::string::npos) << r.out;
+}
+
 TEST_F(CliTest, FileOfAnotherModelSendsNothingUnlessForced) {
     Spit(dir / "maxi.pod", "[KASA]\r\nTyp_kasy=3\r\n[OPAKOWANIA]\r\nOpak1=1;BUTELKA;0.50;\r\n");
     struct Case {
