@@ -16,6 +16,8 @@
 #include <algorithm>
 #include <array>
 
+#include "Wykres.h"
+
 namespace {
 
 QString U(const char* text) { return QString::fromUtf8(text); }
@@ -150,8 +152,9 @@ std::vector<Item> Items(const FiscalReport& report, const std::vector<FiscalMark
 class Pages {
 public:
     Pages(QPagedPaintDevice& device, QPainter& painter, const FiscalReport& report, const ReportHeading& heading,
-          std::vector<Item> items)
-        : device_(device), p_(painter), items_(std::move(items)), page_(0, 0, device.width(), device.height()) {
+          std::vector<Item> items, const FiscalChart& chart)
+        : device_(device), p_(painter), items_(std::move(items)), page_(0, 0, device.width(), device.height()),
+          chart_(chart) {
         const QLocale locale = QLocale::system();
         const QString notRead = U(kNotRead);
         identity_ = U("Nr unikatowy: %1     NIP podatnika: %2")
@@ -170,9 +173,17 @@ public:
         FitColumns();
     }
 
+    // The report's pages, then the chart on a page of its own when there
+    // are sums to draw.
     void Draw() {
-        total_ = Walk(false);
-        Walk(true);
+        const bool chart = !chart_.points.empty();
+        total_ = Walk(false) + (chart ? 1 : 0);
+        const int pages = Walk(true);
+        if (!chart) return;
+        device_.newPage();
+        const int top = Top(pages + 1, true);
+        DrawFiscalChart(p_, QRectF(0, top, page_.width(), Bottom() - top), chart_);
+        Footer(pages + 1);
     }
 
 private:
@@ -374,6 +385,7 @@ private:
     int pad_ = 0, rowHeight_ = 0, smallHeight_ = 0;
     std::array<int, kColumns> left_{}, width_{};
     int total_ = 1;
+    const FiscalChart& chart_;
 };
 
 }  // namespace
@@ -402,7 +414,9 @@ bool DrawFiscalReport(QPagedPaintDevice& device, const FiscalReport& report, con
                       const ReportHeading& heading) {
     QPainter painter;
     if (!painter.begin(&device)) return false;
-    Pages(device, painter, report, heading, Items(report, marks, QLocale::system())).Draw();
+    const QLocale locale = QLocale::system();
+    const FiscalChart chart = MakeFiscalChart(report, marks, locale);
+    Pages(device, painter, report, heading, Items(report, marks, locale), chart).Draw();
     return painter.end();
 }
 

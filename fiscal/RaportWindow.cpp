@@ -1,26 +1,17 @@
 #include "RaportWindow.h"
 
-#include <QCategoryAxis>
-#include <QChart>
-#include <QChartView>
 #include <QDateEdit>
-#include <QDateTime>
-#include <QDateTimeAxis>
 #include <QFile>
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QLegendMarker>
-#include <QLineSeries>
 #include <QLocale>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPushButton>
-#include <QValueAxis>
 #include <QVBoxLayout>
 
 #include <algorithm>
-#include <cmath>
 
 #include "Dysk.h"
 #include "Ui.h"
@@ -30,16 +21,9 @@ namespace {
 QString U(const char* text) { return QString::fromUtf8(text); }
 
 const char* const kCaption = "Raport okresowy";
-const char* const kPtuMark = "Zmiana stawek PTU";
-const char* const kRamMark = "Zerowanie RAM";
-const QColor kSumColor(32, 96, 160);
-const QColor kPtuColor(230, 126, 34);
-const QColor kRamColor(192, 57, 43);
-constexpr int kPointsShownUpTo = 62;  // about two months: beyond that the dots hide the line
 
 QDate DateOf(FiscalDay day) { return QDate(day / 10000, day / 100 % 100, day % 100); }
 FiscalDay DayOf(const QDate& date) { return date.year() * 10000 + date.month() * 100 + date.day(); }
-qint64 Msecs(const QDate& date, QTime time) { return QDateTime(date, time).toMSecsSinceEpoch(); }
 
 QString Zloty(std::int64_t hundredths) { return AmountText(hundredths, QLocale::system()) + U(" zł"); }
 
@@ -51,85 +35,6 @@ std::string FilePathForCore(const QString& path) {
 #else
     return QFile::encodeName(path).toStdString();
 #endif
-}
-
-QChart* MakeFiscalChart(const FiscalReport& report, const std::vector<FiscalMark>& marks) {
-    auto* chart = new QChart();
-    chart->setLocalizeNumbers(true);
-    chart->setLocale(QLocale::system());
-    chart->setTitle(U("Sumy dobowe od %1 do %2")
-                        .arg(QString::fromStdString(FiscalDayText(report.from)),
-                             QString::fromStdString(FiscalDayText(report.to))));
-
-    // The date axis spans the chosen days whole; each report stands at noon.
-    const QDate from = DateOf(report.from);
-    const QDate to = std::max(DateOf(report.to), from);
-    auto* x = new QDateTimeAxis(chart);
-    x->setFormat(QStringLiteral("yyyy-MM-dd"));
-    x->setTitleText(U("Data"));
-    x->setTickCount(7);
-    x->setRange(QDateTime(from, QTime(0, 0)), QDateTime(to, QTime(23, 59, 59)));
-    chart->addAxis(x, Qt::AlignBottom);
-
-    auto* sums = new QLineSeries(chart);
-    sums->setName(U("Suma dnia"));
-    sums->setPen(QPen(kSumColor, 2));
-    std::int64_t highest = 0;
-    for (const DailyLine& line : report.lines) {
-        const auto sum = line.Sum();
-        const auto day = ParseFiscalDate(line.date);
-        if (line.Damaged() || !sum || !day) continue;  // a damaged report has no sum to draw
-        highest = std::max(highest, *sum);
-        // Hundredths to złoty only here, for the drawing: nothing is summed in floating point.
-        sums->append(static_cast<qreal>(Msecs(DateOf(*day), QTime(12, 0))), static_cast<qreal>(*sum) / 100.0);
-    }
-    sums->setPointsVisible(sums->count() <= kPointsShownUpTo);
-    chart->addSeries(sums);
-    sums->attachAxis(x);
-
-    // The ticks where a value axis puts them, labelled by us: Qt groups Polish
-    // numbers unevenly ("8000 000" beside "10 000 000"); the labels are grouped
-    // as the report groups its amounts.
-    // At least 10 zł high: the ticks then fall on whole złoty, as labelled.
-    QValueAxis ticks;
-    ticks.setRange(0, highest > 0 ? std::max<qreal>(10.0, static_cast<qreal>(highest) / 100.0 * 1.05) : 100.0);
-    ticks.applyNiceNumbers();
-    auto* y = new QCategoryAxis(chart);
-    y->setTitleText(U("Suma dnia [zł]"));
-    y->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
-    y->setRange(ticks.min(), ticks.max());
-    y->setStartValue(ticks.min());
-    const qreal step = (ticks.max() - ticks.min()) / std::max(1, ticks.tickCount() - 1);
-    for (int i = 0; i < ticks.tickCount(); ++i) {
-        const qreal value = ticks.min() + i * step;
-        y->append(GroupedNumber(std::llround(value), QLocale::system()), value);
-    }
-    chart->addAxis(y, Qt::AlignLeft);
-    sums->attachAxis(y);
-
-    // One vertical line from the bottom to the top for each mark; the legend
-    // names each kind once.
-    bool named[2] = {false, false};
-    for (const FiscalMark& mark : marks) {
-        const bool ptu = mark.kind == FiscalKind::PtuChange;
-        auto* line = new QLineSeries(chart);
-        line->setName(U(ptu ? kPtuMark : kRamMark));
-        // Changes wide and solid, resets dotted and drawn over them: a reset
-        // and a change on the same day both stay visible.
-        line->setPen(ptu ? QPen(kPtuColor, 4) : QPen(kRamColor, 2, Qt::DotLine));
-        const qreal at = static_cast<qreal>(Msecs(DateOf(mark.day), QTime(12, 0)));
-        line->append(at, y->min());
-        line->append(at, y->max());
-        chart->addSeries(line);
-        line->attachAxis(x);
-        line->attachAxis(y);
-        bool& shown = named[ptu ? 0 : 1];
-        if (shown)
-            for (QLegendMarker* m : chart->legend()->markers(line)) m->setVisible(false);
-        shown = true;
-    }
-    chart->legend()->setAlignment(Qt::AlignBottom);
-    return chart;
 }
 
 FiscalReportDialog::FiscalReportDialog(const FiscalTables& tables, const ReportHeading& heading,
@@ -174,9 +79,8 @@ FiscalReportDialog::FiscalReportDialog(const FiscalTables& tables, const ReportH
     periods_->setObjectName("periods");
     layout->addWidget(periods_);
 
-    chartView_ = new QChartView(this);
+    chartView_ = new FiscalChartView(this);
     chartView_->setObjectName("chart");
-    chartView_->setRenderHint(QPainter::Antialiasing);
     layout->addWidget(chartView_, 1);
 
     auto* buttons = new QHBoxLayout();
@@ -217,16 +121,14 @@ QDate FiscalReportDialog::From() const { return fromEdit_->date(); }
 
 QDate FiscalReportDialog::To() const { return toEdit_->date(); }
 
-QChart* FiscalReportDialog::Chart() const { return chartView_->chart(); }
+const FiscalChart& FiscalReportDialog::Chart() const { return chartView_->Chart(); }
 
 void FiscalReportDialog::OnRangeChanged() {
     const FiscalDay from = DayOf(From()), to = DayOf(To());
     report_ = MakeFiscalReport(tables_, from, to, order_);
     marks_ = FiscalMarks(tables_, from, to);
 
-    QChart* old = chartView_->chart();
-    chartView_->setChart(MakeFiscalChart(report_, marks_));
-    delete old;  // the view leaves the chart it showed to its owner
+    chartView_->SetChart(MakeFiscalChart(report_, marks_, QLocale::system()));
 
     QString text = from > to ? U("Data początkowa jest późniejsza niż końcowa.")
                              : U("Raportów dobowych: %1, suma: %2")

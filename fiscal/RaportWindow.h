@@ -14,9 +14,8 @@
 
 #include "Raport.h"
 #include "RaportDruk.h"
+#include "Wykres.h"
 
-class QChart;
-class QChartView;
 class QDateEdit;
 class QLabel;
 class QPushButton;
@@ -36,8 +35,8 @@ public:
 
     const FiscalReport& Report() const { return report_; }
     const std::vector<FiscalMark>& Marks() const { return marks_; }
-    QChart* Chart() const;
-    QChartView* ChartView() const { return chartView_; }
+    const FiscalChart& Chart() const;
+    FiscalChartView* ChartView() const { return chartView_; }
 
     // Writes the report of the range as PDF; a failure is reported to the
     // person ("Nie można zapisać pliku ...") and leaves an old file whole.
@@ -58,7 +57,7 @@ private:
     QDateEdit* toEdit_ = nullptr;
     QLabel* summary_ = nullptr;
     QLabel* periods_ = nullptr;  // the sums of each set of PTU rates, when they changed
-    QChartView* chartView_ = nullptr;
+    FiscalChartView* chartView_ = nullptr;
     QPushButton* savePdf_ = nullptr;
     QPushButton* print_ = nullptr;
 };
@@ -67,7 +66,4 @@ private:
 // Windows, where they use the wide calls; the file system's encoding elsewhere.
 std::string FilePathForCore(const QString& path);
 
-// The chart of a report: the day's sum of every report that could be read,
-// over a date axis from the first to the last day of the range, and a
-// vertical line for each PTU change and RAM reset of the range.
-QChart* MakeFiscalChart(const FiscalReport& report, const std::vector<FiscalMark>& marks);
+

@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 packages=(build-essential cmake ninja-build pkg-config
-          qt6-base-dev qt6-charts-dev libqt6opengl6-dev qt6-translations-l10n
+          qt6-base-dev qt6-translations-l10n
           libgtest-dev libgmock-dev libbenchmark-dev
           xvfb xauth fonts-dejavu-core poppler-utils
           clang libclang-rt-14-dev)

@@ -3,14 +3,11 @@
 // PDF. With ZELTRA_ZRZUTY set to a folder, the chart is also saved there as
 // wykres.png (the README's picture).
 #include <QAbstractButton>
-#include <QAbstractSeries>
-#include <QCategoryAxis>
-#include <QChart>
-#include <QChartView>
 #include <QDir>
 #include <QLabel>
 #include <QFile>
-#include <QLineSeries>
+#include <QImage>
+#include <QPainter>
 #include <QLocale>
 #include <QProcess>
 #include <QPushButton>
@@ -143,19 +140,21 @@ private slots:
             int pagesAtLeast, pagesAtMost;
         };
         const Case cases[] = {
-            {QDate(2020, 1, 1), QDate(2021, 2, 3), 387, 4, 8, 5, 20},  // the damaged report has no point
-            {QDate(2020, 4, 9), QDate(2020, 4, 12), 2, 1, 1, 1, 1},  // reports on the 9th and 12th, a reset, a change
+            // The damaged report has no point; the chart has a page of its own
+            // after the report's, when there are sums to draw.
+            {QDate(2020, 1, 1), QDate(2021, 2, 3), 387, 4, 8, 6, 21},
+            {QDate(2020, 4, 9), QDate(2020, 4, 12), 2, 1, 1, 2, 2},  // reports on the 9th and 12th, a reset, a change
             {QDate(2019, 1, 1), QDate(2019, 12, 31), 0, 0, 0, 1, 1},
         };
         QTemporaryDir dir;
         for (const Case& c : cases) {
             report->SetRange(c.from, c.to);
-            const QList<QAbstractSeries*> series = report->Chart()->series();
-            QCOMPARE(series.size(), 1 + c.ptu + c.ram);
-            QCOMPARE(static_cast<QLineSeries*>(series[0])->count(), c.points);
-            int ptu = 0;
-            for (QAbstractSeries* s : series) ptu += s->name() == QString::fromUtf8("Zmiana stawek PTU");
+            const FiscalChart& chart = report->Chart();
+            QCOMPARE(int(chart.points.size()), c.points);
+            int ptu = 0, ram = 0;
+            for (const auto& m : chart.marks) (m.kind == FiscalKind::PtuChange ? ptu : ram) += 1;
             QCOMPARE(ptu, c.ptu);
+            QCOMPARE(ram, c.ram);
 
             const QString path = dir.filePath("raport.pdf");
             QVERIFY(report->SavePdf(path));
@@ -223,18 +222,40 @@ private slots:
         QCOMPARE(page.count(QString::fromUtf8("Łącznie")), 2);  // the row and the note under it
     }
 
-    // The sums' axis groups its labels as the report groups amounts:
-    // "5 000 000", not "5000 000" beside "10 000 000".
-    void chartAxisGroupsAsTheReport() {
-        FiscalTable daily(FiscalKind::DailyReport);
+    // The chart drawn by the program itself: its sums' axis groups labels as
+    // the report groups amounts ("2 000 000", not "2000 000" beside
+    // "10 000 000"), reaches the highest sum on whole złoty, names each day
+    // once, and the sums and the change are on the picture.
+    void chartAxesAndDrawing() {
+        FiscalTables tables = MakeFiscalTables();
+        FiscalTable& daily = tables[0];
         daily.SetRow(1, {"1", "2020-01-03", "10000000.00", "0.00", "0.00", "0.00", "0.00", "0.00", "0.00", "1", "1",
                          "0", "0.00"});
-        std::unique_ptr<QChart> chart(MakeFiscalChart(MakeFiscalReport(daily, 20200103, 20200103), {}));
-        auto* axis = qobject_cast<QCategoryAxis*>(chart->axes(Qt::Vertical).value(0));
-        const QString fiveMillion = QString("5 000 000").replace(" ", QLocale::system().groupSeparator());
-        QVERIFY(axis && axis->categoriesLabels().contains(fiveMillion));
-        for (const QString& label : axis->categoriesLabels())
-            QCOMPARE(label, GroupedNumber(std::llround(axis->endValue(label)), QLocale::system()));
+        daily.SetRow(2, {"2", "2020-01-04", "2500000.00", "0.00", "0.00", "0.00", "0.00", "0.00", "0.00", "1", "1",
+                         "0", "0.00"});
+        tables[1].SetRow(1, {"1", "2020-01-04", "23.00", "08.00", "05.00", "00.00", "zw", "NAK", "NAK"});
+        const FiscalReport report = MakeFiscalReport(daily, 20200103, 20200104);
+        const FiscalChart chart = MakeFiscalChart(report, FiscalMarks(tables, 20200103, 20200104), QLocale::system());
+        const QString twoMillion = QString("2 000 000").replace(" ", QLocale::system().groupSeparator());
+        QVERIFY(std::find(chart.tickLabels.begin(), chart.tickLabels.end(), twoMillion) != chart.tickLabels.end());
+        for (std::size_t i = 0; i < chart.ticks.size(); ++i)
+            QCOMPARE(chart.tickLabels[i], GroupedNumber(chart.ticks[i], QLocale::system()));
+        QVERIFY(chart.ticks.back() >= 10000000 && chart.ticks.back() < 15000000);
+        QCOMPARE(chart.days, (std::vector<QDate>{QDate(2020, 1, 3), QDate(2020, 1, 4)}));
+
+        QImage image(800, 420, QImage::Format_RGB32);
+        image.fill(Qt::white);
+        QPainter painter(&image);
+        DrawFiscalChart(painter, QRectF(0, 0, 800, 420), chart);
+        painter.end();
+        auto count = [&](QRgb color) {
+            int n = 0;
+            for (int y = 0; y < image.height(); ++y)
+                for (int x = 0; x < image.width(); ++x) n += image.pixel(x, y) == color;
+            return n;
+        };
+        QVERIFY(count(qRgb(32, 96, 160)) > 100);   // the sums
+        QVERIFY(count(qRgb(230, 126, 34)) > 300);  // the change, from the bottom to the top
     }
 
     // Every mnemonic of the report window opens one thing only.
