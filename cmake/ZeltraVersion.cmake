@@ -12,12 +12,17 @@ set(ZELTRA_VERSION_TEXT
     CACHE INTERNAL "The program's version, four parts")
 
 # Gives a program target its Windows version resource (product and file version
-# from the project version, description "Program serwisowy"). Does nothing
-# elsewhere.
+# from the project version, description "Program serwisowy") and, when one is
+# named after the target, its icon. Does nothing elsewhere.
 function(zeltra_add_version_resource target)
   if(WIN32)
     string(REPLACE "." "," ZELTRA_VERSION_COMMAS "${ZELTRA_VERSION_TEXT}")
     set(ZELTRA_RC_TARGET ${target})
+    set(ZELTRA_RC_ICON "")
+    if(ARGC GREATER 1)
+      # The first icon of a program is the one Windows and Qt show for it.
+      set(ZELTRA_RC_ICON "IDI_ICON1 ICON \"${ARGV1}\"")
+    endif()
     set(rc ${CMAKE_CURRENT_BINARY_DIR}/${target}_version.rc)
     configure_file(${PROJECT_SOURCE_DIR}/cmake/version.rc.in ${rc} @ONLY)
     target_sources(${target} PRIVATE ${rc})
