@@ -1,5 +1,7 @@
 // The emulator on a pseudo-terminal: the program opens SlavePath() as its
-// serial port, and a background thread answers whatever it writes.
+// serial port, and a background thread answers whatever it writes. On
+// Windows (the window tests under wine) the same on one end of a pair of
+// joined COM ports (PtyServerWin.cpp).
 #pragma once
 
 #include <atomic>
@@ -42,5 +44,6 @@ private:
     std::atomic<bool> stop_{false};
     int master_ = -1;
     int slave_ = -1;
+    void* handle_ = nullptr;  // Windows: the register's end of the COM port pair
     std::string slavePath_;
 };

@@ -29,7 +29,7 @@ stage() {
 }
 
 packages=(g++-mingw-w64-x86-64-posix wine64 wine googletest cmake ninja-build nsis zip xvfb xdotool xauth
-          imagemagick fonts-dejavu-core)
+          imagemagick fonts-dejavu-core socat)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
@@ -85,10 +85,20 @@ start_emulator pty_demo --model "$model" --demo
 start_emulator pty_empty --model "$model"
 start_emulator pty_fiscal --model "$model" --demo --fiscal
 echo "Emulators: COM5=$pty_split COM6=$pty_demo COM7=$pty_empty COM8=$pty_fiscal"
+# One line for the window tests: two terminals joined by socat, COM10 the
+# program's end, COM11 the end the tests' own emulator serves.
+pair=$(mktemp)
+socat -d -d pty,raw,echo=0 pty,raw,echo=0 2>"$pair" &
+pids+=($!)
+for _ in $(seq 100); do [ "$(grep -c 'PTY is' "$pair")" -ge 2 ] && break; sleep 0.05; done
+mapfile -t joined < <(sed -n 's/.*PTY is \(.*\)$/\1/p' "$pair")
+rm -f "$pair"
+echo "Joined line: COM10=${joined[0]} COM11=${joined[1]}"
 
 # Wine's COM ports point at the terminals; the mapping takes effect after the
 # wine server restarts.
-for m in "COM5 $pty_split" "COM6 $pty_demo" "COM7 $pty_empty" "COM8 $pty_fiscal"; do
+for m in "COM5 $pty_split" "COM6 $pty_demo" "COM7 $pty_empty" "COM8 $pty_fiscal" "COM10 ${joined[0]}" \
+         "COM11 ${joined[1]}"; do
   set -- $m
   wine reg add 'HKLM\Software\Wine\Ports' /v "$1" /d "$2" /f >/dev/null 2>&1
 done
@@ -152,12 +162,17 @@ cmake --build "$gui_build" -j2
 stage "Widget tests under wine"
 # The Qt programs find Qt's and MinGW's DLLs through WINEPATH; wine needs an
 # X display even for Qt's offscreen platform.
+# The window tests' register is on COM11, joined to the program's COM10.
 gui_env=(WINEPATH="Z:$qt/bin;Z:/usr/lib/gcc/x86_64-w64-mingw32/12-posix;Z:/usr/x86_64-w64-mingw32/lib"
-         QT_PLUGIN_PATH="Z:$qt/plugins" QT_QPA_PLATFORM=offscreen)
+         QT_PLUGIN_PATH="Z:$qt/plugins" QT_QPA_PLATFORM=offscreen
+         ZELTRA_TEST_PORT=COM10 ZELTRA_TEST_REGISTER_PORT=COM11)
 widget_failed=0
 # Qt Test programs write their results to a file (a GUI program under wine
 # has no console); GoogleTest ones to standard output.
-for t in about/test_about:qt editing/test_edytory:qt editing/test_pola:gtest app/test_app_config:gtest; do
+for t in about/test_about:qt editing/test_edytory:qt editing/test_pola:gtest app/test_app_config:gtest \
+         app/test_app_window:qt app/test_app_wiring:qt app/test_app_stop:qt app/test_app_line:qt \
+         app/test_app_konfiguracja:qt app/test_app_look:qt fiscal/test_fmreader_window:qt \
+         fiscal/test_raport_window:qt; do
   kind=${t#*:}; t=${t%:*}
   log="$root/$gui_build/$(basename "$t").txt"
   args=(); [ "$kind" = qt ] && args=(-o "Z:$log,txt")

@@ -5,12 +5,12 @@
 // TearDownFixture() in cleanup().
 #pragma once
 
-#include <unistd.h>
-
+#include <QCoreApplication>
 #include <QPushButton>
 #include <QString>
 
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -33,6 +33,10 @@ protected:
     // Before each test: a new folder named after `prefix`, the link reset,
     // messages to a fresh recorder.
     void SetUpFixture(const std::string& prefix) {
+        // The tests fill in Qt's own file dialog; Windows would otherwise
+        // open its native one, which no test can type into (the installed
+        // program's run under wine goes through that one).
+        QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
         dir = QString::fromLocal8Bit(testfiles::MakeTempDir(prefix).string().c_str());
         ResetLink();
         ui = RecordingUi();
@@ -44,8 +48,8 @@ protected:
         ResetLink();
         InstallUi(nullptr);
         server.reset();
-        std::remove(ConfigPath().c_str());
-        rmdir(dir.toLocal8Bit().constData());
+        std::error_code ignored;
+        std::filesystem::remove_all(dir.toStdString(), ignored);
     }
 
     // The emulator started and shaped by `shape`, the real serial code in
