@@ -66,14 +66,14 @@ Identification DecideModel(const IdentificationReply& reply, int currentModel) {
     return id;
 }
 
-Identification Identify(int currentModel) {
+Identification Identify(Connection& link, int currentModel) {
     // "model/version/serial": a status reply or another command's answer has
     // no two "/" and is not taken for the register's name.
-    ClearRequestArea(0);
-    const std::size_t frame = BuildFrame("0^");
-    const bool answered = Exchange(static_cast<int>(frame), [](std::string_view data) {
+    link.ClearRequestArea(0);
+    const std::size_t frame = link.BuildFrame("0^");
+    const bool answered = link.Exchange(static_cast<int>(frame), [](std::string_view data) {
         const std::size_t slash = data.find('/');
         return slash != std::string_view::npos && data.find('/', slash + 1) != std::string_view::npos;
     });
-    return DecideModel(ParseIdentification(answered ? ReplyText() : std::string()), currentModel);
+    return DecideModel(ParseIdentification(answered ? link.ReplyText() : std::string()), currentModel);
 }

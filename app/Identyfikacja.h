@@ -4,6 +4,8 @@
 
 #include <string>
 
+class Connection;
+
 #include "Tabele.h"  // kModelCount
 
 // The four register models, by model index.
@@ -38,4 +40,4 @@ Identification DecideModel(const IdentificationReply& reply, int currentModel);
 
 // Sends "0^", reads the reply (warning on a time-out) and decides the model.
 // Reads no status reply: the callers do that as their sequence requires.
-Identification Identify(int currentModel);
+Identification Identify(Connection& link, int currentModel);

@@ -28,7 +28,7 @@ QComboBox* List(const char* name, std::initializer_list<const char*> entries, QW
 
 }  // namespace
 
-RegisterSettingsDialog::RegisterSettingsDialog(QWidget* parent) : QDialog(parent) {
+RegisterSettingsDialog::RegisterSettingsDialog(Connection& link, QWidget* parent) : QDialog(parent), link_(link) {
     setObjectName("Konfigkasy");
     setWindowTitle(U("Ustawienia kasy"));
     setModal(false);
@@ -79,11 +79,11 @@ RegisterSettingsDialog::RegisterSettingsDialog(QWidget* parent) : QDialog(parent
 void RegisterSettingsDialog::Send() {
     bool sent = false;
     auto work = [&] {
-        if (!SendManagerPassword(Utf8ToCp1250(password_->text().toStdString()))) return;
-        SendSettingsByte(SettingsNumber(amountMode_->currentIndex(), workMode_->currentIndex(),
+        if (!SendManagerPassword(link_, Utf8ToCp1250(password_->text().toStdString()))) return;
+        SendSettingsByte(link_, SettingsNumber(amountMode_->currentIndex(), workMode_->currentIndex(),
                                         printQuality_->currentIndex()));
         // The program's own mode follows for the rest of the run; config.cfg keeps its value.
-        SetErrorMode(std::to_string(errorMode_->currentIndex()));
+        link_.SetErrorMode(std::to_string(errorMode_->currentIndex()));
         sent = true;
     };
     if (runner_)

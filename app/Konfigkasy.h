@@ -8,6 +8,7 @@
 
 #include <functional>
 
+class Connection;
 class QComboBox;
 class QLineEdit;
 class QPushButton;
@@ -15,7 +16,7 @@ class QPushButton;
 class RegisterSettingsDialog : public QDialog {
     Q_OBJECT
 public:
-    explicit RegisterSettingsDialog(QWidget* parent = nullptr);
+    explicit RegisterSettingsDialog(Connection& link, QWidget* parent = nullptr);
 
     // Runs an exchange with the register when no other one is under way;
     // false when it refused. Without one the exchange runs at once.
@@ -37,6 +38,7 @@ public slots:
     void Send();
 
 private:
+    Connection& link_;
     QLineEdit* password_;
     QComboBox* errorMode_;
     QComboBox* printQuality_;

@@ -20,6 +20,7 @@
 
 #include "Cp1250.h"
 #include "Main.h"
+#include "Pomoc.h"
 #include "Profile.h"
 #include "Sciezka.h"
 #include "Ui.h"
@@ -285,14 +286,18 @@ void ConfigurationDialog::DetectClicked() {
     RefreshPorts();
     const std::vector<std::string> ports = PortsToSearch();
     std::vector<PortProbe> results;
+    // The search closes the program's own port for a while: not while a
+    // transfer or a fiscal memory reading uses it. A dialog of its own has
+    // no port to give back.
+    auto* main = qobject_cast<MainWindow*>(parentWidget());
+    Connection none;
+    Connection& own = main ? main->Link() : none;
     auto search = [&] {
         SearchProgress progress(this, CurrentUi());
-        results = DetectRegister(ports, progress);
+        results = DetectRegister(own, ports, progress);
     };
-    // The search closes the program's own port for a while: not while a
-    // transfer or a fiscal memory reading uses it.
     bool ran = true;
-    if (auto* main = qobject_cast<MainWindow*>(parentWidget()))
+    if (main)
         ran = main->RunExclusive(search);
     else
         search();

@@ -143,7 +143,7 @@ constexpr int kPluTab = 1;  // "&2. Baza PLU"
 
 }  // namespace
 
-MainWindow::MainWindow(QtUi* ui, const QString& configDir) {
+MainWindow::MainWindow(Connection& link, QtUi* ui, const QString& configDir) : link_(link) {
     // 1. The window from its layout.
     setObjectName("MainWindow");
     setWindowTitle(U(kMainCaption));
@@ -197,7 +197,7 @@ MainWindow::MainWindow(QtUi* ui, const QString& configDir) {
         config_ = ConfigurationFrom(configFile);
         configTextsAtStart_ = std::make_unique<ConfigurationTexts>(ConfigurationTextsFrom(configFile));
     }
-    Identification id = StartUp(config_, tables_, [this](const Identification& found) {
+    Identification id = StartUp(link_, config_, tables_, [this](const Identification& found) {
         if (found.onLine)
             ShowIdentification(found);
         else
@@ -566,14 +566,14 @@ bool MainWindow::RunExclusive(const std::function<void()>& work) {
 void MainWindow::ReadTableClicked(int tab) {
     RunExclusive([this, tab] {
         switch (tab) {
-        case 1: ReadPackagingTable(tables_); break;
-        case 2: ReadPluTable(tables_); break;
-        case 3: ReadCashierTable(tables_); break;
-        case 4: ReadKeyTable(tables_); break;
-        case 5: ReadDiscountTable(tables_); break;
-        case 6: ReadPaymentFormTable(tables_); break;
-        case 7: ReadHeader(tables_); break;
-        case 8: ReadPtuRates(tables_); break;
+        case 1: ReadPackagingTable(link_, tables_); break;
+        case 2: ReadPluTable(link_, tables_); break;
+        case 3: ReadCashierTable(link_, tables_); break;
+        case 4: ReadKeyTable(link_, tables_); break;
+        case 5: ReadDiscountTable(link_, tables_); break;
+        case 6: ReadPaymentFormTable(link_, tables_); break;
+        case 7: ReadHeader(link_, tables_); break;
+        case 8: ReadPtuRates(link_, tables_); break;
         default: break;
         }
     });
@@ -582,18 +582,18 @@ void MainWindow::ReadTableClicked(int tab) {
 void MainWindow::SendTableClicked(int tab) {
     RunExclusive([this, tab] {
         switch (tab) {
-        case 1: SendPackagingTable(tables_); break;
-        case 2: SendPluTable(tables_); break;
-        case 3: SendCashierTable(tables_); break;
-        case 4: SendKeyTable(tables_); break;
-        case 5: SendDiscountTable(tables_); break;
-        case 6: SendPaymentFormTable(tables_); break;
+        case 1: SendPackagingTable(link_, tables_); break;
+        case 2: SendPluTable(link_, tables_); break;
+        case 3: SendCashierTable(link_, tables_); break;
+        case 4: SendKeyTable(link_, tables_); break;
+        case 5: SendDiscountTable(link_, tables_); break;
+        case 6: SendPaymentFormTable(link_, tables_); break;
         // A fiscal register keeps its header and rates: asked first.
         case 7:
-            if (FiscalModeTest(FiscalGuard::Header)) SendHeader(tables_);
+            if (FiscalModeTest(link_, FiscalGuard::Header)) SendHeader(link_, tables_);
             break;
         case 8:
-            if (FiscalModeTest(FiscalGuard::PtuRates)) SendPtuRates(tables_);
+            if (FiscalModeTest(link_, FiscalGuard::PtuRates)) SendPtuRates(link_, tables_);
             break;
         default: break;
         }
@@ -603,7 +603,7 @@ void MainWindow::SendTableClicked(int tab) {
 void MainWindow::DeleteTableClicked(int tab) {
     if (tab < 1 || tab > 6) return;
     RunExclusive([this, tab] {
-        DeleteTable(tables_, kTabTables[tab - 1]);
+        DeleteTable(link_, tables_, kTabTables[tab - 1]);
         Editor(tab)->ClearAfterDeletion();
         if (tab == 5) Editor(5, 1)->ClearAfterDeletion();  // the pair went together
     });
@@ -615,16 +615,16 @@ void MainWindow::DeleteRecordClicked(int tab, int which) {
     RunExclusive([this, editor] {
         const std::string number = Utf8ToCp1250(editor->NumberText().toStdString());
         // A refused number leaves the entry row as typed.
-        if (DeleteRecord(tables_, editor->Table(), number)) editor->ClearAfterDeletion();
+        if (DeleteRecord(link_, tables_, editor->Table(), number)) editor->ClearAfterDeletion();
     });
 }
 
 void MainWindow::ReadAllClicked() {
-    RunExclusive([this] { ReadAllTables(tables_); });
+    RunExclusive([this] { ReadAllTables(link_, tables_); });
 }
 
 void MainWindow::SendAllClicked() {
-    RunExclusive([this] { SendAllTables(tables_); });
+    RunExclusive([this] { SendAllTables(link_, tables_); });
 }
 
 void MainWindow::InformationClicked() {
@@ -637,7 +637,7 @@ void MainWindow::InformationClicked() {
             else
                 grid->setItem(row, column, new QTableWidgetItem(text));
         };
-        const std::string block = ReadRegisterState();
+        const std::string block = ReadRegisterState(link_);
         service_.informationHeading->show();
         grid->show();
         grid->setColumnWidth(0, 170);
@@ -649,12 +649,12 @@ void MainWindow::InformationClicked() {
         const std::string model = modelLabel_->text().toStdString();
         const std::string serial = serialLabel_->text().toStdString();
         const std::string version = versionLabel_->text().toStdString();
-        const std::string unique = ReadUniqueNumber();
+        const std::string unique = ReadUniqueNumber(link_);
         // Rows without a value (an unknown mode) keep what they showed.
         const auto values = RegisterInfoValues(model, serial, version, unique, block, std::string());
         for (int r = 0; r < kInfoRows - 1; ++r)
             if (const auto& v = values[static_cast<size_t>(r)]) put(r, 1, *v);
-        const std::string clock = ReadRegisterClock();
+        const std::string clock = ReadRegisterClock(link_);
         const auto withClock = RegisterInfoValues(model, serial, version, unique, block, clock);
         if (const auto& v = withClock[kInfoRows - 1]) put(kInfoRows - 1, 1, *v);
     });
@@ -670,7 +670,7 @@ void MainWindow::ClockClicked() {
     const std::string text = "Czy zaprogramowac zegar z następującą datą:\r" + std::string(20, ' ') +
                              ClockText(t.second(), t.minute(), t.hour(), d.day(), d.month(), d.year());
     if (!CurrentUi().Question(text, "Programowanie zegara", UiIcon::Question)) return;
-    RunExclusive([&] { SetRegisterClock(t.second(), t.minute(), t.hour(), d.day(), d.month(), d.year()); });
+    RunExclusive([&] { SetRegisterClock(link_, t.second(), t.minute(), t.hour(), d.day(), d.month(), d.year()); });
 }
 
 void MainWindow::ShowRegisterSettings() {
@@ -717,7 +717,7 @@ void MainWindow::StartTimerFired() {
 
 void MainWindow::CheckConnectionClicked() {
     RunExclusive([this] {
-        CheckConnection(tables_, [this](const Identification& id) {
+        CheckConnection(link_, tables_, [this](const Identification& id) {
             if (!id.onLine) {
                 EnterOffLine();
                 return;
@@ -734,7 +734,7 @@ void MainWindow::CheckConnectionClicked() {
 
 void MainWindow::EndCommunicationClicked() {
     RunExclusive([this] {
-        EndCommunication();
+        EndCommunication(link_);
         SetRegisterControlsEnabled(false);
     });
 }
@@ -881,19 +881,19 @@ void MainWindow::ApplyConfiguration(const ConfigurationTexts& texts) {
     // events must not find its port closed or its tables reshaped under it.
     // The file already holds the new values, so they come with the next start.
     const bool applied = RunExclusive([this, &texts] {
-        ClosePort();
+        link_.ClosePort();
 
         // Speed, time-out and PLU texts that are no numbers keep the values in
         // force; the error-handling mode stays as it is until the next start.
         config_ = AppliedConfiguration(config_, texts);
-        LinkSettings& link = Link();
+        LinkSettings& link = link_.Settings();
         link.portName = config_.portName;
         link.baud = config_.baud;
         link.pollLimit = config_.pollLimit;
         link.logging = config_.logging;
         const int pluInForce = tables_.PluCount();
         tables_.SetPluCount(config_.pluCount);
-        OpenPort(config_.portName);  // a port that fails shows as no answer later
+        link_.OpenPort(config_.portName);  // a port that fails shows as no answer later
 
         onLine_ = false;
         CurrentUi().Message("Włączono tryb OFF-LINE!!!\rPrzejdź do zakładki <Funkcje serwisowe>\r"

@@ -25,6 +25,7 @@ class QTableView;
 class QTableWidget;
 class QTimer;
 class QWidget;
+class Connection;
 class FmreaderWindow;
 class ModelChoiceDialog;
 class PluEditor;
@@ -77,13 +78,15 @@ class MainWindow : public QMainWindow, public TableListener {
 public:
     // Builds the window and runs start-up. `ui`, when given, gets the window's
     // bars and labels before start-up talks to the register; config.cfg is
-    // read from `configDir` (the current directory when empty).
-    explicit MainWindow(QtUi* ui = nullptr, const QString& configDir = QString());
+    // read from `configDir` (the current directory when empty). The window
+    // talks to its register through `link` for as long as it lives.
+    explicit MainWindow(Connection& link, QtUi* ui = nullptr, const QString& configDir = QString());
     ~MainWindow() override;
 
     void SetAuxiliaryWindows(const AuxiliaryWindows& windows);
 
     TableSet& Tables() { return tables_; }
+    Connection& Link() { return link_; }
     bool OnLine() const { return onLine_; }
     const Configuration& Settings() const { return config_; }
     // The configuration dialog's texts as start-up read them from config.cfg.
@@ -189,6 +192,7 @@ private:
     void BuildEditor(int tab, int which, TableId table);
     void WireTransfers();
 
+    Connection& link_;
     TableSet tables_;
     Configuration config_;
     std::unique_ptr<ConfigurationTexts> configTextsAtStart_;

@@ -86,58 +86,58 @@ Configuration ConfigurationFrom(const Profile& file) {
     return c;
 }
 
-void UseConfiguration(const Configuration& config, TableSet& tables) {
-    LinkSettings& link = Link();
-    link.portName = config.portName;
-    link.baud = config.baud;
-    link.pollLimit = config.pollLimit;
-    link.errorMode = config.errorMode;
-    link.logging = config.logging;
+void UseConfiguration(Connection& link, const Configuration& config, TableSet& tables) {
+    LinkSettings& settings = link.Settings();
+    settings.portName = config.portName;
+    settings.baud = config.baud;
+    settings.pollLimit = config.pollLimit;
+    settings.errorMode = config.errorMode;
+    settings.logging = config.logging;
     tables.SetPluCount(config.pluCount);
 }
 
-Identification StartUp(const Configuration& config, TableSet& tables,
+Identification StartUp(Connection& link, const Configuration& config, TableSet& tables,
                        const std::function<void(const Identification&)>& shown) {
-    UseConfiguration(config, tables);
-    CurrentUi().Message("Uruchom w kasie tryb komunikacji");
-    OpenPort(config.portName);  // a port that fails shows as no answer below
-    SetErrorMode(std::to_string(config.errorMode));
+    UseConfiguration(link, config, tables);
+    link.UserUi().Message("Uruchom w kasie tryb komunikacji");
+    link.OpenPort(config.portName);  // a port that fails shows as no answer below
+    link.SetErrorMode(std::to_string(config.errorMode));
 
     // A register still in mode 3 from an earlier session answers the mode
     // command with a status reply even when the program's mode reads none.
     // Left queued it would be taken for the identification reply: wait for it
     // and drop it.
     if (config.errorMode <= 1) {
-        Port().SleepMs(200);
-        Port().Purge();
+        link.Port().SleepMs(200);
+        link.Port().Purge();
     }
 
-    Identification id = Identify(tables.Model());
+    Identification id = Identify(link, tables.Model());
     if (shown) shown(id);
-    AwaitStatus();  // in both modes, also when nothing answered
+    link.AwaitStatus();  // in both modes, also when nothing answered
     if (id.onLine) tables.ApplyModel(id.model, PluRule::Configured);
     return id;
 }
 
-Identification CheckConnection(TableSet& tables,
+Identification CheckConnection(Connection& link, TableSet& tables,
                                const std::function<void(const Identification&)>& shown) {
     // A device that went away and came back (a USB adapter replugged) is
     // opened again first.
-    ReopenPortIfLost();
-    Identification id = Identify(tables.Model());
+    link.ReopenPortIfLost();
+    Identification id = Identify(link, tables.Model());
     if (id.onLine) {
         // Kept tables of another model would go to the register in a layout
         // it does not have: refusing the model's loss means working OFF-LINE.
         if (!ApplyModelAsking(tables, id.model, PluRule::Configured)) {
-            CurrentUi().Message(OtherModelOffLineText(Cp1250ToUtf8(id.shownModel)), "Uwaga!",
+            link.UserUi().Message(OtherModelOffLineText(Cp1250ToUtf8(id.shownModel)), "Uwaga!",
                                 UiIcon::Warning);
             id = Identification{};
             id.model = tables.Model();
         }
         if (shown) shown(id);
-        AwaitStatus();  // the register answered: its status reply is due in modes 2 and 3
+        link.AwaitStatus();  // the register answered: its status reply is due in modes 2 and 3
     } else {
-        CurrentUi().Message("Włączono tryb OFF-LINE");
+        link.UserUi().Message("Włączono tryb OFF-LINE");
         if (shown) shown(id);
         ApplyModelAsking(tables, 0, PluRule::Capacity);
     }
@@ -151,7 +151,7 @@ std::string OtherModelOffLineText(const std::string& registerModel) {
            "dane w obecnym układzie nie zostaną wysłane do tej kasy.";
 }
 
-void EndCommunication() {
-    SendSimpleCommand("_");
-    AwaitStatus();
+void EndCommunication(Connection& link) {
+    link.SendSimpleCommand("_");
+    link.AwaitStatus();
 }

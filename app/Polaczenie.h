@@ -8,6 +8,8 @@
 #include <optional>
 #include <string>
 
+class Connection;
+
 #include "Identyfikacja.h"
 #include "Profile.h"
 
@@ -53,12 +55,12 @@ std::optional<int> ConfigPollLimit(const std::string& raw);
 int UsablePluCount(int pluCount);
 
 // Makes the settings the link's working settings and the table set's PLU count.
-void UseConfiguration(const Configuration& config, TableSet& tables);
+void UseConfiguration(Connection& link, const Configuration& config, TableSet& tables);
 
 // Start-up from the start message to the status reply after identification;
 // applies the identified model when ON-LINE. `shown` is told the result as
 // soon as it is known (the top line), before the status reply is read.
-Identification StartUp(const Configuration& config, TableSet& tables,
+Identification StartUp(Connection& link, const Configuration& config, TableSet& tables,
                        const std::function<void(const Identification&)>& shown = {});
 
 // "&Sprawdź polączenie": identifies again. ON-LINE applies the identified model
@@ -68,10 +70,10 @@ Identification StartUp(const Configuration& config, TableSet& tables,
 // lost) leaves the model and the tables as they are and gives OFF-LINE, with
 // a message why; its status reply is still read. `shown` is told the result
 // (top line, controls) once the model is settled, before the status is read.
-Identification CheckConnection(TableSet& tables,
+Identification CheckConnection(Connection& link, TableSet& tables,
                                const std::function<void(const Identification&)>& shown = {});
 // The message of that refusal; the register's model text in UTF-8.
 std::string OtherModelOffLineText(const std::string& registerModel);
 
 // "Zakończ &komunikacje": tells the register that communication ends.
-void EndCommunication();
+void EndCommunication(Connection& link);

@@ -98,7 +98,7 @@ Try Identify(SerialPort& port, int timeoutMs, Watch& watch, Identification& id) 
 
 }  // namespace
 
-std::vector<PortProbe> DetectRegister(const std::vector<std::string>& ports, Ui& ui,
+std::vector<PortProbe> DetectRegister(Connection& link, const std::vector<std::string>& ports, Ui& ui,
                                       const DetectionOptions& options) {
     std::vector<PortProbe> results;
     results.reserve(ports.size());
@@ -106,8 +106,8 @@ std::vector<PortProbe> DetectRegister(const std::vector<std::string>& ports, Ui&
 
     // The program's own port would refuse the try as busy: it is closed for
     // the search and opened again after it.
-    const bool ownWasOpen = Port().IsOpen();
-    if (ownWasOpen) Port().Close();
+    const bool ownWasOpen = link.Port().IsOpen();
+    if (ownWasOpen) link.Port().Close();
 
     auto makePort = options.makePort
                         ? options.makePort
@@ -150,7 +150,7 @@ std::vector<PortProbe> DetectRegister(const std::vector<std::string>& ports, Ui&
     }
     ui.ProgressHide(UiBar::Main);
 
-    if (ownWasOpen && ReopenPortIfLost()) Port().Purge();
+    if (ownWasOpen && link.ReopenPortIfLost()) link.Port().Purge();
     return results;
 }
 

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+class Connection;
+
 #include "Identyfikacja.h"
 #include "SerialPort.h"
 
@@ -50,7 +52,7 @@ struct DetectionOptions {
 // searched too, and opened again afterwards at the speed in force. A status
 // reply that follows the identification is read and dropped, so it cannot
 // turn up later as the answer to another command. One result per port.
-std::vector<PortProbe> DetectRegister(const std::vector<std::string>& ports, Ui& ui,
+std::vector<PortProbe> DetectRegister(Connection& link, const std::vector<std::string>& ports, Ui& ui,
                                       const DetectionOptions& options = {});
 
 // One line about a port's result, UTF-8: "COM3, 19200 Bd: ZELTRA ARK MIRRA,

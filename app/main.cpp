@@ -47,14 +47,16 @@ int main(int argc, char** argv) {
     InstallPolishTranslations(app);
     QtUi ui;
     InstallUi(&ui);
-    UsePort(std::make_unique<NativeSerialPort>());
+    // The window program talks to one register.
+    Connection link;
+    link.UsePort(std::make_unique<NativeSerialPort>());
     try {
-        MainWindow main(&ui);
+        MainWindow main(link, &ui);
         ConfigurationDialog configuration(&main, QString(), main.ConfigurationTextsAtStart());
         main.AttachConfigurationDialog(&configuration);
         ModelChoiceDialog modelChoice(main.Tables(), &main);
-        RegisterSettingsDialog registerSettings(&main);
-        FmreaderWindow fiscalMemory(&main);
+        RegisterSettingsDialog registerSettings(link, &main);
+        FmreaderWindow fiscalMemory(link, &main);
         AboutBox about(&main);
         about.SetVersionSource(main.ProgramVersionLabel());
         main.SetAuxiliaryWindows(

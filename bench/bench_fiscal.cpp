@@ -28,6 +28,7 @@ int Rows(const FiscalTable& t) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    Connection link;  // the one register this program talks to
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     RecordingUi ui;
@@ -41,9 +42,9 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "no pseudo-terminal\n");
         return 1;
     }
-    UsePort(std::make_unique<NativeSerialPort>());
-    Link().pollLimit = 200000;  // Timeout=2
-    if (!OpenPort(server.SlavePath())) {
+    link.UsePort(std::make_unique<NativeSerialPort>());
+    link.Settings().pollLimit = 200000;  // Timeout=2
+    if (!link.OpenPort(server.SlavePath())) {
         std::fprintf(stderr, "cannot open %s\n", server.SlavePath().c_str());
         return 1;
     }
@@ -52,9 +53,9 @@ int main(int argc, char** argv) {
     FiscalTables tables = MakeFiscalTables();
     double start = Now();
     double cpuStart = ThreadCpuSeconds();
-    ReadFiscalIdentity(0);
-    ReadFiscalIdentity(1);
-    const FiscalReadEnd end = ReadFiscalMemory(tables, {});
+    ReadFiscalIdentity(link, 0);
+    ReadFiscalIdentity(link, 1);
+    const FiscalReadEnd end = ReadFiscalMemory(link, tables, {});
     double seconds = Now() - start;
     double cpu = ThreadCpuSeconds() - cpuStart;
     std::printf("fiscal memory, reading only: %d records in %.3f s wall, %.3f s CPU (target < 3 s); "
@@ -64,7 +65,7 @@ int main(int argc, char** argv) {
 
     // The window: from Open() (with the information block) to the end of the
     // reading; the start timer is set to 0 ms so that only the work is timed.
-    FmreaderWindow window;
+    FmreaderWindow window(link);
     window.SetIntervals(0, 1000);
     QEventLoop loop;
     QObject::connect(&window, &FmreaderWindow::readingActive, &loop, [&](bool active) {

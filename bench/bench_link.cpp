@@ -13,6 +13,7 @@
 #include "RecordingUi.h"
 
 int main() {
+    Connection link;
     RecordingUi ui;
     InstallUi(&ui);
 
@@ -22,9 +23,9 @@ int main() {
         return 1;
     }
     server.WithEmulator([](Emulator& e) { e.SetModel(3); });
-    UsePort(std::make_unique<NativeSerialPort>());
-    Link().pollLimit = 200000;  // Timeout=2
-    if (!OpenPort(server.SlavePath())) {
+    link.UsePort(std::make_unique<NativeSerialPort>());
+    link.Settings().pollLimit = 200000;  // Timeout=2
+    if (!link.OpenPort(server.SlavePath())) {
         std::fprintf(stderr, "cannot open %s\n", server.SlavePath().c_str());
         return 1;
     }
@@ -34,7 +35,7 @@ int main() {
     int good = 0;
     double start = Now();
     double cpuStart = ThreadCpuSeconds();
-    for (int i = 0; i < rounds; ++i) good += Identify(1).model == 3;
+    for (int i = 0; i < rounds; ++i) good += Identify(link, 1).model == 3;
     double seconds = Now() - start;
     double cpu = ThreadCpuSeconds() - cpuStart;
     std::printf("identification round trips: %d in %.3f s = %.0f per second (target >= 2000), "
@@ -45,13 +46,13 @@ int main() {
     server.WithEmulator([](Emulator& e) { e.switches.silent = true; });
     start = Now();
     cpuStart = ThreadCpuSeconds();
-    bool answered = ReadReply();
+    bool answered = link.ReadReply();
     seconds = Now() - start;
     cpu = ThreadCpuSeconds() - cpuStart;
     std::printf("time-out wait (Timeout=2, 200000 polls): %.3f s wall, %.3f s CPU (target < 0.1 s)%s\n",
                 seconds, cpu, answered ? " - unexpected answer" : "");
 
-    ClosePort();
+    link.ClosePort();
     server.Stop();
     return 0;
 }

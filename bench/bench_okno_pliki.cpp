@@ -52,6 +52,7 @@ void Settle(QApplication& app) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    Connection link;  // the one register this program talks to
     namespace fs = std::filesystem;
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
@@ -63,11 +64,11 @@ int main(int argc, char** argv) {
 
     // No register: start-up ends OFF-LINE after its time-outs, quickly with a
     // short poll limit. The window's own Ui takes over once it stands.
-    ResetLink();
+    link.Reset();
     QuietUi quiet;
     InstallUi(&quiet);
     QtUi ui;
-    MainWindow w(&ui, QString::fromStdString(work.string()));
+    MainWindow w(link, &ui, QString::fromStdString(work.string()));
     InstallUi(&ui);
     FillFullSet(w.Tables());
     w.show();

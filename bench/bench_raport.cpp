@@ -42,6 +42,7 @@ std::string DailyReport(int i) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    Connection link;  // the one register this program talks to
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     RecordingUi ui;
@@ -49,9 +50,9 @@ int main(int argc, char** argv) {
 
     Emulator emulator;
     for (int i = 0; i < kFiscalRecordCount; ++i) emulator.state.fiscalMemory[kFirstFiscalRecord + i] = DailyReport(i);
-    UsePort(std::make_unique<EmulatorPort>(emulator, true));
+    link.UsePort(std::make_unique<EmulatorPort>(emulator, true));
     FiscalTables tables = MakeFiscalTables();
-    ReadFiscalMemory(tables, {});
+    ReadFiscalMemory(link, tables, {});
     const auto span = FiscalDateSpan(tables);
     if (!span) {
         std::fprintf(stderr, "nothing read\n");

@@ -60,6 +60,7 @@ Run Measure(F f) {
 }  // namespace
 
 int main() {
+    Connection link;  // the one register this program talks to
     BenchUi ui;
     InstallUi(&ui);
 
@@ -72,10 +73,10 @@ int main() {
         e.SetModel(3);
         e.state.errorMode = 0;
     });
-    UsePort(std::make_unique<NativeSerialPort>());
-    Link().pollLimit = 200000;  // Timeout=2
-    Link().errorMode = 0;
-    if (!OpenPort(server.SlavePath())) {
+    link.UsePort(std::make_unique<NativeSerialPort>());
+    link.Settings().pollLimit = 200000;  // Timeout=2
+    link.Settings().errorMode = 0;
+    if (!link.OpenPort(server.SlavePath())) {
         std::fprintf(stderr, "cannot open %s\n", server.SlavePath().c_str());
         return 1;
     }
@@ -87,14 +88,14 @@ int main() {
     const int records = sent.Rows(TableId::Plu);
 
     // Upload, mode 0: frames back to back, nothing read.
-    Run up = Measure([&] { SendPluTable(sent); });
+    Run up = Measure([&] { SendPluTable(link, sent); });
     for (int i = 0; i < 200 && StoredPlu(server) < records; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
     std::printf("PLU upload, model 3, mode 0: %d frames in %.2f s = %.0f frames/s (target <= 5 s), CPU %.2f s "
                 "(%.0f %% of the wall time), %d stored by the emulator\n",
                 records, up.seconds, records / up.seconds, up.cpu, 100 * up.cpu / up.seconds, StoredPlu(server));
 
     // Download: one exchange per index, the rows filled and the labels set as it goes.
-    Run down = Measure([&] { ReadPluTable(got); });
+    Run down = Measure([&] { ReadPluTable(link, got); });
     int same = 0;
     for (int r = 1; r <= records; ++r) same += got.Cell(TableId::Plu, 1, r) == sent.Cell(TableId::Plu, 1, r);
     std::printf("PLU download, model 3, mode 0: %d exchanges in %.2f s = %.0f exchanges/s (target <= 10 s), "
@@ -108,21 +109,21 @@ int main() {
         e.switches.baud = 9600;
         e.state.errorMode = 2;
     });
-    Link().errorMode = 2;
+    link.Settings().errorMode = 2;
     TableSet small;
     small.SetPluCount(40);
     small.ApplyModel(3, PluRule::Configured);
-    Run paced = Measure([&] { ReadPluTable(small); });
+    Run paced = Measure([&] { ReadPluTable(link, small); });
     std::printf("PLU download at 9600 baud, mode 2: %d exchanges in %.2f s, CPU %.3f s = %.1f %% of one core "
                 "(target <= 5 %%)\n",
                 small.Rows(TableId::Plu) + 1, paced.seconds, paced.cpu, 100 * paced.cpu / paced.seconds);
-    Run pacedUp = Measure([&] { SendPluTable(small); });
+    Run pacedUp = Measure([&] { SendPluTable(link, small); });
     std::printf("PLU upload at 9600 baud, mode 2: %d frames in %.2f s, CPU %.3f s = %.1f %% of one core "
                 "(target <= 5 %%), %d messages\n",
                 small.Rows(TableId::Plu), pacedUp.seconds, pacedUp.cpu, 100 * pacedUp.cpu / pacedUp.seconds,
                 ui.messages);
 
-    ClosePort();
+    link.ClosePort();
     server.Stop();
 
     // The same full transfer without a line: the program's own share.
@@ -132,17 +133,17 @@ int main() {
     // Wired straight to an emulator in this thread: no line, no system calls,
     // so what it measures is the sequences' own work (frames, decoding, rows,
     // labels) plus the reply loop.
-    UsePort(std::make_unique<EmulatorPort>(emu, true));
-    Link().errorMode = 0;
+    link.UsePort(std::make_unique<EmulatorPort>(emu, true));
+    link.Settings().errorMode = 0;
     TableSet again;
     again.ApplyModel(3, PluRule::Capacity);
-    Run loopUp = Measure([&] { SendPluTable(sent); });
-    Run loopDown = Measure([&] { ReadPluTable(again); });
+    Run loopUp = Measure([&] { SendPluTable(link, sent); });
+    Run loopDown = Measure([&] { ReadPluTable(link, again); });
     std::printf("without a line: upload %.0f us CPU per record, download %.0f us CPU per record "
                 "(frames, decoding, rows, labels, reply loop)\n",
                 1e6 * loopUp.cpu / records, 1e6 * loopDown.cpu / (records + 1));
 
     InstallUi(nullptr);
-    ResetLink();
+    link.Reset();
     return 0;
 }

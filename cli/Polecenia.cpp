@@ -35,8 +35,8 @@ struct TabInfo {
     int tab;           // the window's tab number, also accepted as the name
     TableId table;
     const char* object;  // what the progress line and the messages call it
-    void (*read)(TableSet&);
-    void (*send)(const TableSet&);
+    void (*read)(Connection&, TableSet&);
+    void (*send)(Connection&, const TableSet&);
     // Where a data file holds the table: a section and its first key (the
     // discounts' pair also under DOPLATY).
     const char* section;
@@ -191,21 +191,17 @@ std::string ModelName(int model) {
 
 // ---- one run ------------------------------------------------------------------
 
-// What every register command shares: the console Ui installed, the port
-// counted, the table set, and the start-up's result. The link is reset at the
-// start and at the end, so runs in one process do not meet.
+// What every register command shares: the connection with its console Ui,
+// the port counted, the table set, and the start-up's result.
 class Session {
 public:
     Session(const ToolEnvironment& env, const Options& options, std::ostream& err)
         : env_(env), options_(options), ui(err, UiOptions(env, options, activity_)) {
-        ResetLink();
-        InstallUi(&ui);
+        link.SetUi(&ui);
     }
     ~Session() {
         // Frames written in modes 0 and 1 are waited out before the port closes.
-        if (connected_) Port().Drain(1000);
-        ResetLink();
-        InstallUi(nullptr);
+        if (connected_) link.Port().Drain(1000);
     }
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
@@ -220,13 +216,13 @@ public:
         if (options_.pollLimit) c.pollLimit = *options_.pollLimit;
         if (options_.errorMode) c.errorMode = *options_.errorMode;
 
-        UsePort(std::make_unique<CountingPort>(std::make_unique<NativeSerialPort>(), activity_));
+        link.UsePort(std::make_unique<CountingPort>(std::make_unique<NativeSerialPort>(), activity_));
         // Start-up does not look at the port: a port that cannot be opened is
         // told apart here, before the second's purge and the reply time-outs.
-        Link().baud = c.baud;
-        if (!OpenPort(c.portName)) return Fail(kExitPort, "Nie można otworzyć portu " + c.portName);
+        link.Settings().baud = c.baud;
+        if (!link.OpenPort(c.portName)) return Fail(kExitPort, "Nie można otworzyć portu " + c.portName);
         connected_ = true;
-        id = StartUp(c, tables);
+        id = StartUp(link, c, tables);
         if (ui.Interrupted()) return Fail(kExitInterrupted, "Przerwano (Ctrl+C)");
         if (!id.onLine)
             return Fail(kExitRegister, "Kasa nie odpowiada na porcie " + c.portName +
@@ -254,7 +250,7 @@ public:
                 return Fail(kExitRegister, "Kasa przestała odpowiadać (" + count + " bez odpowiedzi), przerwano" + rest);
             // Which records: a wrong or missing reply is never taken for an
             // empty record, so the person learns what the file would lack.
-            const std::string which = TransferMissedText();
+            const std::string which = TransferMissedText(link);
             return Fail(kExitRegister, "Brak odpowiedzi z kasy: " + count + " bez odpowiedzi" +
                                            (which.empty() ? std::string() : " (" + which + ")") + rest);
         }
@@ -291,6 +287,7 @@ private:
 
 public:
     ConsoleUi ui;
+    Connection link;
     TableSet tables;
     Identification id;
 };
@@ -303,9 +300,9 @@ int Usage(std::ostream& err, const std::string& line) {
 }
 
 int Info(Session& s, std::ostream& out) {
-    const std::string block = ReadRegisterState();
-    const std::string unique = ReadUniqueNumber();
-    const std::string clock = ReadRegisterClock();
+    const std::string block = ReadRegisterState(s.link);
+    const std::string unique = ReadUniqueNumber(s.link);
+    const std::string clock = ReadRegisterClock(s.link);
     if (s.Failed()) return s.Outcome({}, "polecenie", "polecenia", "poleceń");
 
     const auto values = RegisterInfoValues(Cp1250ToUtf8(s.id.shownModel), Cp1250ToUtf8(s.id.serial),
@@ -326,9 +323,9 @@ int Read(Session& s, const TabInfo* tab, const std::string& path, const std::str
     const std::string notWritten = "plik " + shownPath + " nie został zapisany";
     if (tab) {
         s.ui.SetTask(std::string("Odczytuję ") + tab->object);
-        tab->read(s.tables);
+        tab->read(s.link, s.tables);
     } else {
-        ReadAllTables(s.tables);
+        ReadAllTables(s.link, s.tables);
     }
     // A file that would lack records without saying so is not written: the
     // old one stays as it was.
@@ -357,7 +354,7 @@ int Send(Session& s, const TabInfo* tab, const std::string& path, const std::str
 
     const std::string partly = "kasa otrzymała tylko część danych";
     if (!tab) {
-        SendAllTables(s.tables);
+        SendAllTables(s.link, s.tables);
         if (s.ui.StopRequested()) return s.Outcome(partly);
         // The header and the PTU rates only in training mode, as their tabs
         // allow; a fiscal register keeps its own and the run is still whole.
@@ -366,7 +363,7 @@ int Send(Session& s, const TabInfo* tab, const std::string& path, const std::str
         const bool hasHeader = InFile(file, header), hasRates = InFile(file, rates);
         if (!hasHeader && !hasRates) {
             s.ui.Note("Plik " + shownPath + " nie zawiera nagłówka ani stawek PTU: pominięto je");
-        } else if (IsFiscalBlock(ReadRegisterState())) {
+        } else if (IsFiscalBlock(ReadRegisterState(s.link))) {
             s.ui.Note("Kasa jest w trybie fiskalnym: nagłówek i stawki PTU pominięto");
         } else {
             for (const TabInfo* t : {&header, &rates}) {
@@ -375,7 +372,7 @@ int Send(Session& s, const TabInfo* tab, const std::string& path, const std::str
                     continue;
                 }
                 s.ui.SetTask(std::string("Wysyłam ") + t->object);
-                t->send(s.tables);
+                t->send(s.link, s.tables);
             }
         }
         return s.Outcome(s.ui.StopRequested() ? partly : std::string());
@@ -384,25 +381,25 @@ int Send(Session& s, const TabInfo* tab, const std::string& path, const std::str
     s.ui.SetTask(std::string("Wysyłam ") + tab->object);
     if (tab->table == TableId::Header || tab->table == TableId::Ptu) {
         // Refused in fiscal mode with the window's message.
-        if (FiscalModeTest(tab->table == TableId::Header ? FiscalGuard::Header : FiscalGuard::PtuRates))
-            tab->send(s.tables);
+        if (FiscalModeTest(s.link, tab->table == TableId::Header ? FiscalGuard::Header : FiscalGuard::PtuRates))
+            tab->send(s.link, s.tables);
         return s.Outcome();
     }
-    tab->send(s.tables);
+    tab->send(s.link, s.tables);
     return s.Outcome(s.ui.StopRequested() ? partly : std::string());
 }
 
 int Delete(Session& s, const TabInfo& tab, const std::optional<std::string>& number) {
     if (number) {
         // Refusals (cashier 1) come as the core's message and change nothing.
-        if (!DeleteRecord(s.tables, tab.table, *number)) {
+        if (!DeleteRecord(s.link, s.tables, tab.table, *number)) {
             const std::string why = s.ui.Problems().empty() ? "Nie usunięto rekordu" : s.ui.Problems().back();
             return s.Fail(kExitUsage, why);
         }
         return s.Outcome({}, "polecenie", "polecenia", "poleceń");
     }
     s.ui.SetTask(std::string("Usuwam ") + tab.object);
-    DeleteTable(s.tables, tab.table);
+    DeleteTable(s.link, s.tables, tab.table);
     return s.Outcome(s.ui.StopRequested() ? "usunięto tylko część rekordów" : std::string());
 }
 
@@ -414,9 +411,9 @@ int Clock(Session& s, std::ostream& out) {
 #else
     localtime_r(&now, &local);
 #endif
-    SetRegisterClock(local.tm_sec, local.tm_min, local.tm_hour, local.tm_mday, local.tm_mon + 1,
+    SetRegisterClock(s.link, local.tm_sec, local.tm_min, local.tm_hour, local.tm_mday, local.tm_mon + 1,
                      local.tm_year + 1900);
-    const std::string clock = ReadRegisterClock();
+    const std::string clock = ReadRegisterClock(s.link);
     if (s.Failed()) return s.Outcome({}, "polecenie", "polecenia", "poleceń");
     out << RegisterInfoNames()[kInfoRows - 1] << ": " << Cp1250ToUtf8(clock) << '\n';
     return kExitDone;
@@ -475,7 +472,7 @@ std::string FiscalCsv(const FiscalTables& tables, const std::vector<std::pair<Fi
 int Fiscal(Session& s, std::ostream& out, const std::optional<std::string>& path, const std::string& shownPath) {
     const std::string notWritten = path ? "plik " + shownPath + " nie został zapisany" : std::string();
     // As the window: a register in training mode has no fiscal memory to show.
-    const std::string block = ReadRegisterState();
+    const std::string block = ReadRegisterState(s.link);
     if (s.Failed()) return s.Outcome(notWritten, "polecenie", "polecenia", "poleceń");
     if (block.size() >= 4 && block.compare(2, 2, "00") == 0)
         return s.Fail(kExitRegister, "Kasa jest w trybie szkoleniowym");
@@ -491,7 +488,7 @@ int Fiscal(Session& s, std::ostream& out, const std::optional<std::string>& path
     hooks.rowWritten = [&](FiscalKind kind, int row) { order.emplace_back(kind, row); };
     s.ui.SetTask("Odczytuję pamięć fiskalną");
     s.ui.ProgressShow(UiBar::Main, kFiscalRecordCount);
-    ReadFiscalMemory(tables, hooks);
+    ReadFiscalMemory(s.link, tables, hooks);
     s.ui.ProgressHide(UiBar::Main);
     // A record without a reply gives no row: such a list would look whole.
     if (s.Failed()) return s.Outcome(notWritten);
@@ -539,7 +536,8 @@ int Detect(const std::vector<std::string>& named, std::ostream& out, std::ostrea
     ConsoleUi ui(err, uo);
     ui.SetTask("Szukam kasy");
     int answered = 0, opened = 0;
-    for (const PortProbe& p : DetectRegister(ports, ui)) {
+    Connection none;  // the tool holds no port of its own while it searches
+    for (const PortProbe& p : DetectRegister(none, ports, ui)) {
         opened += p.outcome == ProbeOutcome::Answered || p.outcome == ProbeOutcome::Silent;
         if (p.outcome != ProbeOutcome::Answered) {
             ui.Note(ProbeText(p));

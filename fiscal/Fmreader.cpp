@@ -101,8 +101,8 @@ std::string DecodeField(std::string_view recordHex, const FieldLayout& f) {
 }
 
 // The reply's text without its two closing characters, ESC and backslash.
-std::string ReplyWithoutClosing() {
-    std::string text = ReplyText();
+std::string ReplyWithoutClosing(Connection& link) {
+    std::string text = link.ReplyText();
     const std::size_t n = text.size();
     if (n >= 4 && text[n - 2] == static_cast<char>(kEsc) && text[n - 1] == static_cast<char>(kBackslash))
         text.resize(n - 4);
@@ -267,9 +267,9 @@ std::size_t RecordBytesNeeded(std::string_view kindHex) {
 }
 
 // Builds "0;<n>J" in the cleared request area.
-void BuildRecordRequest(int n) {
-    ClearRequestArea(0);
-    BuildFrame("0;" + std::to_string(n) + "J");
+void BuildRecordRequest(Connection& link, int n) {
+    link.ClearRequestArea(0);
+    link.BuildFrame("0;" + std::to_string(n) + "J");
 }
 
 }  // namespace
@@ -281,30 +281,30 @@ bool FiscalRecordFits(std::string_view data, int n) {
     return hex->size() >= need && IsHexText(hex->substr(0, need));
 }
 
-std::string ReadFiscalIdentity(int part) {
-    BuildRecordRequest(kIdentityRecord);
+std::string ReadFiscalIdentity(Connection& link, int part) {
+    BuildRecordRequest(link, kIdentityRecord);
     std::string text;
     const std::size_t need = 2 * kIdentityBytes[part == 0 ? 0 : 1];
-    const bool ok = Exchange(12, [need](std::string_view data) {
+    const bool ok = link.Exchange(12, [need](std::string_view data) {
         const auto hex = AfterEcho(data, kIdentityRecord);
         return hex && hex->size() >= need && IsHexText(hex->substr(0, need));
     });
     if (ok) {
         // Unique number: reply positions 7-28; NIP: 71-96.
-        const std::string data = ReplyWithoutClosing();
+        const std::string data = ReplyWithoutClosing(link);
         text = HexToBytes(part == 0 ? Slice(data, 6, 22) : Slice(data, 70, 26));
         text.resize(strnlen(text.c_str(), text.size()));
     }
-    AwaitStatus();
+    link.AwaitStatus();
     return text;
 }
 
-std::optional<std::string> ReadFiscalRecord(int n) {
-    BuildRecordRequest(n);
+std::optional<std::string> ReadFiscalRecord(Connection& link, int n) {
+    BuildRecordRequest(link, n);
     std::optional<std::string> hex;
-    if (Exchange(15, [n](std::string_view data) { return FiscalRecordFits(data, n); }))
-        hex = std::string(*AfterEcho(ReplyData(ReplyText()), n));
-    AwaitStatus();
+    if (link.Exchange(15, [n](std::string_view data) { return FiscalRecordFits(data, n); }))
+        hex = std::string(*AfterEcho(ReplyData(link.ReplyText()), n));
+    link.AwaitStatus();
     return hex;
 }
 
@@ -332,21 +332,21 @@ std::string FiscalGapsText(const FiscalGaps& gaps) {
     return text;
 }
 
-FiscalReadEnd ReadFiscalMemory(FiscalTables& tables, const FiscalReadHooks& hooks, FiscalGaps* gaps) {
+FiscalReadEnd ReadFiscalMemory(Connection& link, FiscalTables& tables, const FiscalReadHooks& hooks, FiscalGaps* gaps) {
     FiscalGaps found;
     const FiscalReadEnd end = [&] {
     std::array<int, kFiscalKindCount> running = {1, 1, 1};
-    TransferScope transfer(TransferKind::FiscalMemory);
+    TransferScope transfer(link, TransferKind::FiscalMemory);
     // The caller's stop, or "Nie" to the question about a silent register.
-    auto stopped = [&] { return (hooks.stop && hooks.stop()) || TransferStopRequested(); };
+    auto stopped = [&] { return (hooks.stop && hooks.stop()) || TransferStopRequested(link); };
     for (int n = kFirstFiscalRecord; n <= kLastFiscalRecord; ++n) {
         if (hooks.beforeRecord) hooks.beforeRecord();
         if (stopped()) {
             found.stoppedAt = n;
             return FiscalReadEnd::Stopped;
         }
-        TransferRecord(n);
-        const std::optional<std::string> hex = ReadFiscalRecord(n);
+        TransferRecord(link, n);
+        const std::optional<std::string> hex = ReadFiscalRecord(link, n);
         if (!hex) {
             // Never decoded: no row, and the reading says it is incomplete.
             found.missing.push_back(n);

@@ -13,6 +13,8 @@
 #include <string_view>
 #include <vector>
 
+class Connection;
+
 // The history records the reader asks for: 8 to 2045.
 constexpr int kFirstFiscalRecord = 8;
 constexpr int kFiscalRecordCount = 2038;
@@ -103,14 +105,14 @@ bool FiscalColumnIsDecimal(FiscalKind kind, int column);
 // a reply that echoes record 4 and holds those bytes as hexadecimal text is
 // taken (Exchange). The status reply is read after the reply, in
 // error-handling modes 2 and 3.
-std::string ReadFiscalIdentity(int part);
+std::string ReadFiscalIdentity(Connection& link, int part);
 
 // "0;<n>J" (15 bytes written): the record's hexadecimal text, after the
 // number the reply echoes ("n;"), without the reply's two closing characters.
 // Only a reply that echoes n and holds the bytes its kind's layout reads as
 // hexadecimal text is taken; anything else is asked again (Exchange). None
 // when no such reply came. The status reply is read after it.
-std::optional<std::string> ReadFiscalRecord(int n);
+std::optional<std::string> ReadFiscalRecord(Connection& link, int n);
 
 // Whether a reply's data (from position 5) answers "0;<n>J": "n;" and the
 // record as hexadecimal text, as long as its kind needs (an end record or a
@@ -150,7 +152,7 @@ struct FiscalReadHooks {
 // The reading is one transfer (Przebieg.h): after three records in a row
 // without a reply the person is asked once whether to go on; "Nie" stops it.
 // `gaps`, when given, receives the records left out.
-FiscalReadEnd ReadFiscalMemory(FiscalTables& tables, const FiscalReadHooks& hooks, FiscalGaps* gaps = nullptr);
+FiscalReadEnd ReadFiscalMemory(Connection& link, FiscalTables& tables, const FiscalReadHooks& hooks, FiscalGaps* gaps = nullptr);
 
 // ---- search ------------------------------------------------------------------
 

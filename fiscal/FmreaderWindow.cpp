@@ -31,6 +31,7 @@
 #include "Przebieg.h"
 #include "Raport.h"
 #include "RaportWindow.h"
+#include "Pomoc.h"
 #include "Sekwencje.h"
 #include "Ui.h"
 
@@ -133,7 +134,8 @@ void FitColumns(QTableView* view, FiscalKind kind) {
 
 }  // namespace
 
-FmreaderWindow::FmreaderWindow(QWidget* parent) : QDialog(parent), tables_(MakeFiscalTables()) {
+FmreaderWindow::FmreaderWindow(Connection& link, QWidget* parent)
+    : QDialog(parent), link_(link), tables_(MakeFiscalTables()) {
     setObjectName("Fmreader");
     setWindowTitle(QString::fromUtf8(kCaption));
     setModal(false);
@@ -279,7 +281,7 @@ void FmreaderWindow::BuildMenu() {
 }
 
 bool FmreaderWindow::Open() {
-    const std::string block = ReadRegisterState();
+    const std::string block = ReadRegisterState(link_);
     if (block.size() >= 4 && block.compare(2, 2, "00") == 0) {
         CurrentUi().Message(kTraining);
         return false;
@@ -357,10 +359,10 @@ void FmreaderWindow::RunReading() {
 
     // The identity and the history are one transfer: one question when the
     // register falls silent, one summary of the records without a reply.
-    TransferScope transfer(TransferKind::FiscalMemory);
-    TransferRecord(kIdentityRecord);
-    uniqueLabel_->setText(FromCp1250(ReadFiscalIdentity(0)));
-    nipLabel_->setText(FromCp1250(ReadFiscalIdentity(1)));
+    TransferScope transfer(link_, TransferKind::FiscalMemory);
+    TransferRecord(link_, kIdentityRecord);
+    uniqueLabel_->setText(FromCp1250(ReadFiscalIdentity(link_, 0)));
+    nipLabel_->setText(FromCp1250(ReadFiscalIdentity(link_, 1)));
 
     FiscalReadHooks hooks;
     // Events are handled before a record when a few milliseconds have passed
@@ -378,7 +380,7 @@ void FmreaderWindow::RunReading() {
         order_.emplace_back(kind, row);
         ShowRowWritten(kind, row);
     };
-    const FiscalReadEnd end = ReadFiscalMemory(tables_, hooks, &gaps_);
+    const FiscalReadEnd end = ReadFiscalMemory(link_, tables_, hooks, &gaps_);
 
     startTimer_->stop();
     blinkTimer_->stop();

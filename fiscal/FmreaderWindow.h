@@ -27,6 +27,7 @@ class QAction;
 class QLabel;
 class QPushButton;
 class QTableView;
+class Connection;
 class QTimer;
 class FiscalTableModel;
 class FiscalReportDialog;
@@ -34,7 +35,7 @@ class FiscalReportDialog;
 class FmreaderWindow : public QDialog {
     Q_OBJECT
 public:
-    explicit FmreaderWindow(QWidget* parent = nullptr);
+    explicit FmreaderWindow(Connection& link, QWidget* parent = nullptr);
     ~FmreaderWindow() override;
 
     // Reads the information block ("0N"): in training mode shows
@@ -103,6 +104,7 @@ private:
     void OnExportCsv();
     void SetOutputsEnabled(bool enabled);
 
+    Connection& link_;
     FiscalTables tables_;
     FiscalGaps gaps_;             // what the tables lack
     FiscalReadingOrder order_;    // the rows in reading order, across the tables

@@ -28,13 +28,6 @@ public:
     void SleepMs(int ms) override { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 };
 
-LinkSettings settings;
-std::array<std::uint8_t, kExchangeSize> exchange{};
-std::size_t replyLength = 0;
-std::unique_ptr<SerialPort> port = std::make_unique<ClosedPort>();
-std::string openedName;  // the name of the last OpenPort, for reopening
-bool unsettled = false;  // an old reply may still come: settle before the next request
-
 // The reply area keeps its last byte as the text terminator.
 constexpr std::size_t kReplyMax = kReplyAreaSize - 1;
 
@@ -61,8 +54,6 @@ constexpr StatusText kStatusTexts[] = {
     {79, "Towar spoza zakresu ustalonego w konfiguracji kasy"},
 };
 
-int PollLimit() { return settings.pollLimit > 0 ? settings.pollLimit : kDefaultPollLimit; }
-
 // A poll stands for about 10 µs on the real port.
 constexpr int kPollsPerMs = 100;
 // A line is quiet after this many polls without a byte (about 100 ms: a
@@ -71,22 +62,6 @@ constexpr int kQuietPolls = 100 * kPollsPerMs;
 // Writing and waiting for the output to leave are bounded by the time-out,
 // but never shorter than this, so a long frame at 9600 Bd always fits.
 constexpr int kMinWriteMs = 500;
-
-int WriteLimitMs() { return std::max(PollLimit() / kPollsPerMs, kMinWriteMs); }
-
-// No fitting reply: the warning, counted per record in a transfer, and the
-// reply area filled with 0xFF as the callers expect after a time-out.
-void ReplyMissing() {
-    // A transfer whose register fell silent asks once instead of a box
-    // for every record that is left.
-    if (TransferReplyMissing()) {
-        CurrentUi().Message(kNoReply, kNoReplyCaption, UiIcon::Warning);
-        TransferAskIfSilent();
-    }
-    std::memset(ReplyArea(), 0xFF, kReplyMax);
-    ReplyArea()[kReplyMax] = 0;
-    replyLength = 0;
-}
 
 int BaudFor(int baud) { return baud == 19200 || baud == 38400 ? baud : 9600; }
 
@@ -102,66 +77,77 @@ bool ParseInt(const std::string& text, int& value) {
 
 }  // namespace
 
-LinkSettings& Link() { return settings; }
+Connection::Connection() : port_(std::make_unique<ClosedPort>()), run_(std::make_unique<TransferRun>()) {}
 
-std::uint8_t* ReplyArea() { return exchange.data(); }
-std::uint8_t* RequestArea() { return exchange.data() + kReplyAreaSize; }
+Connection::~Connection() = default;
 
-std::string ReplyText() {
-    const char* p = reinterpret_cast<const char*>(ReplyArea());
+Ui& Connection::UserUi() const { return ui_ ? *ui_ : CurrentUi(); }
+
+int Connection::PollLimit() const { return settings_.pollLimit > 0 ? settings_.pollLimit : kDefaultPollLimit; }
+
+int Connection::WriteLimitMs() const { return std::max(PollLimit() / kPollsPerMs, kMinWriteMs); }
+
+// No fitting reply: the warning, counted per record in a transfer, and the
+// reply area filled with 0xFF as the callers expect after a time-out.
+void Connection::ReplyMissing() {
+    // A transfer whose register fell silent asks once instead of a box
+    // for every record that is left.
+    if (TransferReplyMissing(*this)) {
+        UserUi().Message(kNoReply, kNoReplyCaption, UiIcon::Warning);
+        TransferAskIfSilent(*this);
+    }
+    std::memset(ReplyArea(), 0xFF, kReplyMax);
+    ReplyArea()[kReplyMax] = 0;
+    replyLength_ = 0;
+}
+
+std::string Connection::ReplyText() const {
+    const char* p = reinterpret_cast<const char*>(exchange_.data());
     return std::string(p, strnlen(p, kReplyAreaSize));
 }
 
-std::size_t ReplyLength() { return replyLength; }
-
-void UsePort(std::unique_ptr<SerialPort> p) {
-    port = p ? std::move(p) : std::make_unique<ClosedPort>();
+void Connection::UsePort(std::unique_ptr<SerialPort> p) {
+    port_ = p ? std::move(p) : std::make_unique<ClosedPort>();
 }
 
-SerialPort& Port() { return *port; }
-
-void ResetLink() {
-    settings = LinkSettings{};
-    exchange.fill(0);
-    replyLength = 0;
-    port = std::make_unique<ClosedPort>();
-    openedName.clear();
-    unsettled = false;
-    ForgetMissedRecords();
+void Connection::Reset() {
+    settings_ = LinkSettings{};
+    exchange_.fill(0);
+    replyLength_ = 0;
+    port_ = std::make_unique<ClosedPort>();
+    openedName_.clear();
+    unsettled_ = false;
+    *run_ = TransferRun{};
 }
 
-bool OpenPort(const std::string& name) {
-    if (port->IsOpen()) port->Close();
-    openedName = name;
-    unsettled = false;  // a freshly opened port starts with empty queues
-    return port->Open(name, BaudFor(settings.baud));
+bool Connection::OpenPort(const std::string& name) {
+    if (port_->IsOpen()) port_->Close();
+    openedName_ = name;
+    unsettled_ = false;  // a freshly opened port starts with empty queues
+    return port_->Open(name, BaudFor(settings_.baud));
 }
 
-bool ReopenPortIfLost() {
-    if (port->IsOpen() && !port->Lost()) return true;
-    port->Close();
-    unsettled = false;
-    return port->Open(openedName, BaudFor(settings.baud));
+bool Connection::ReopenPortIfLost() {
+    if (port_->IsOpen() && !port_->Lost()) return true;
+    port_->Close();
+    unsettled_ = false;
+    return port_->Open(openedName_, BaudFor(settings_.baud));
 }
 
-void ClosePort() {
+void Connection::ClosePort() {
     PurgePort();
-    port->Close();
+    port_->Close();
 }
 
-void PurgePort() {
-    port->SleepMs(1000);
-    port->Purge();
-    unsettled = false;
+void Connection::PurgePort() {
+    port_->SleepMs(1000);
+    port_->Purge();
+    unsettled_ = false;
 }
 
-void MarkLineUnsettled() { unsettled = true; }
-
-bool LineUnsettled() { return unsettled; }
-
-void SettleLine() {
-    if (!unsettled) return;
-    unsettled = false;
+void Connection::SettleLine() {
+    if (!unsettled_) return;
+    unsettled_ = false;
     // Whatever still comes is dropped until the line has been quiet for a
     // while; a line that never goes quiet (noise) is cleared after the
     // time-out all the same.
@@ -170,32 +156,32 @@ void SettleLine() {
     int still = 0;
     for (int polls = 0; polls < limit && still < quiet; ++polls) {
         std::uint8_t byte;
-        if (port->Poll() > 0 && port->ReadByte(byte))
+        if (port_->Poll() > 0 && port_->ReadByte(byte))
             still = 0;
         else
             ++still;
     }
-    port->Purge();
+    port_->Purge();
 }
 
-bool WriteRequest(int n) {
+bool Connection::WriteRequest(int n) {
     SettleLine();
     std::size_t count = n > 0 ? static_cast<std::size_t>(n) : 0;
     if (count > kRequestAreaSize) count = kRequestAreaSize;
-    const bool written = port->Write(RequestArea(), count, WriteLimitMs());
-    if (!written) unsettled = true;
-    if (settings.logging) LogTransfer(static_cast<int>(count), 0);
+    const bool written = port_->Write(RequestArea(), count, WriteLimitMs());
+    if (!written) unsettled_ = true;
+    if (settings_.logging) LogTransfer(static_cast<int>(count), 0);
     return written;
 }
 
-bool ReadReply() {
+bool Connection::ReadReply() {
     std::uint8_t* reply = ReplyArea();
     std::memset(reply, 0, kReplyAreaSize);
-    replyLength = 0;
+    replyLength_ = 0;
     // A line held off (XOFF) keeps the request in the port: no reply can
     // come, and the wait for it is bounded like any other.
-    if (!port->Drain(WriteLimitMs())) {
-        unsettled = true;
+    if (!port_->Drain(WriteLimitMs())) {
+        unsettled_ = true;
         return false;
     }
 
@@ -203,13 +189,13 @@ bool ReadReply() {
     std::size_t received = 0;
     bool escSeen = false;
     for (int polls = 1;; ++polls) {
-        const int queued = port->Poll();
+        const int queued = port_->Poll();
         if (polls >= limit) {
-            unsettled = true;  // the reply may still be on its way
+            unsettled_ = true;  // the reply may still be on its way
             return false;
         }
         std::uint8_t byte;
-        if (queued > 0 && port->ReadByte(byte)) {
+        if (queued > 0 && port_->ReadByte(byte)) {
             // A reply starts with ESC 'P'; what comes before is not part of it.
             if (received == 0 && byte != kEsc) continue;
             if (received == 1 && byte != 'P') {
@@ -223,18 +209,18 @@ bool ReadReply() {
         // No room for another byte while keeping the terminator: give up as
         // on a time-out rather than write past the reply area.
         if (received >= kReplyMax) {
-            unsettled = true;
+            unsettled_ = true;
             return false;
         }
     }
-    replyLength = received;
-    if (settings.logging) LogTransfer(static_cast<int>(received), 1);
+    replyLength_ = received;
+    if (settings_.logging) LogTransfer(static_cast<int>(received), 1);
     return true;
 }
 
-const std::uint8_t* ReadReplyOrWarn() {
+const std::uint8_t* Connection::ReadReplyOrWarn() {
     if (ReadReply()) {
-        TransferReplyArrived();
+        TransferReplyArrived(*this);
     } else {
         ReplyMissing();
     }
@@ -253,25 +239,25 @@ bool IsHexText(std::string_view text) {
     return true;
 }
 
-bool Exchange(int n, const ReplyFits& fits) {
+bool Connection::Exchange(int n, const ReplyFits& fits) {
     for (int attempt = 1;; ++attempt) {
         WriteRequest(n);  // settles the line first after a reply that did not fit
         if (!ReadReply()) break;
         const std::string text = ReplyText();
-        if (text.size() == replyLength && fits(ReplyData(text))) {
-            TransferReplyArrived();
+        if (text.size() == replyLength_ && fits(ReplyData(text))) {
+            TransferReplyArrived(*this);
             return true;
         }
         // Not the answer to this request: never decoded, and whatever
         // follows it (its status, the real answer) is cleared before asking again.
-        unsettled = true;
+        unsettled_ = true;
         if (attempt >= kExchangeAttempts) break;
     }
     ReplyMissing();
     return false;
 }
 
-void LogTransfer(int n, int direction) {
+void Connection::LogTransfer(int n, int direction) {
     const std::uint8_t* data = direction == 0 ? RequestArea() : ReplyArea();
     const std::size_t area = direction == 0 ? kRequestAreaSize : kReplyAreaSize;
     std::size_t count = n > 0 ? static_cast<std::size_t>(n) : 0;
@@ -297,9 +283,9 @@ std::string FrameCheck(const std::string& payload) {
     return FrameCheck(reinterpret_cast<const std::uint8_t*>(payload.data()), payload.size());
 }
 
-void ClearRequestArea(std::uint8_t fill) { std::memset(RequestArea(), fill, kRequestAreaSize); }
+void Connection::ClearRequestArea(std::uint8_t fill) { std::memset(RequestArea(), fill, kRequestAreaSize); }
 
-std::size_t BuildFrame(const std::uint8_t* payload, std::size_t n) {
+std::size_t Connection::BuildFrame(const std::uint8_t* payload, std::size_t n) {
     // A payload that would not fit the request area is cut, never written past it.
     if (n > kRequestAreaSize - 6) n = kRequestAreaSize - 6;
     std::uint8_t* out = RequestArea();
@@ -314,18 +300,18 @@ std::size_t BuildFrame(const std::uint8_t* payload, std::size_t n) {
     return n + 6;
 }
 
-std::size_t BuildFrame(const std::string& payload) {
+std::size_t Connection::BuildFrame(const std::string& payload) {
     return BuildFrame(reinterpret_cast<const std::uint8_t*>(payload.data()), payload.size());
 }
 
-std::string SendSimpleCommand(const std::string& payload) {
+std::string Connection::SendSimpleCommand(const std::string& payload) {
     ClearRequestArea(0);
     const std::size_t n = BuildFrame(payload);
     WriteRequest(static_cast<int>(n));
     return std::string(reinterpret_cast<const char*>(RequestArea()), n);
 }
 
-void CheckReplyStatus() {
+void Connection::CheckReplyStatus() {
     const std::string text = ReplyText();
     if (text.size() <= 4) return;
     const std::string seven = text.substr(4, 7);
@@ -337,7 +323,7 @@ void CheckReplyStatus() {
     if (p <= 5) return;
     int number = 0;
     if (!ParseInt(seven.substr(0, p - 5), number)) return;
-    if (number > 0) CurrentUi().Message(StatusMessage(number));
+    if (number > 0) UserUi().Message(StatusMessage(number));
 }
 
 std::string StatusMessage(int number) {
@@ -356,10 +342,8 @@ bool IsStatusReply(std::string_view reply) {
     return ParseInt(std::string(reply.substr(4, n - 9)), number);
 }
 
-namespace {
-
 // Reads the status reply due after a command and shows its message.
-void ReadStatusReply() {
+void Connection::ReadStatusReply() {
     if (!ReadReply()) {
         ReplyMissing();
         return;
@@ -367,30 +351,28 @@ void ReadStatusReply() {
     if (!IsStatusReply(ReplyText())) {
         // A data reply or noise where the status is due: the line is out of
         // step. The status counts as missing and the line is cleared.
-        unsettled = true;
+        unsettled_ = true;
         ReplyMissing();
         return;
     }
-    TransferReplyArrived();
+    TransferReplyArrived(*this);
     CheckReplyStatus();
 }
 
-}  // namespace
-
-void AwaitStatus() {
-    if (settings.errorMode > 1 && !unsettled) ReadStatusReply();
+void Connection::AwaitStatus() {
+    if (settings_.errorMode > 1 && !unsettled_) ReadStatusReply();
 }
 
-void SetErrorMode(const std::string& modeText) {
-    const int oldMode = settings.errorMode;
+void Connection::SetErrorMode(const std::string& modeText) {
+    const int oldMode = settings_.errorMode;
     ClearRequestArea(0);
     const std::size_t frame = BuildFrame("0;" + modeText + "P");
     int newMode = oldMode;
-    if (ParseInt(modeText, newMode)) settings.errorMode = newMode;
+    if (ParseInt(modeText, newMode)) settings_.errorMode = newMode;
     PurgePort();
     // 11 bytes: a one-digit mode's 10-byte frame and one zero byte. A longer
     // mode text is still sent whole.
     WriteRequest(static_cast<int>(frame > 11 ? frame : 11));
-    const int mode = settings.errorMode;
+    const int mode = settings_.errorMode;
     if (mode > 1 || oldMode == 3) ReadStatusReply();
 }

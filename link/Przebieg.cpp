@@ -15,28 +15,6 @@ constexpr std::size_t kListed = 5;  // record numbers the summary names
 
 using Missed = MissedRecord;
 
-// The running transfer; one at a time, on the one thread.
-struct Run {
-    int depth = 0;
-    TransferKind kind = TransferKind::Download;
-    bool named = false;         // the outermost transfer names no part: parts are listed
-    std::string part;
-    long long record = -1;      // -1: none named yet
-    long long records = 0;      // records named so far
-    bool currentMissed = false; // the current record already counted
-    int inRow = 0;              // records in a row without a reply
-    long long missedCount = 0;
-    std::vector<Missed> missed;
-    bool asked = false;
-    bool quiet = false;         // no more boxes
-    bool stopped = false;       // "Nie"
-    bool summary = true;
-};
-
-Run run;
-// What the last transfer that ended left missing, and whether it named its part.
-std::vector<Missed> lastMissed;
-bool lastNamed = false;
 
 std::string Closing(TransferKind kind) {
     switch (kind) {
@@ -72,19 +50,20 @@ std::string Listed(const std::vector<Missed>& missed, bool named, bool withParts
     return text;
 }
 
-std::string Summary() {
+std::string Summary(const TransferRun& run) {
     const std::string records = run.missedCount == 1 ? "1 rekordu" : std::to_string(run.missedCount) + " rekordów";
     return "Kasa nie odpowiedziała dla " + records + " (" + Listed(run.missed, run.named) + "). " + Closing(run.kind);
 }
 
 }  // namespace
 
-TransferScope::TransferScope(TransferKind kind, std::string part) : outermost_(run.depth == 0) {
+TransferScope::TransferScope(Connection& link, TransferKind kind, std::string part)
+    : link_(link), outermost_(link.Run().depth == 0) {
+    TransferRun& run = link.Run();
     if (outermost_) {
-        run = Run{};
+        run = TransferRun{};
         run.kind = kind;
         run.named = !part.empty();
-        lastMissed.clear();
     }
     ++run.depth;
     outerPart_ = run.part;
@@ -92,34 +71,42 @@ TransferScope::TransferScope(TransferKind kind, std::string part) : outermost_(r
 }
 
 TransferScope::~TransferScope() {
+    TransferRun& run = link_.Run();
     run.part = outerPart_;
     if (--run.depth > 0 || !outermost_) return;
     // A transfer stopped between records may leave a late reply on the line.
-    if (run.stopped || CurrentUi().StopRequested()) MarkLineUnsettled();
+    if (run.stopped || link_.UserUi().StopRequested()) link_.MarkLineUnsettled();
     const bool show = run.summary && run.missedCount > 0 && run.records > 1;
-    const std::string text = show ? Summary() : std::string();
-    lastMissed = std::move(run.missed);
-    lastNamed = run.named;
-    run = Run{};
-    if (show) CurrentUi().Message(text, kCaption, UiIcon::Warning);
+    const std::string text = show ? Summary(run) : std::string();
+    std::vector<MissedRecord> missed = std::move(run.missed);
+    const bool named = run.named;
+    run = TransferRun{};
+    run.lastMissed = std::move(missed);
+    run.lastNamed = named;
+    if (show) link_.UserUi().Message(text, kCaption, UiIcon::Warning);
 }
 
-void TransferScope::DropSummary() { run.summary = false; }
+void TransferScope::DropSummary() { link_.Run().summary = false; }
 
-void TransferRecord(long long number) {
+void TransferRecord(Connection& link, long long number) {
+    TransferRun& run = link.Run();
     if (run.depth == 0) return;
     run.record = number;
     run.currentMissed = false;
     ++run.records;
 }
 
-bool TransferStopRequested() { return (run.depth > 0 && run.stopped) || CurrentUi().StopRequested(); }
+bool TransferStopRequested(Connection& link) {
+    return (link.Run().depth > 0 && link.Run().stopped) || link.UserUi().StopRequested();
+}
 
-void TransferReplyArrived() {
+void TransferReplyArrived(Connection& link) {
+    TransferRun& run = link.Run();
     if (run.depth > 0) run.inRow = 0;
 }
 
-bool TransferReplyMissing() {
+bool TransferReplyMissing(Connection& link) {
+    TransferRun& run = link.Run();
     if (run.depth == 0) return true;
     if (!run.currentMissed) {
         run.currentMissed = true;
@@ -130,24 +117,29 @@ bool TransferReplyMissing() {
     return !run.quiet;
 }
 
-void TransferAskIfSilent() {
+void TransferAskIfSilent(Connection& link) {
+    TransferRun& run = link.Run();
     if (run.depth == 0 || run.asked || run.inRow < kAskAfter) return;
     run.asked = true;
     run.quiet = true;
-    run.stopped = !CurrentUi().Question(kQuestion, kCaption, UiIcon::Question);
+    run.stopped = !link.UserUi().Question(kQuestion, kCaption, UiIcon::Question);
     // The register may have answered while the question was open.
-    MarkLineUnsettled();
+    link.MarkLineUnsettled();
 }
 
-const std::vector<MissedRecord>& TransferMissedRecords() { return run.depth > 0 ? run.missed : lastMissed; }
-
-std::string TransferMissedText() {
-    return run.depth > 0 ? Listed(run.missed, run.named, true) : Listed(lastMissed, lastNamed, true);
+const std::vector<MissedRecord>& TransferMissedRecords(const Connection& link) {
+    const TransferRun& run = link.Run();
+    return run.depth > 0 ? run.missed : run.lastMissed;
 }
 
-void ForgetMissedRecords() {
-    lastMissed.clear();
-    lastNamed = false;
+std::string TransferMissedText(const Connection& link) {
+    const TransferRun& run = link.Run();
+    return run.depth > 0 ? Listed(run.missed, run.named, true) : Listed(run.lastMissed, run.lastNamed, true);
+}
+
+void ForgetMissedRecords(Connection& link) {
+    link.Run().lastMissed.clear();
+    link.Run().lastNamed = false;
 }
 
 std::string RecordsLeftText(long long done, long long all, double elapsedSeconds) {

@@ -18,6 +18,8 @@
 #include <string>
 #include <vector>
 
+class Connection;
+
 enum class TransferKind {
     Upload,        // the rows were sent; the register may not have taken them
     Download,      // the rows stay as they were
@@ -30,7 +32,7 @@ enum class TransferKind {
 // sums up; an inner one names the table its record numbers belong to.
 class TransferScope {
 public:
-    explicit TransferScope(TransferKind kind, std::string part = {});
+    TransferScope(Connection& link, TransferKind kind, std::string part = {});
     ~TransferScope();
     TransferScope(const TransferScope&) = delete;
     TransferScope& operator=(const TransferScope&) = delete;
@@ -39,6 +41,7 @@ public:
     void DropSummary();
 
 private:
+    Connection& link_;
     bool outermost_;
     std::string outerPart_;  // the part before this one, given back at the end
 };
@@ -46,19 +49,19 @@ private:
 // The record the running transfer works on now, by the number the person
 // knows it by (0: a frame without one, such as the header). Nothing outside
 // a transfer.
-void TransferRecord(long long number);
+void TransferRecord(Connection& link, long long number);
 
 // True when the running transfer is to end before its next record: the
 // person asked to stop (Ui::StopRequested) or answered "Nie" to the question.
-bool TransferStopRequested();
+bool TransferStopRequested(Connection& link);
 
 // For the link's reply reading. A reply came: the register is there. A reply
 // is missing: true when its box is to be shown; after the box,
 // TransferAskIfSilent asks the question when three records in a row have
 // gone unanswered (once per transfer).
-void TransferReplyArrived();
-bool TransferReplyMissing();
-void TransferAskIfSilent();
+void TransferReplyArrived(Connection& link);
+bool TransferReplyMissing(Connection& link);
+void TransferAskIfSilent(Connection& link);
 
 // The records that the running transfer, or else the last one that ended,
 // counted as missing, in order: the part of an all-tables run each belongs
@@ -67,13 +70,34 @@ struct MissedRecord {
     std::string part;
     long long number;
 };
-const std::vector<MissedRecord>& TransferMissedRecords();
+const std::vector<MissedRecord>& TransferMissedRecords(const Connection& link);
 // The first few of them as the summary names them: "PLU nr 2, 7" in a
 // transfer of one table, "opakowania nr 1; PLU nr 2, 7, …" in an all-tables
 // run. Empty when none was missing.
-std::string TransferMissedText();
+std::string TransferMissedText(const Connection& link);
 // Forgets the last transfer's missing records (a fresh start of the link).
-void ForgetMissedRecords();
+void ForgetMissedRecords(Connection& link);
+
+// A connection's transfer as it runs, and what the last one left missing.
+struct TransferRun {
+    int depth = 0;
+    TransferKind kind = TransferKind::Download;
+    bool named = false;          // the outermost transfer names no part: parts are listed
+    std::string part;
+    long long record = -1;       // -1: none named yet
+    long long records = 0;       // records named so far
+    bool currentMissed = false;  // the current record already counted
+    int inRow = 0;               // records in a row without a reply
+    long long missedCount = 0;
+    std::vector<MissedRecord> missed;
+    bool asked = false;
+    bool quiet = false;          // no more boxes
+    bool stopped = false;        // "Nie"
+    bool summary = true;
+    // What the last transfer that ended left missing, and whether it named its part.
+    std::vector<MissedRecord> lastMissed;
+    bool lastNamed = false;
+};
 
 // "12 z 19201, pozostało ok. 3:05": records done of all and the time left
 // estimated from the time so far; no estimate before the first record or

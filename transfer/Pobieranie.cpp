@@ -121,10 +121,10 @@ std::optional<ReadRecord> DecodePaymentForm(const TableSet&, std::string_view he
 using Decoder = std::optional<ReadRecord> (*)(const TableSet&, std::string_view, const std::string&);
 
 template <typename RowOf>
-void ReadRecords(TableSet& set, const RecordLayout& layout, int fillCode, long long lastIndex, int barMaximum,
+void ReadRecords(Connection& link, TableSet& set, const RecordLayout& layout, int fillCode, long long lastIndex, int barMaximum,
                  RowOf rowOf, Decoder decode, bool plu) {
-    Ui& ui = CurrentUi();
-    TransferScope transfer(TransferKind::Download, PartName(layout.readDigit));
+    Ui& ui = link.UserUi();
+    TransferScope transfer(link, TransferKind::Download, PartName(layout.readDigit));
     ui.ProgressShow(UiBar::Main, barMaximum);
     if (plu) {
         ui.ShowLabel(UiLabel::PluTab, true);
@@ -133,14 +133,14 @@ void ReadRecords(TableSet& set, const RecordLayout& layout, int fillCode, long l
     for (long long i = 0; i <= lastIndex; ++i) {
         // Asked between records, when the last reply and its status are read:
         // nothing is left queued to become the start of the next command's reply.
-        if (TransferStopRequested()) break;
-        TransferRecord(i + 1);
+        if (TransferStopRequested(link)) break;
+        TransferRecord(link, i + 1);
         // A reply for another record than the one asked, or one cut short, is
         // asked again and at last counted as missing: never decoded, never
         // taken for an empty record.
-        const bool answered = AskRecord(layout, i);
+        const bool answered = AskRecord(link, layout, i);
         // The status reply of modes 2 and 3 overwrites the reply area.
-        const std::string reply = ReplyText();
+        const std::string reply = link.ReplyText();
         const ReplyHead head = ParseReplyHead(reply);
         const std::string number = std::to_string(i + 1);
         if (plu && answered) {
@@ -151,7 +151,7 @@ void ReadRecords(TableSet& set, const RecordLayout& layout, int fillCode, long l
         std::optional<ReadRecord> record;
         if (answered && head.index == i) record = decode(set, std::string_view(reply).substr(head.data), number);
         if (!record) {  // empty in the register, or no answer: the row keeps what it holds
-            AwaitStatus();
+            link.AwaitStatus();
             ui.ProgressStep(UiBar::Main);
             continue;
         }
@@ -163,7 +163,7 @@ void ReadRecords(TableSet& set, const RecordLayout& layout, int fillCode, long l
             if (record->nameColumn >= 0) set.SetCell(at.table, record->nameColumn, at.row, record->name);
         }
         ui.ProcessEvents();
-        AwaitStatus();
+        link.AwaitStatus();
         if (plu && row + 1 <= set.Rows(TableId::Plu)) ui.PluCursor(row + 1);
         ui.ProgressStep(UiBar::Main);
     }
@@ -176,55 +176,55 @@ void ReadRecords(TableSet& set, const RecordLayout& layout, int fillCode, long l
 
 }  // namespace
 
-void ReadPackagingTable(TableSet& set) {
+void ReadPackagingTable(Connection& link, TableSet& set) {
     const TableId t = TableId::Packaging;
-    ReadRecords(set, PackagingLayout::kRecord, TableCode::Packaging, set.Rows(t) - 1, 15,
+    ReadRecords(link, set, PackagingLayout::kRecord, TableCode::Packaging, set.Rows(t) - 1, 15,
                 [&](int k) { return SameRow(t, k); }, DecodePackaging, false);
 }
 
-void ReadPluTable(TableSet& set) {
+void ReadPluTable(Connection& link, TableSet& set) {
     const TableId t = TableId::Plu;
-    ReadRecords(set, PluLayout::kRecord, TableCode::Plu, set.Rows(t), set.Rows(t) + 1,
+    ReadRecords(link, set, PluLayout::kRecord, TableCode::Plu, set.Rows(t), set.Rows(t) + 1,
                 [&](int k) { return SameRow(t, k); }, DecodePlu, true);
 }
 
-void ReadCashierTable(TableSet& set) {
+void ReadCashierTable(Connection& link, TableSet& set) {
     const TableId t = TableId::Cashier;
-    ReadRecords(set, CashierLayout::kRecord, TableCode::Cashier, set.Rows(t) - 1, 7,
+    ReadRecords(link, set, CashierLayout::kRecord, TableCode::Cashier, set.Rows(t) - 1, 7,
                 [&](int k) { return SameRow(t, k); }, DecodeCashier, false);
 }
 
-void ReadKeyTable(TableSet& set) {
+void ReadKeyTable(Connection& link, TableSet& set) {
     const TableId t = TableId::Key;
-    ReadRecords(set, KeyLayout::kRecord, TableCode::Key, set.Rows(t), set.Rows(t),
+    ReadRecords(link, set, KeyLayout::kRecord, TableCode::Key, set.Rows(t), set.Rows(t),
                 [&](int k) { return SameRow(t, k); }, DecodeKey, false);
 }
 
-void ReadDiscountTable(TableSet& set) {
-    ReadRecords(set, DiscountLayout::kRecord, TableCode::DiscountFill, 7, 8, DiscountPairRow, DecodeDiscount,
+void ReadDiscountTable(Connection& link, TableSet& set) {
+    ReadRecords(link, set, DiscountLayout::kRecord, TableCode::DiscountFill, 7, 8, DiscountPairRow, DecodeDiscount,
                 false);
 }
 
-void ReadPaymentFormTable(TableSet& set) {
+void ReadPaymentFormTable(Connection& link, TableSet& set) {
     const TableId t = TableId::PaymentForm;
-    ReadRecords(set, PaymentFormLayout::kRecord, TableCode::PaymentForm, set.Rows(t) - 1, 4,
+    ReadRecords(link, set, PaymentFormLayout::kRecord, TableCode::PaymentForm, set.Rows(t) - 1, 4,
                 [&](int k) { return SameRow(t, k); }, DecodePaymentForm, false);
 }
 
-void ReadHeader(TableSet& set) {
-    Ui& ui = CurrentUi();
+void ReadHeader(Connection& link, TableSet& set) {
+    Ui& ui = link.UserUi();
     ui.ProgressSetValue(UiBar::Main, 0);
     ui.ProgressSetMaximum(UiBar::Main, 8);
-    TransferScope transfer(TransferKind::Download, kHeaderPart);
-    TransferRecord(0);
+    TransferScope transfer(link, TransferKind::Download, kHeaderPart);
+    TransferRecord(link, 0);
     // The header as hexadecimal text, whole bytes: a status reply or noise is
     // no header and must not empty its rows.
-    const bool answered = AskFrame("0K", HeaderLayout::kReadWriteLength, [](std::string_view data) {
+    const bool answered = AskFrame(link, "0K", HeaderLayout::kReadWriteLength, [](std::string_view data) {
         return IsHexText(data) && data.size() % 2 == 0;
     });
     // The header's hexadecimal text runs from position 5 to the four closing
     // characters (check, ESC, backslash).
-    const std::string reply = answered ? ReplyText() : std::string();
+    const std::string reply = answered ? link.ReplyText() : std::string();
     const std::string hex(ReplyData(reply));
     std::string text = HexToBytes(hex);
     text.resize(strnlen(text.c_str(), text.size()));
@@ -239,18 +239,18 @@ void ReadHeader(TableSet& set) {
             start = cr + 1;
         }
     }
-    AwaitStatus();
+    link.AwaitStatus();
 }
 
-void ReadPtuRates(TableSet& set) {
-    Ui& ui = CurrentUi();
+void ReadPtuRates(Connection& link, TableSet& set) {
+    Ui& ui = link.UserUi();
     ui.ProgressSetValue(UiBar::Main, 0);
     ui.ProgressSetMaximum(UiBar::Main, 8);
-    TransferScope transfer(TransferKind::Download, kPtuPart);
-    TransferRecord(0);
-    AskFrame("0O", PtuLayout::kReadWriteLength,
+    TransferScope transfer(link, TransferKind::Download, kPtuPart);
+    TransferRecord(link, 0);
+    AskFrame(link, "0O", PtuLayout::kReadWriteLength,
              [](std::string_view data) { return Leads(data, PtuLayout::kReadChars); });
-    const std::string reply = ReplyText();
+    const std::string reply = link.ReplyText();
     {
         TableBatch batch(set);
         for (int r = 1; r <= PtuLayout::kRates; ++r) {
@@ -266,11 +266,11 @@ void ReadPtuRates(TableSet& set) {
             // Anything else (no reply, a short or garbled one) leaves the rate as it was.
         }
     }
-    AwaitStatus();
+    link.AwaitStatus();
 }
 
-void ReadAllTables(TableSet& set) {
-    RunAll<TableSet>(set, TransferKind::Download, 7,
+void ReadAllTables(Connection& link, TableSet& set) {
+    RunAll<TableSet>(link, set, TransferKind::Download, 7,
                      {
                          {"Całkowity postęp:\tOdczytuje bazę opakowań", ReadPackagingTable},
                          {"Całkowity postęp:\tOdczytuje bazę PLU", ReadPluTable},

@@ -43,16 +43,16 @@ std::string WithDecimals(std::string_view number, int decimals) {
     return sign + digits;
 }
 
-void SendFrame(const std::string& payload, int length, std::uint8_t fill) {
-    ClearRequestArea(fill);
-    const auto frame = static_cast<int>(BuildFrame(payload));
-    WriteRequest(std::max(length, frame));
+void SendFrame(Connection& link, const std::string& payload, int length, std::uint8_t fill) {
+    link.ClearRequestArea(fill);
+    const auto frame = static_cast<int>(link.BuildFrame(payload));
+    link.WriteRequest(std::max(length, frame));
 }
 
-bool AskFrame(const std::string& payload, int length, const ReplyFits& fits) {
-    ClearRequestArea(0);
-    const auto frame = static_cast<int>(BuildFrame(payload));
-    return Exchange(std::max(length, frame), fits);
+bool AskFrame(Connection& link, const std::string& payload, int length, const ReplyFits& fits) {
+    link.ClearRequestArea(0);
+    const auto frame = static_cast<int>(link.BuildFrame(payload));
+    return link.Exchange(std::max(length, frame), fits);
 }
 
 std::optional<std::string_view> AfterEcho(std::string_view data, long long number) {
@@ -94,9 +94,9 @@ RowRef DiscountPairRow(int record) {
     return record <= 4 ? RowRef{TableId::Discount, record} : RowRef{TableId::Surcharge, record - 4};
 }
 
-bool AskRecord(const RecordLayout& layout, long long index) {
+bool AskRecord(Connection& link, const RecordLayout& layout, long long index) {
     const std::size_t hexChars = 2 * static_cast<std::size_t>(layout.readBytes);
-    return AskFrame("0;" + std::to_string(index) + ";" + layout.readDigit + "H",
+    return AskFrame(link, "0;" + std::to_string(index) + ";" + layout.readDigit + "H",
                     static_cast<int>(std::to_string(index).size()) + 11 + kRecordReadExtra,
                     [index, hexChars](std::string_view data) {
                         const auto rest = AfterEcho(data, index);

@@ -44,11 +44,11 @@ std::string WithDecimals(std::string_view number, int decimals);
 
 // Builds the frame of the payload in a request area filled with `fill` and
 // writes `length` bytes of it (at least the frame).
-void SendFrame(const std::string& payload, int length, std::uint8_t fill = 0);
+void SendFrame(Connection& link, const std::string& payload, int length, std::uint8_t fill = 0);
 
 // Builds the frame of the payload in the cleared request area and exchanges
 // it (at least the frame's bytes written) for a reply that fits.
-bool AskFrame(const std::string& payload, int length, const ReplyFits& fits);
+bool AskFrame(Connection& link, const std::string& payload, int length, const ReplyFits& fits);
 
 // The text after a reply's echo of the request ("12;" for record 12); none
 // when it echoes something else.
@@ -83,26 +83,26 @@ RowRef DiscountPairRow(int record);
 // The record read command for index i: "0;" i ";" digit "H", its frame and
 // two zero bytes. Only the reply that echoes i and holds the bytes the layout
 // decodes, as hexadecimal text, is taken; false when none came.
-bool AskRecord(const RecordLayout& layout, long long index);
+bool AskRecord(Connection& link, const RecordLayout& layout, long long index);
 
 inline RowRef SameRow(TableId t, int k) { return {t, k}; }
 
 // Runs steps with the overall bar and the progress label of the service tab.
 // The bar is full after the sixth step.
 template <typename Set>
-void RunAll(Set& set, TransferKind kind, int barMaximum,
-            std::initializer_list<std::pair<const char*, void (*)(Set&)>> steps) {
-    Ui& ui = CurrentUi();
+void RunAll(Connection& link, Set& set, TransferKind kind, int barMaximum,
+            std::initializer_list<std::pair<const char*, void (*)(Connection&, Set&)>> steps) {
+    Ui& ui = link.UserUi();
     // One transfer: one question for a register gone silent, one summary.
-    TransferScope transfer(kind);
+    TransferScope transfer(link, kind);
     ui.ShowLabel(UiLabel::Progress, true);
     ui.ProgressShow(UiBar::Overall, barMaximum);
     int done = 0;
     for (const auto& [label, run] : steps) {
-        if (TransferStopRequested()) break;
+        if (TransferStopRequested(link)) break;
         ui.SetLabel(UiLabel::Progress, label);
         ui.ProcessEvents();
-        run(set);
+        run(link, set);
         ++done;
         if (done < 6) ui.ProgressStep(UiBar::Overall);
         else ui.ProgressSetValue(UiBar::Overall, barMaximum);

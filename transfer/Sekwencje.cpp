@@ -40,34 +40,34 @@ unsigned PackedTwoDigits(int value) {
 
 }  // namespace
 
-std::string ReadRegisterState() {
-    std::memset(ReplyArea(), 0, kReplyAreaSize);
-    AskFrame("0N", 9, [](std::string_view data) { return Leads(data, kInfoBlockChars); });
-    std::string block = Slice(ReplyText(), 4, kInfoBlockChars);
-    AwaitStatus();
+std::string ReadRegisterState(Connection& link) {
+    std::memset(link.ReplyArea(), 0, kReplyAreaSize);
+    AskFrame(link, "0N", 9, [](std::string_view data) { return Leads(data, kInfoBlockChars); });
+    std::string block = Slice(link.ReplyText(), 4, kInfoBlockChars);
+    link.AwaitStatus();
     return block;
 }
 
-std::string ReadUniqueNumber() {
-    std::memset(ReplyArea(), 0, kReplyAreaSize);
-    AskFrame("0;4J", 12, [](std::string_view data) {
+std::string ReadUniqueNumber(Connection& link) {
+    std::memset(link.ReplyArea(), 0, kReplyAreaSize);
+    AskFrame(link, "0;4J", 12, [](std::string_view data) {
         const auto hex = AfterEcho(data, 4);
         return hex && Leads(*hex, 2 * kUniqueNumberBytes);
     });
-    std::string bytes = HexToBytes(Slice(ReplyText(), 6, 2 * kUniqueNumberBytes));
+    std::string bytes = HexToBytes(Slice(link.ReplyText(), 6, 2 * kUniqueNumberBytes));
     bytes.resize(strnlen(bytes.c_str(), bytes.size()));
-    AwaitStatus();
+    link.AwaitStatus();
     return bytes;
 }
 
-std::string ReadRegisterClock() {
-    std::memset(ReplyArea(), 0, kReplyAreaSize);
-    AskFrame("0L", 9, [](std::string_view data) { return Leads(data, kClockChars, true); });
-    const std::string g = Slice(ReplyText(), 4, kClockChars);
+std::string ReadRegisterClock(Connection& link) {
+    std::memset(link.ReplyArea(), 0, kReplyAreaSize);
+    AskFrame(link, "0L", 9, [](std::string_view data) { return Leads(data, kClockChars, true); });
+    const std::string g = Slice(link.ReplyText(), 4, kClockChars);
     auto pair = [&](std::size_t k) { return Slice(g, 2 * k, 2); };
     std::string text = pair(6) + pair(5) + "-" + pair(4) + "-" + pair(3) + " " + pair(2) + ":" +
                        pair(1) + ":" + pair(0);
-    AwaitStatus();
+    link.AwaitStatus();
     return text;
 }
 
@@ -121,14 +121,14 @@ std::array<std::optional<std::string>, kInfoRows> RegisterInfoValues(
     return rows;
 }
 
-bool SendManagerPassword(const std::string& password) {
+bool SendManagerPassword(Connection& link, const std::string& password) {
     if (password.size() != 4 || !AllDigits(password)) {
-        CurrentUi().Message(kBadPassword);
+        link.UserUi().Message(kBadPassword);
         return false;
     }
     auto digit = [&](int k) { return static_cast<unsigned>(password[static_cast<std::size_t>(k)] - '0'); };
-    SendFrame("0G" + Byte(digit(0) << 4 | digit(1)) + Byte(digit(2) << 4 | digit(3)), 11);
-    AwaitStatus();
+    SendFrame(link, "0G" + Byte(digit(0) << 4 | digit(1)) + Byte(digit(2) << 4 | digit(3)), 11);
+    link.AwaitStatus();
     return true;
 }
 
@@ -136,19 +136,19 @@ int SettingsNumber(int amountMode, int communication, int printQuality) {
     return amountMode + 2 * communication + 4 * printQuality;
 }
 
-void SendSettingsByte(int number) {
-    SendFrame("0;" + std::to_string(number) + "W", 11);
-    AwaitStatus();
+void SendSettingsByte(Connection& link, int number) {
+    SendFrame(link, "0;" + std::to_string(number) + "W", 11);
+    link.AwaitStatus();
 }
 
-void SetRegisterClock(int seconds, int minutes, int hours, int day, int month, int year) {
+void SetRegisterClock(Connection& link, int seconds, int minutes, int hours, int day, int month, int year) {
     const int y = std::clamp(year, 0, 9999);
     std::string payload = "0Y";
     for (int v : {seconds, minutes, hours, day, month, y % 100, y / 100}) payload += Byte(PackedTwoDigits(v));
-    SendFrame(payload, 15);
+    SendFrame(link, payload, 15);
     // The register answers the clock like every other command in modes 2 and 3;
     // leaving that reply queued would spoil the next command's reply.
-    AwaitStatus();
+    link.AwaitStatus();
 }
 
 std::string ClockText(int seconds, int minutes, int hours, int day, int month, int year) {

@@ -15,14 +15,16 @@
 
 #include "Tabele.h"
 
+class Connection;
+
 // ---- register information, settings and clock ----------------------------
 
 // The 14-character information block ("0N", reply positions 5 to 18).
-std::string ReadRegisterState();
+std::string ReadRegisterState(Connection& link);
 // The register's unique number ("0;4J"), up to its first zero byte.
-std::string ReadUniqueNumber();
+std::string ReadUniqueNumber(Connection& link);
 // The register's date and time ("0L") as YYYY-MM-DD hh:mm:ss.
-std::string ReadRegisterClock();
+std::string ReadRegisterClock(Connection& link);
 
 // The work mode of an information block is fiscal (positions 3-4 "01").
 bool IsFiscalBlock(const std::string& block);
@@ -42,50 +44,50 @@ std::array<std::optional<std::string>, kInfoRows> RegisterInfoValues(
 // Sends the manager password ("0G" and the four digits packed two per byte).
 // A password that is not exactly four digits is refused with a message and
 // nothing is sent; the result is false then.
-bool SendManagerPassword(const std::string& password);
+bool SendManagerPassword(Connection& link, const std::string& password);
 // The settings number of the dialog's list positions: amount entry
 // (0 złoty, 1 grosze) + 2 × communication (0 OFF-LINE, 1 ON-LINE)
 // + 4 × print quality (0 standard, 1 lighter, 2 darker).
 int SettingsNumber(int amountMode, int communication, int printQuality);
 // Sends "0;<number>W".
-void SendSettingsByte(int number);
+void SendSettingsByte(Connection& link, int number);
 // Sets the register's clock ("0Y" and seven packed two-digit values: seconds,
 // minutes, hours, day, month, the year's last two digits, its first two).
-void SetRegisterClock(int seconds, int minutes, int hours, int day, int month, int year);
+void SetRegisterClock(Connection& link, int seconds, int minutes, int hours, int day, int month, int year);
 // The date and time as the clock question shows it: YYYY-MM-DD hh:mm:ss.
 std::string ClockText(int seconds, int minutes, int hours, int day, int month, int year);
 
 // ---- uploads ---------------------------------------------------------------
 
-void SendPackagingTable(const TableSet& set);
-void SendPluTable(const TableSet& set);
-void SendCashierTable(const TableSet& set);
-void SendKeyTable(const TableSet& set);
-void SendDiscountTable(const TableSet& set);  // discounts and surcharges, records 1 to 8
-void SendPaymentFormTable(const TableSet& set);
+void SendPackagingTable(Connection& link, const TableSet& set);
+void SendPluTable(Connection& link, const TableSet& set);
+void SendCashierTable(Connection& link, const TableSet& set);
+void SendKeyTable(Connection& link, const TableSet& set);
+void SendDiscountTable(Connection& link, const TableSet& set);  // discounts and surcharges, records 1 to 8
+void SendPaymentFormTable(Connection& link, const TableSet& set);
 // The header and the PTU rates may be programmed only in training mode: the
 // buttons call the test first and send only when it returns true.
 enum class FiscalGuard { Header, PtuRates };
 // Reads the information block; in fiscal mode shows the item's message and
 // returns false. Any other work mode, a missing reply included, gives true.
-bool FiscalModeTest(FiscalGuard item);
-void SendHeader(const TableSet& set);
-void SendPtuRates(const TableSet& set);
+bool FiscalModeTest(Connection& link, FiscalGuard item);
+void SendHeader(Connection& link, const TableSet& set);
+void SendPtuRates(Connection& link, const TableSet& set);
 // The six record tables in one run, with the overall bar and its label.
-void SendAllTables(const TableSet& set);
+void SendAllTables(Connection& link, const TableSet& set);
 
 // ---- downloads -------------------------------------------------------------
 
-void ReadPackagingTable(TableSet& set);
-void ReadPluTable(TableSet& set);
-void ReadCashierTable(TableSet& set);
-void ReadKeyTable(TableSet& set);
-void ReadDiscountTable(TableSet& set);  // discounts and surcharges
-void ReadPaymentFormTable(TableSet& set);
-void ReadHeader(TableSet& set);
-void ReadPtuRates(TableSet& set);
+void ReadPackagingTable(Connection& link, TableSet& set);
+void ReadPluTable(Connection& link, TableSet& set);
+void ReadCashierTable(Connection& link, TableSet& set);
+void ReadKeyTable(Connection& link, TableSet& set);
+void ReadDiscountTable(Connection& link, TableSet& set);  // discounts and surcharges
+void ReadPaymentFormTable(Connection& link, TableSet& set);
+void ReadHeader(Connection& link, TableSet& set);
+void ReadPtuRates(Connection& link, TableSet& set);
 // All eight tabs in one run, with the overall bar and its label.
-void ReadAllTables(TableSet& set);
+void ReadAllTables(Connection& link, TableSet& set);
 
 // ---- deletions -------------------------------------------------------------
 
@@ -96,9 +98,9 @@ void ReadAllTables(TableSet& set);
 // ("Musisz podac numer rekordu!"), 0 or a text that is no number (the table's
 // wrong-number message), cashier 1. The caller then keeps the entry row; on
 // true it clears it.
-bool DeleteRecord(TableSet& set, TableId table, const std::string& numberField);
+bool DeleteRecord(Connection& link, TableSet& set, TableId table, const std::string& numberField);
 // Deletes every record of the table in the register and empties the rows.
 // Discount and Surcharge both mean the pair (records 1 to 8).
-void DeleteTable(TableSet& set, TableId table);
+void DeleteTable(Connection& link, TableSet& set, TableId table);
 // True when the register holds a PLU with a name in record `row`.
-bool PluExists(int row);
+bool PluExists(Connection& link, int row);

@@ -62,9 +62,9 @@ const char* WrongNumberMessage(TableId table) {
     }
 }
 
-void SendDelete(long long record, char letter) {
-    SendSimpleCommand("0;" + std::to_string(record - 1) + letter);
-    AwaitStatus();
+void SendDelete(Connection& link, long long record, char letter) {
+    link.SendSimpleCommand("0;" + std::to_string(record - 1) + letter);
+    link.AwaitStatus();
 }
 
 // Empties the row of a record; a number that names no row empties nothing.
@@ -80,55 +80,55 @@ void EmptyRecordRow(TableSet& set, TableId table, long long record) {
 
 }  // namespace
 
-bool DeleteRecord(TableSet& set, TableId table, const std::string& numberField) {
+bool DeleteRecord(Connection& link, TableSet& set, TableId table, const std::string& numberField) {
     const char letter = DeleteLetter(table);
     if (letter == 0) return false;
     if (numberField.empty()) {
-        CurrentUi().Message(kNoRecordNumber);
+        link.UserUi().Message(kNoRecordNumber);
         return false;
     }
     // 0 would name the title row: refused like any number that is not one.
     const long long n = PositiveNumber(numberField);
     if (n == 0) {
-        CurrentUi().Message(WrongNumberMessage(table));
+        link.UserUi().Message(WrongNumberMessage(table));
         return false;
     }
     if (table == TableId::Cashier && n == 1) {
-        CurrentUi().Message(kCashierOneStays);
+        link.UserUi().Message(kCashierOneStays);
         return false;
     }
-    SendDelete(n, letter);
+    SendDelete(link, n, letter);
     EmptyRecordRow(set, table, n);
     return true;
 }
 
-bool PluExists(int row) {
-    const bool answered = AskRecord(PluLayout::kRecord, static_cast<long long>(row) - 1);
-    const std::string reply = ReplyText();
+bool PluExists(Connection& link, int row) {
+    const bool answered = AskRecord(link, PluLayout::kRecord, static_cast<long long>(row) - 1);
+    const std::string reply = link.ReplyText();
     const std::size_t semi = reply.size() > 4 ? reply.find(';', 4) : std::string::npos;
     bool exists = false;
     if (answered && semi != std::string::npos) {
         const std::string_view hex = std::string_view(reply).substr(std::min(semi + 3, reply.size()));
         exists = !NameFromHex(HexBytesAt(hex, PluLayout::kName.offset, PluLayout::kName.width)).empty();
     }
-    AwaitStatus();
+    link.AwaitStatus();
     return exists;
 }
 
-void DeleteTable(TableSet& set, TableId table) {
+void DeleteTable(Connection& link, TableSet& set, TableId table) {
     const char letter = DeleteLetter(table);
     if (letter == 0) return;
-    Ui& ui = CurrentUi();
-    TransferScope transfer(TransferKind::Deletion, PartName(ReadDigitOf(table)));
+    Ui& ui = link.UserUi();
+    TransferScope transfer(link, TransferKind::Deletion, PartName(ReadDigitOf(table)));
     if (table == TableId::Plu) {
         const int count = set.Rows(TableId::Plu);
         ui.ProgressShow(UiBar::Main, count);
         for (int r = 1; r <= count; ++r) {
             ui.ProcessEvents();
-            if (TransferStopRequested()) break;
-            TransferRecord(r);
+            if (TransferStopRequested(link)) break;
+            TransferRecord(link, r);
             // Only PLU records the register holds are deleted; every row is emptied.
-            if (PluExists(r)) SendDelete(r, letter);
+            if (PluExists(link, r)) SendDelete(link, r, letter);
             ui.ProgressStep(UiBar::Main);
             set.ClearRow(TableId::Plu, r);
         }
@@ -147,9 +147,9 @@ void DeleteTable(TableSet& set, TableId table) {
     ui.ProgressShow(UiBar::Main, barMaximum);
     for (int r = first; r <= last; ++r) {
         ui.ProcessEvents();
-        if (TransferStopRequested()) break;
-        TransferRecord(r);
-        SendDelete(r, letter);
+        if (TransferStopRequested(link)) break;
+        TransferRecord(link, r);
+        SendDelete(link, r, letter);
         ui.ProgressStep(UiBar::Main);
         EmptyRecordRow(set, table, r);
     }

@@ -59,24 +59,24 @@ long long RecordNumberOf(const std::string& cell, int record) {
 
 // Writes one record's frame: "0;" index letter record, check, ESC '\', the
 // layout's zeros; steps the bar; reads the status reply in modes 2 and 3.
-void SendRecordFrame(const RecordLayout& layout, long long index, const std::string& record) {
+void SendRecordFrame(Connection& link, const RecordLayout& layout, long long index, const std::string& record) {
     const std::string payload = "0;" + std::to_string(index) + layout.sendLetter + record;
-    ClearRequestArea(0);
-    const auto frame = static_cast<int>(BuildFrame(payload));
-    CurrentUi().ProgressStep(UiBar::Main);
-    WriteRequest(frame + layout.zerosAfter);
-    AwaitStatus();
+    link.ClearRequestArea(0);
+    const auto frame = static_cast<int>(link.BuildFrame(payload));
+    link.UserUi().ProgressStep(UiBar::Main);
+    link.WriteRequest(frame + layout.zerosAfter);
+    link.AwaitStatus();
 }
 
 template <typename RowOf, typename Encode>
-void SendRecords(const TableSet& set, const RecordLayout& layout, int count, int barMaximum,
+void SendRecords(Connection& link, const TableSet& set, const RecordLayout& layout, int count, int barMaximum,
                  bool indexFromRow, RowOf rowOf, Encode encode) {
-    Ui& ui = CurrentUi();
-    TransferScope transfer(TransferKind::Upload, PartName(layout.readDigit));
+    Ui& ui = link.UserUi();
+    TransferScope transfer(link, TransferKind::Upload, PartName(layout.readDigit));
     ui.ProgressShow(UiBar::Main, barMaximum);
     for (int k = 1; k <= count; ++k) {
         ui.ProcessEvents();  // repaints, and lets a stop be asked for
-        if (TransferStopRequested()) break;  // between records: nothing half-sent
+        if (TransferStopRequested(link)) break;  // between records: nothing half-sent
         const RowRef at = rowOf(k);
         const std::string& number = set.Cell(at.table, 0, at.row);
         if (number.empty()) {  // no record: the register's one stays as it is
@@ -84,10 +84,10 @@ void SendRecords(const TableSet& set, const RecordLayout& layout, int count, int
             continue;
         }
         const long long index = (indexFromRow ? k : RecordNumberOf(number, k)) - 1;
-        TransferRecord(index + 1);
+        TransferRecord(link, index + 1);
         std::string record(static_cast<std::size_t>(layout.recordBytes), '\0');
         encode(record, at);
-        SendRecordFrame(layout, index, record);
+        SendRecordFrame(link, layout, index, record);
     }
     ui.ProgressHide(UiBar::Main);
 }
@@ -105,21 +105,21 @@ std::string BarcodeField(const std::string& text) {
 
 }  // namespace
 
-void SendPackagingTable(const TableSet& set) {
+void SendPackagingTable(Connection& link, const TableSet& set) {
     using namespace PackagingLayout;
     const TableId t = TableId::Packaging;
-    SendRecords(set, kRecord, set.Rows(t), 15, false, [&](int k) { return SameRow(t, k); },
+    SendRecords(link, set, kRecord, set.Rows(t), 15, false, [&](int k) { return SameRow(t, k); },
                 [&](std::string& record, RowRef at) {
                     Put(record, kName, NameField(set.Cell(t, 1, at.row), 18, 19));
                     Put(record, kPrice, PriceField(set.Cell(t, 2, at.row)));
                 });
 }
 
-void SendPluTable(const TableSet& set) {
+void SendPluTable(Connection& link, const TableSet& set) {
     using namespace PluLayout;
     const TableId t = TableId::Plu;
     const int model = set.Model();
-    SendRecords(set, kRecord, set.Rows(t), set.Rows(t), false, [&](int k) { return SameRow(t, k); },
+    SendRecords(link, set, kRecord, set.Rows(t), set.Rows(t), false, [&](int k) { return SameRow(t, k); },
                 [&](std::string& record, RowRef at) {
                     auto cell = [&](int col) -> const std::string& { return set.Cell(t, col, at.row); };
                     const bool fractions = model == 0 || cell(7) == "TAK";
@@ -144,20 +144,20 @@ void SendPluTable(const TableSet& set) {
                 });
 }
 
-void SendCashierTable(const TableSet& set) {
+void SendCashierTable(Connection& link, const TableSet& set) {
     using namespace CashierLayout;
     const TableId t = TableId::Cashier;
-    SendRecords(set, kRecord, set.Rows(t), 8, false, [&](int k) { return SameRow(t, k); },
+    SendRecords(link, set, kRecord, set.Rows(t), 8, false, [&](int k) { return SameRow(t, k); },
                 [&](std::string& record, RowRef at) {
                     Put(record, kName, NameField(set.Cell(t, 1, at.row), 6, 6));
                     Put(record, kPassword, PackDigitsInOrder(set.Cell(t, 2, at.row), 2));
                 });
 }
 
-void SendKeyTable(const TableSet& set) {
+void SendKeyTable(Connection& link, const TableSet& set) {
     using namespace KeyLayout;
     const TableId t = TableId::Key;
-    SendRecords(set, kRecord, set.Rows(t), set.Rows(t), true, [&](int k) { return SameRow(t, k); },
+    SendRecords(link, set, kRecord, set.Rows(t), set.Rows(t), true, [&](int k) { return SameRow(t, k); },
                 [&](std::string& record, RowRef at) {
                     // Four digits hold no more than the first four characters.
                     const auto plu = LeadingNumber(Slice(set.Cell(t, 1, at.row), 0, 4), kMaxFour);
@@ -168,9 +168,9 @@ void SendKeyTable(const TableSet& set) {
                 });
 }
 
-void SendDiscountTable(const TableSet& set) {
+void SendDiscountTable(Connection& link, const TableSet& set) {
     using namespace DiscountLayout;
-    SendRecords(set, kRecord, 8, 7, false, DiscountPairRow, [&](std::string& record, RowRef at) {
+    SendRecords(link, set, kRecord, 8, 7, false, DiscountPairRow, [&](std::string& record, RowRef at) {
         // The multiplier in thousandths: 1000 less (discount) or more (surcharge)
         // the percentage in tenths.
         const std::uint64_t tenths = DecimalToScaled(set.Cell(at.table, 2, at.row), 2) / 10;
@@ -181,20 +181,20 @@ void SendDiscountTable(const TableSet& set) {
     });
 }
 
-void SendPaymentFormTable(const TableSet& set) {
+void SendPaymentFormTable(Connection& link, const TableSet& set) {
     using namespace PaymentFormLayout;
     const TableId t = TableId::PaymentForm;
-    SendRecords(set, kRecord, set.Rows(t), 4, false, [&](int k) { return SameRow(t, k); },
+    SendRecords(link, set, kRecord, set.Rows(t), 4, false, [&](int k) { return SameRow(t, k); },
                 [&](std::string& record, RowRef at) { Put(record, kName, NameField(set.Cell(t, 1, at.row), 18, 18)); });
 }
 
-bool FiscalModeTest(FiscalGuard item) {
-    if (!IsFiscalBlock(ReadRegisterState())) return true;
-    CurrentUi().Message(item == FiscalGuard::Header ? kHeaderFiscal : kPtuFiscal);
+bool FiscalModeTest(Connection& link, FiscalGuard item) {
+    if (!IsFiscalBlock(ReadRegisterState(link))) return true;
+    link.UserUi().Message(item == FiscalGuard::Header ? kHeaderFiscal : kPtuFiscal);
     return false;
 }
 
-void SendHeader(const TableSet& set) {
+void SendHeader(Connection& link, const TableSet& set) {
     std::string payload = "0X";
     for (int r = 1; r <= set.Rows(TableId::Header); ++r) {
         const std::string& line = set.Cell(TableId::Header, 1, r);
@@ -203,18 +203,18 @@ void SendHeader(const TableSet& set) {
         payload += '\r';
     }
     if (payload.size() > 2 + static_cast<std::size_t>(HeaderLayout::kMaxLineBytes)) {
-        CurrentUi().Message(kHeaderTooLong);
+        link.UserUi().Message(kHeaderTooLong);
         return;
     }
     payload.resize(HeaderLayout::kPayloadBytes, '\xFF');
-    TransferScope transfer(TransferKind::Upload, kHeaderPart);
-    TransferRecord(0);
-    SendFrame(payload, HeaderLayout::kWriteLength, 0xFF);
-    CurrentUi().ProgressStep(UiBar::Main);
-    AwaitStatus();
+    TransferScope transfer(link, TransferKind::Upload, kHeaderPart);
+    TransferRecord(link, 0);
+    SendFrame(link, payload, HeaderLayout::kWriteLength, 0xFF);
+    link.UserUi().ProgressStep(UiBar::Main);
+    link.AwaitStatus();
 }
 
-void SendPtuRates(const TableSet& set) {
+void SendPtuRates(Connection& link, const TableSet& set) {
     std::string payload = "0Z";
     for (int r = 1; r <= PtuLayout::kRates; ++r) {
         const std::string& status = set.Cell(TableId::Ptu, 2, r);
@@ -224,18 +224,18 @@ void SendPtuRates(const TableSet& set) {
             payload += PackBcd(static_cast<std::int64_t>(std::min(DecimalToScaled(set.Cell(TableId::Ptu, 1, r), 2), kMaxFour)), 4);
         else payload += std::string(2, '\0');
     }
-    TransferScope transfer(TransferKind::Upload, kPtuPart);
-    TransferRecord(0);
-    ClearRequestArea(0xFF);
-    const std::size_t frame = BuildFrame(payload);
-    RequestArea()[frame] = 0;  // the byte after the frame is sent as zero
-    CurrentUi().ProgressStep(UiBar::Main);
-    WriteRequest(PtuLayout::kWriteLength);
-    AwaitStatus();
+    TransferScope transfer(link, TransferKind::Upload, kPtuPart);
+    TransferRecord(link, 0);
+    link.ClearRequestArea(0xFF);
+    const std::size_t frame = link.BuildFrame(payload);
+    link.RequestArea()[frame] = 0;  // the byte after the frame is sent as zero
+    link.UserUi().ProgressStep(UiBar::Main);
+    link.WriteRequest(PtuLayout::kWriteLength);
+    link.AwaitStatus();
 }
 
-void SendAllTables(const TableSet& set) {
-    RunAll<const TableSet>(set, TransferKind::Upload, 5,
+void SendAllTables(Connection& link, const TableSet& set) {
+    RunAll<const TableSet>(link, set, TransferKind::Upload, 5,
                            {
                                {"Całkowity postęp:\tWysyłam bazę opakowań", SendPackagingTable},
                                {"Całkowity postęp:\tWysyłam bazę PLU", SendPluTable},

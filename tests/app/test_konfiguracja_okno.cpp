@@ -72,7 +72,7 @@ class ConfigurationDialogTest : public QObject, protected PtyAppFixture {
         WriteConfigFile("2", mode, maxPlu);
     }
     // A port where no register answers; every call is recorded.
-    void UseScriptedPort() { scripted = InstallScriptedPort(); }
+    void UseScriptedPort() { scripted = InstallScriptedPort(link); }
 #ifndef _WIN32
     // Bytes this process has read through system calls so far.
     static long long BytesRead() {
@@ -175,12 +175,12 @@ private slots:
             {
                 const long long before = BytesRead();
                 QVERIFY(before >= 0);
-                MainWindow w(nullptr, dir);
+                MainWindow w(link, nullptr, dir);
                 ConfigurationDialog d(&w, dir, w.ConfigurationTextsAtStart());
                 QVERIFY2(BytesRead() - before <= static_cast<long long>(kMaxConfigFileSize) + 65536, c.name);
                 if (c.opens >= 0) QCOMPARE(ConfigOpens(watch), c.opens);
                 QCOMPARE(scripted->openedName, std::string(c.port));
-                QCOMPARE(Link().pollLimit, c.pollLimit);
+                QCOMPARE(link.Settings().pollLimit, c.pollLimit);
                 QVERIFY2(scripted->polls <= 3L * c.pollLimit, c.name);  // at most three reads
                 QCOMPARE(d.PortEdit()->text(), QString(c.port));
                 QCOMPARE(d.TimeoutEdit()->text(), QString(c.timeoutShown));
@@ -193,13 +193,13 @@ private slots:
 
     void noConfigFile() {
         UseScriptedPort();
-        MainWindow w(nullptr, dir);
+        MainWindow w(link, nullptr, dir);
         ConfigurationDialog d(&w, dir);
         QCOMPARE(scripted->openedName, std::string("COM1"));
         QCOMPARE(scripted->openedBaud, 9600);
-        QCOMPARE(Link().pollLimit, 200000);
-        QCOMPARE(Link().errorMode, 1);
-        QCOMPARE(Link().logging, 0);
+        QCOMPARE(link.Settings().pollLimit, 200000);
+        QCOMPARE(link.Settings().errorMode, 1);
+        QCOMPARE(link.Settings().logging, 0);
         QCOMPARE(w.Tables().PluCount(), 0);  // the model's default, once one is chosen
         QCOMPARE(d.PortEdit()->text(), QString("COM1"));
         QCOMPARE(d.SpeedBox()->currentText(), QString("9600"));
@@ -217,7 +217,7 @@ private slots:
         QVERIFY(QDir::setCurrent(dir));
         UseScriptedPort();
         {
-            MainWindow w;
+            MainWindow w(link);
             ConfigurationDialog d(&w);
             QCOMPARE(scripted->openedName, std::string("COM7"));
             QCOMPARE(scripted->openedBaud, 38400);
@@ -238,7 +238,7 @@ private slots:
     void speedOutsideTheList() {
         WriteFile("[PORTRS]\r\nTimeout=0.01\r\nBaud=4800\r\n");
         UseScriptedPort();
-        MainWindow w(nullptr, dir);
+        MainWindow w(link, nullptr, dir);
         ConfigurationDialog d(&w, dir);
         w.AttachConfigurationDialog(&d);
         QCOMPARE(d.SpeedBox()->currentText(), QString("4800"));
@@ -249,7 +249,7 @@ private slots:
         scripted->events.clear();
         ui.answers = {true};
         QTest::mouseClick(d.SaveButton(), Qt::LeftButton);
-        QCOMPARE(Link().baud, 4800);
+        QCOMPARE(link.Settings().baud, 4800);
         QCOMPARE(scripted->openedBaud, 9600);
         // The port is closed after its queues are emptied, then opened again.
         QCOMPARE(scripted->events,
@@ -269,7 +269,7 @@ private slots:
         WriteFile("[PORTRS]\r\nNrPortu=COM3\r\nTimeout=0.01\r\n");
         const std::string before = ReadFile();
         UseScriptedPort();
-        MainWindow w(nullptr, dir);
+        MainWindow w(link, nullptr, dir);
         ConfigurationDialog d(&w, dir);
         w.AttachConfigurationDialog(&d);
         w.findChild<QAction*>("configurationAction")->trigger();
@@ -288,8 +288,8 @@ private slots:
         QCOMPARE(ReadFile(), before);
         QVERIFY(ui.shown.empty());
         QVERIFY(scripted->events.empty());
-        QCOMPARE(Link().portName, std::string("COM3"));
-        QCOMPARE(Link().pollLimit, 1000);
+        QCOMPARE(link.Settings().portName, std::string("COM3"));
+        QCOMPARE(link.Settings().pollLimit, 1000);
 
         // Shown again, it still holds what was typed.
         w.findChild<QAction*>("configurationAction")->trigger();
@@ -306,11 +306,11 @@ private slots:
 
     void saveAndKeepTheSession() {
         StartEmulator();
-        MainWindow w(nullptr, dir);
+        MainWindow w(link, nullptr, dir);
         ConfigurationDialog d(&w, dir);
         w.AttachConfigurationDialog(&d);
         QVERIFY(w.OnLine());
-        const LinkSettings old = Link();
+        const LinkSettings old = link.Settings();
         ui.Clear();
 
         Retype(d.TimeoutEdit(), "0,5");
@@ -330,10 +330,10 @@ private slots:
                                  "ObslugaBledow=0\r\nMaxPlu=500\r\nCzyLogowac=1\r\n");
 
         // The running program goes on as it was.
-        QCOMPARE(Link().baud, old.baud);
-        QCOMPARE(Link().pollLimit, old.pollLimit);
-        QCOMPARE(Link().logging, old.logging);
-        QCOMPARE(Link().errorMode, old.errorMode);
+        QCOMPARE(link.Settings().baud, old.baud);
+        QCOMPARE(link.Settings().pollLimit, old.pollLimit);
+        QCOMPARE(link.Settings().logging, old.logging);
+        QCOMPARE(link.Settings().errorMode, old.errorMode);
         QVERIFY(w.OnLine());
         QCOMPARE(Enabled(w), 34);
         QCOMPARE(w.SerialLabel()->text(), QString("123456"));
@@ -345,7 +345,7 @@ private slots:
 
     void saveAndApply() {
         StartEmulator();
-        MainWindow w(nullptr, dir);
+        MainWindow w(link, nullptr, dir);
         ConfigurationDialog d(&w, dir);
         w.AttachConfigurationDialog(&d);
         QCOMPARE(w.GridModel(TableId::Plu)->rowCount(), 19200);  // model 3's default taken
@@ -372,7 +372,7 @@ private slots:
         QCOMPARE(w.GridModel(TableId::Plu)->rowCount(), 2636);
         QCOMPARE(w.GridModel(TableId::Plu)->columnCount(), 7);
         QCOMPARE(w.GridModel(TableId::Key)->rowCount(), 20);
-        QCOMPARE(Link().pollLimit, 100000);
+        QCOMPARE(link.Settings().pollLimit, 100000);
 
         // The reopened port reaches the register: ON-LINE again.
         QTest::mouseClick(w.Service().checkConnection, Qt::LeftButton);
@@ -385,7 +385,7 @@ private slots:
     // Texts that are no numbers keep what is in force; the program goes on.
     void applyUnusableNumbers() {
         StartEmulator(1, "700");
-        MainWindow w(nullptr, dir);
+        MainWindow w(link, nullptr, dir);
         ConfigurationDialog d(&w, dir);
         w.AttachConfigurationDialog(&d);
         QCOMPARE(w.GridModel(TableId::Plu)->rowCount(), 700);
@@ -394,8 +394,8 @@ private slots:
         d.PluEdit()->setText(QString::fromUtf8("dużo"));  // key clicks take Latin-1 only
         ui.answers = {true};
         QTest::mouseClick(d.SaveButton(), Qt::LeftButton);
-        QCOMPARE(Link().baud, 9600);
-        QCOMPARE(Link().pollLimit, 200000);
+        QCOMPARE(link.Settings().baud, 9600);
+        QCOMPARE(link.Settings().pollLimit, 200000);
         QCOMPARE(w.Tables().Model(), 0);
         QCOMPARE(w.GridModel(TableId::Plu)->rowCount(), 700);
         QCOMPARE(w.SerialLabel()->text(), QString("??????"));
@@ -410,7 +410,7 @@ private slots:
     // model, the sizes and the records.
     void applyThatWouldDropRecords() {
         StartEmulator();
-        MainWindow w(nullptr, dir);
+        MainWindow w(link, nullptr, dir);
         ConfigurationDialog d(&w, dir);
         w.AttachConfigurationDialog(&d);
         w.Tables().SetCell(TableId::Plu, 0, 5000, "5000");
@@ -437,14 +437,14 @@ private slots:
     void errorModeOnlyAtTheNextStart() {
         StartEmulator(1);
         {
-            MainWindow w(nullptr, dir);
+            MainWindow w(link, nullptr, dir);
             ConfigurationDialog d(&w, dir);
             w.AttachConfigurationDialog(&d);
             ClearRequests();
             Retype(d.ErrorModeEdit(), "2");
             ui.answers = {true};
             QTest::mouseClick(d.SaveButton(), Qt::LeftButton);
-            QCOMPARE(Link().errorMode, 1);
+            QCOMPARE(link.Settings().errorMode, 1);
             QTest::mouseClick(w.Service().checkConnection, Qt::LeftButton);
             QVERIFY(w.OnLine());
             const auto sent = Requests();
@@ -453,8 +453,8 @@ private slots:
         }
         // The next start sends it.
         ClearRequests();
-        MainWindow next(nullptr, dir);
-        QCOMPARE(Link().errorMode, 2);
+        MainWindow next(link, nullptr, dir);
+        QCOMPARE(link.Settings().errorMode, 2);
         const auto sent = Requests();
         QVERIFY(std::find(sent.begin(), sent.end(), "0;2P") != sent.end());
         QVERIFY(next.OnLine());
@@ -464,8 +464,8 @@ private slots:
     void applyRefusedDuringAReading() {
         WriteFile("[PORTRS]\r\nTimeout=0.01\r\n");
         UseScriptedPort();
-        MainWindow w(nullptr, dir);
-        FmreaderWindow fiscal(&w);
+        MainWindow w(link, nullptr, dir);
+        FmreaderWindow fiscal(link, &w);
         AuxiliaryWindows windows;
         windows.fiscalMemory = &fiscal;
         w.SetAuxiliaryWindows(windows);
@@ -478,7 +478,7 @@ private slots:
         ui.answers = {true};
         QTest::mouseClick(d.SaveButton(), Qt::LeftButton);
         QVERIFY(scripted->events.empty());
-        QCOMPARE(Link().baud, 9600);
+        QCOMPARE(link.Settings().baud, 9600);
         QCOMPARE(ui.Messages().size(), size_t(1));
         QVERIFY(ui.Messages()[0] != kOffLineMessage);
         QVERIFY(ReadFile().find("Baud=38400\r\n") != std::string::npos);
@@ -590,7 +590,7 @@ private slots:
     void versionInBothPlaces() {
         WriteFile("[PORTRS]\r\nTimeout=0.01\r\n");
         UseScriptedPort();
-        MainWindow w(nullptr, dir);
+        MainWindow w(link, nullptr, dir);
         AboutBox about(&w);
         about.SetVersionSource(w.ProgramVersionLabel());
         QCOMPARE(w.ProgramVersionLabel()->text(), QString(" - wersja programu: 1.7.0.0"));

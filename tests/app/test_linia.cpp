@@ -69,7 +69,7 @@ class LineTest : public QObject, protected PtyAppFixture {
 
     MainWindow& Start(const std::string& timeout, int mode) {
         WriteConfigFile(timeout, mode, std::to_string(kPluCount));
-        window = std::make_unique<MainWindow>(&qt, dir);
+        window = std::make_unique<MainWindow>(link, &qt, dir);
         InstallUi(&qt);
         return *window;
     }

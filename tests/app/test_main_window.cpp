@@ -47,7 +47,7 @@ private slots:
 
     void onLineStartUp() {
         WriteConfig("2");
-        MainWindow w(nullptr, dir);
+        MainWindow w(link, nullptr, dir);
         QCOMPARE(w.ModelLabel()->text(), QString("ZELTRA ARK MAXI 20k"));
         QCOMPARE(w.SerialLabel()->text(), QString("123456"));
         QCOMPARE(w.VersionLabel()->text(), QString("V1.0"));
@@ -76,7 +76,7 @@ private slots:
     void offLineStartUpOffersModelChoice() {
         Silent(true);
         WriteConfig("0.2");
-        MainWindow w(nullptr, dir);
+        MainWindow w(link, nullptr, dir);
         ModelChoiceDialog choice(w.Tables(), &w);
         AttachModelChoice(w, choice);
         QCOMPARE(w.ModelLabel()->text(), QString("TRYB OFF-LINE"));
@@ -112,7 +112,7 @@ private slots:
     void connectionCheckClosesAnOpenModelChoice() {
         Silent(true);
         WriteConfig("0.2");
-        MainWindow w(nullptr, dir);
+        MainWindow w(link, nullptr, dir);
         ModelChoiceDialog choice(w.Tables(), &w);
         AttachModelChoice(w, choice);
         w.show();
@@ -126,7 +126,7 @@ private slots:
 
     void onLineStartUpDoesNotOfferModelChoice() {
         WriteConfig("2");
-        MainWindow w(nullptr, dir);
+        MainWindow w(link, nullptr, dir);
         ModelChoiceDialog choice(w.Tables(), &w);
         AttachModelChoice(w, choice);
         w.show();
@@ -136,12 +136,12 @@ private slots:
 
     void connectionCheckGoesOffLineWithoutModelChoice() {
         WriteConfig("2", 1, 500);
-        MainWindow w(nullptr, dir);
+        MainWindow w(link, nullptr, dir);
         ModelChoiceDialog choice(w.Tables(), &w);
         AttachModelChoice(w, choice);
         QCOMPARE(w.GridModel(TableId::Plu)->rowCount(), 500);
         Silent(true);
-        Link().pollLimit = 20000;
+        link.Settings().pollLimit = 20000;
         w.show();
         QTest::mouseClick(w.Service().checkConnection, Qt::LeftButton);
         QCOMPARE(w.ModelLabel()->text(), QString("TRYB OFF-LINE"));
@@ -160,7 +160,7 @@ private slots:
     // be sent in the old layout; "Yes" takes the register's model ON-LINE.
     void connectionCheckWithAnotherModel() {
         WriteConfig("2");
-        MainWindow w(nullptr, dir);
+        MainWindow w(link, nullptr, dir);
         QCOMPARE(w.Tables().Model(), 3);
         w.Tables().SetCell(TableId::Key, 0, 15, "15");  // model 1 has 10 keys
         server->WithEmulator([](Emulator& e) { e.SetModel(1); });
@@ -200,7 +200,7 @@ private slots:
     void spreadsheetThroughTheWindow() {
         WriteConfig("2");
         QtUi qt;
-        MainWindow w(&qt, dir);
+        MainWindow w(link, &qt, dir);
         InstallUi(&qt);  // the boxes of the import are the window's own
         QLocale::setDefault(QLocale(QLocale::Polish, QLocale::Poland));
         auto* exportAction = w.findChild<QAction*>("exportCsvAction");
@@ -262,7 +262,7 @@ private slots:
 
     void gridsFollowTheTableSet() {
         WriteConfig("2");
-        MainWindow w(nullptr, dir);
+        MainWindow w(link, nullptr, dir);
         TableModel* plu = w.GridModel(TableId::Plu);
         QTableView* view = w.Grid(TableId::Plu);
         QCOMPARE(plu->headerData(0, Qt::Horizontal).toString(), QString("Numer PLU"));
@@ -297,7 +297,7 @@ private slots:
     void qtUiDrivesTheWindow() {
         WriteConfig("2");
         QtUi qt;
-        MainWindow w(&qt, dir);  // the start message still goes to the recorder
+        MainWindow w(link, &qt, dir);  // the start message still goes to the recorder
         qt.ProgressShow(UiBar::Main, 3);
         QVERIFY(w.MainBar()->isVisibleTo(&w));
         for (int i = 0; i < 5; ++i) qt.ProgressStep(UiBar::Main, 1);
@@ -315,8 +315,8 @@ private slots:
 
     void fiscalReadingHoldsTheRegisterControls() {
         WriteConfig("2");
-        MainWindow w(nullptr, dir);
-        FmreaderWindow fiscal(&w);
+        MainWindow w(link, nullptr, dir);
+        FmreaderWindow fiscal(link, &w);
         AuxiliaryWindows windows;
         windows.fiscalMemory = &fiscal;
         w.SetAuxiliaryWindows(windows);
@@ -367,7 +367,7 @@ private slots:
         WriteConfig("0.2");
         QtUi qt;
         InstallUi(&qt);
-        MainWindow w(&qt, dir);
+        MainWindow w(link, &qt, dir);
         QCOMPARE(boxes.size(), 2);
         QCOMPARE(boxes[0].text, QString("Uruchom w kasie tryb komunikacji"));
         QCOMPARE(boxes[1].text, QString("Brak odpowiedzi z kasy"));

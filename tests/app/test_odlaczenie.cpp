@@ -29,8 +29,9 @@ double ProcessCpuSeconds() {
 }
 
 TEST(LineGoesAway, CommandsTimeOutQuietlyAndTheCheckReopens) {
-    ResetLink();
-    UsePort(std::make_unique<NativeSerialPort>());
+    Connection link;
+    link.Reset();
+    link.UsePort(std::make_unique<NativeSerialPort>());
     RecordingUi ui;
     InstallUi(&ui);
     const std::string name = std::string(testing::TempDir()) + "zeltra-kasa-line";
@@ -43,13 +44,13 @@ TEST(LineGoesAway, CommandsTimeOutQuietlyAndTheCheckReopens) {
     config.portName = name;
     config.pollLimit = 50'000;  // about half a second
     TableSet tables;
-    ASSERT_TRUE(StartUp(config, tables).onLine);
+    ASSERT_TRUE(StartUp(link, config, tables).onLine);
 
     first->Stop();  // unplugged
     ui.shown.clear();
     const double cpu0 = ProcessCpuSeconds();
     const auto wall0 = std::chrono::steady_clock::now();
-    EXPECT_EQ(ReadRegisterState(), std::string(14, '\xFF'));
+    EXPECT_EQ(ReadRegisterState(link), std::string(14, '\xFF'));
     const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - wall0).count();
     const double cpu = ProcessCpuSeconds() - cpu0;
     EXPECT_EQ(ui.Count("Brak odpowiedzi z kasy"), 1);
@@ -62,12 +63,12 @@ TEST(LineGoesAway, CommandsTimeOutQuietlyAndTheCheckReopens) {
     ::unlink(name.c_str());
     ASSERT_EQ(::symlink(second.SlavePath().c_str(), name.c_str()), 0);
     ui.shown.clear();
-    EXPECT_TRUE(CheckConnection(tables).onLine);
-    EXPECT_EQ(ReadRegisterState().size(), 14u);
+    EXPECT_TRUE(CheckConnection(link, tables).onLine);
+    EXPECT_EQ(ReadRegisterState(link).size(), 14u);
     EXPECT_EQ(ui.Count("Brak odpowiedzi z kasy"), 0);
 
     InstallUi(nullptr);
-    ResetLink();
+    link.Reset();
     second.Stop();
     ::unlink(name.c_str());
 }

@@ -22,16 +22,17 @@ constexpr int kShortPollLimit = 20000;  // about 0.2 s: keeps the silent cases q
 
 class LinkTest : public ::testing::Test {
 protected:
+    Connection link;
     void SetUp() override {
-        ResetLink();
-        UsePort(std::make_unique<NativeSerialPort>());
+        link.Reset();
+        link.UsePort(std::make_unique<NativeSerialPort>());
         InstallUi(&ui);
         ASSERT_TRUE(server.Start());
         config.portName = server.SlavePath();
         config.pollLimit = 200000;  // Timeout=2; the silent cases use 0.2 s
     }
     void TearDown() override {
-        ResetLink();
+        link.Reset();
         InstallUi(nullptr);
         server.Stop();
     }
@@ -44,8 +45,8 @@ protected:
     }
     // Nothing the register sent is left unread.
     int LeftQueued() {
-        Port().SleepMs(50);
-        return Port().Poll();
+        link.Port().SleepMs(50);
+        return link.Port().Poll();
     }
 
     PtyServer server;
@@ -70,8 +71,8 @@ TEST_F(LinkTest, StartUpOnLineForEveryModel) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.shown);
-        ResetLink();
-        UsePort(std::make_unique<NativeSerialPort>());
+        link.Reset();
+        link.UsePort(std::make_unique<NativeSerialPort>());
         ui.shown.clear();
         TableSet fresh;
         Register([&](Emulator& e) {
@@ -85,7 +86,7 @@ TEST_F(LinkTest, StartUpOnLineForEveryModel) {
             e.state.version = "V3.14";
             e.requests.clear();
         });
-        Identification id = StartUp(config, fresh);
+        Identification id = StartUp(link, config, fresh);
         EXPECT_TRUE(id.onLine);
         EXPECT_EQ(id.model, c.model);
         EXPECT_EQ(id.shownModel, c.shown);
@@ -127,8 +128,8 @@ TEST_F(LinkTest, StartUpByErrorMode) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        ResetLink();
-        UsePort(std::make_unique<NativeSerialPort>());
+        link.Reset();
+        link.UsePort(std::make_unique<NativeSerialPort>());
         ui.shown.clear();
         Register([&](Emulator& e) {
             e.SetModel(2);
@@ -139,11 +140,11 @@ TEST_F(LinkTest, StartUpByErrorMode) {
         cfg.errorMode = c.configured;
         if (c.silent) cfg.pollLimit = kShortPollLimit;
         TableSet fresh;
-        Identification id = StartUp(cfg, fresh);
+        Identification id = StartUp(link, cfg, fresh);
         EXPECT_EQ(id.onLine, c.onLine);
         EXPECT_EQ(ui.Count(kNoAnswer), c.warnings);
         EXPECT_EQ(ui.Count(kStart), 1);
-        EXPECT_EQ(Link().errorMode, c.configured);
+        EXPECT_EQ(link.Settings().errorMode, c.configured);
         if (c.onLine) {
             EXPECT_EQ(id.model, 2);
             EXPECT_EQ(id.shownModel, "ZELTRA ARK MAXI");
@@ -155,7 +156,7 @@ TEST_F(LinkTest, StartUpByErrorMode) {
         EXPECT_EQ(LeftQueued(), 0);
         // What is left queued would spoil the next identification.
         if (c.onLine) {
-            Identification again = CheckConnection(fresh);
+            Identification again = CheckConnection(link, fresh);
             EXPECT_TRUE(again.onLine);
             EXPECT_EQ(ui.Count(kNoAnswer), 0);
         }
@@ -179,8 +180,8 @@ TEST_F(LinkTest, StartUpOverASlowLine) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        ResetLink();
-        UsePort(std::make_unique<NativeSerialPort>());
+        link.Reset();
+        link.UsePort(std::make_unique<NativeSerialPort>());
         ui.shown.clear();
         Register([&](Emulator& e) {
             e.SetModel(0);
@@ -191,7 +192,7 @@ TEST_F(LinkTest, StartUpOverASlowLine) {
         Configuration cfg = config;
         cfg.errorMode = c.configured;
         TableSet fresh;
-        Identification id = StartUp(cfg, fresh);
+        Identification id = StartUp(link, cfg, fresh);
         EXPECT_TRUE(id.onLine);
         EXPECT_EQ(id.model, 0);
         EXPECT_EQ(id.serial, "123456");
@@ -202,10 +203,10 @@ TEST_F(LinkTest, StartUpOverASlowLine) {
 
 TEST_F(LinkTest, EndOfCommunicationThenConnectionCheck) {
     Register([](Emulator& e) { e.SetModel(3); });
-    ASSERT_TRUE(StartUp(config, tables).onLine);
-    EndCommunication();
+    ASSERT_TRUE(StartUp(link, config, tables).onLine);
+    EndCommunication(link);
     bool shownOnLine = false;
-    Identification id = CheckConnection(tables, [&](const Identification& i) { shownOnLine = i.onLine; });
+    Identification id = CheckConnection(link, tables, [&](const Identification& i) { shownOnLine = i.onLine; });
     EXPECT_TRUE(id.onLine);
     EXPECT_TRUE(shownOnLine);
     EXPECT_EQ(id.shownModel, "ZELTRA ARK MAXI 20k");
@@ -216,10 +217,10 @@ TEST_F(LinkTest, EndOfCommunicationThenConnectionCheck) {
 
 TEST_F(LinkTest, EndOfCommunicationInMode2ReadsItsStatus) {
     config.errorMode = 2;
-    ASSERT_TRUE(StartUp(config, tables).onLine);
-    EndCommunication();
+    ASSERT_TRUE(StartUp(link, config, tables).onLine);
+    EndCommunication(link);
     EXPECT_EQ(LeftQueued(), 0);
-    EXPECT_TRUE(CheckConnection(tables).onLine);
+    EXPECT_TRUE(CheckConnection(link, tables).onLine);
     EXPECT_EQ(ui.Count(kNoAnswer), 0);
 }
 
@@ -240,8 +241,8 @@ TEST_F(LinkTest, FailedConnectionCheckFallsBackToModel0) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        ResetLink();
-        UsePort(std::make_unique<NativeSerialPort>());
+        link.Reset();
+        link.UsePort(std::make_unique<NativeSerialPort>());
         ui.shown.clear();
         ui.answers = c.answers;
         Register([](Emulator& e) {
@@ -251,12 +252,12 @@ TEST_F(LinkTest, FailedConnectionCheckFallsBackToModel0) {
         Configuration cfg = config;
         cfg.pluCount = c.maxPlu;
         TableSet fresh;
-        ASSERT_TRUE(StartUp(cfg, fresh).onLine);
+        ASSERT_TRUE(StartUp(link, cfg, fresh).onLine);
         if (c.recordBeyond) fresh.SetCell(TableId::Plu, 0, 5000, "5000");
         Register([](Emulator& e) { e.switches.silent = true; });
-        Link().pollLimit = kShortPollLimit;
+        link.Settings().pollLimit = kShortPollLimit;
         bool shownOffLine = false;
-        Identification id = CheckConnection(fresh, [&](const Identification& i) { shownOffLine = !i.onLine; });
+        Identification id = CheckConnection(link, fresh, [&](const Identification& i) { shownOffLine = !i.onLine; });
         EXPECT_FALSE(id.onLine);
         EXPECT_TRUE(shownOffLine);
         EXPECT_EQ(id.serial, "");
@@ -297,20 +298,20 @@ TEST_F(LinkTest, ConnectionCheckFindsAnotherModel) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        ResetLink();
-        UsePort(std::make_unique<NativeSerialPort>());
+        link.Reset();
+        link.UsePort(std::make_unique<NativeSerialPort>());
         Register([](Emulator& e) { e.SetModel(3); });
         Configuration cfg = config;
         cfg.errorMode = 2;
         TableSet fresh;
-        ASSERT_TRUE(StartUp(cfg, fresh).onLine);
+        ASSERT_TRUE(StartUp(link, cfg, fresh).onLine);
         ASSERT_EQ(fresh.Model(), 3);
         if (c.recordBeyond) fresh.SetCell(TableId::Key, 0, 15, "15");
         Register([](Emulator& e) { e.SetModel(1); });
         ui.shown.clear();
         ui.answers = c.answers;
         std::vector<bool> shown;
-        Identification id = CheckConnection(fresh, [&](const Identification& i) { shown.push_back(i.onLine); });
+        Identification id = CheckConnection(link, fresh, [&](const Identification& i) { shown.push_back(i.onLine); });
         EXPECT_EQ(id.onLine, c.onLine);
         EXPECT_EQ(shown, std::vector<bool>{c.onLine});
         EXPECT_EQ(id.shownModel, c.onLine ? "ZELTRA ARK MIRRA" : "");
@@ -330,7 +331,7 @@ TEST_F(LinkTest, ConnectionCheckFindsAnotherModel) {
 TEST_F(LinkTest, PortThatCannotOpenShowsAsNoAnswer) {
     config.portName = "/dev/zeltra-no-such-port";
     config.pollLimit = kShortPollLimit;
-    Identification id = StartUp(config, tables);
+    Identification id = StartUp(link, config, tables);
     EXPECT_FALSE(id.onLine);
     EXPECT_EQ(ui.Messages(), (std::vector<std::string>{kStart, kNoAnswer}));
 }

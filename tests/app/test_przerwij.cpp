@@ -57,7 +57,7 @@ class StopTest : public QObject, protected PtyAppFixture {
 
     MainWindow& Start(bool show = true) {
         WriteConfigFile("2", 1, std::to_string(kPluCount));
-        window = std::make_unique<MainWindow>(&qt, dir);  // start-up's boxes go to the fixture's recorder
+        window = std::make_unique<MainWindow>(link, &qt, dir);  // start-up's boxes go to the fixture's recorder
         InstallUi(&qt);
         if (show) {
             window->show();
@@ -177,7 +177,7 @@ private slots:
     void silentRegisterIsAskedAboutOnce() {
         MainWindow& w = Start(false);
         server->WithEmulator([](Emulator& e) { e.switches.silent = true; });
-        Link().pollLimit = 2000;
+        link.Settings().pollLimit = 2000;
         qt.record.answers = {true};
         QTest::mouseClick(w.Service().readAll, Qt::LeftButton);
         QCOMPARE(qt.record.Count("Brak odpowiedzi z kasy"), 3);

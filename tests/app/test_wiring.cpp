@@ -94,7 +94,7 @@ private slots:
     // the same for all tables at once through the service tab.
     void recordsGoToTheRegisterAndBack() {
         WriteConfig();
-        MainWindow w(nullptr, dir);
+        MainWindow w(link, nullptr, dir);
         QVERIFY(w.OnLine());
         QCOMPARE(w.Tables().Model(), 1);
 
@@ -183,7 +183,7 @@ private slots:
     // The header and the rates go only to a register in training mode.
     void headerAndRatesWaitForTrainingMode() {
         WriteConfig();
-        MainWindow w(nullptr, dir);
+        MainWindow w(link, nullptr, dir);
         w.Tables().SetCell(TableId::Header, 1, 1, "ABC");
         const struct {
             int tab;
@@ -221,7 +221,7 @@ private slots:
             e.state.uniqueNumber = "ZEL12345678";
             e.state.fiscalMemory[8] = std::string("\x01\x07\x20\x12\x31", 5);
         });
-        MainWindow w(nullptr, dir);
+        MainWindow w(link, nullptr, dir);
         QTableWidget* grid = w.Service().informationGrid;
         QVERIFY(!grid->isVisibleTo(&w));
         QVERIFY(!w.Service().informationHeading->isVisibleTo(&w));
@@ -266,7 +266,7 @@ private slots:
         QCOMPARE(Text(grid, 7, 1), Q("OFF-LINE"));
         QCOMPARE(Text(grid, 8, 1), Q("Ciemny wydruk"));
         server->WithEmulator([](Emulator& e) { e.switches.silent = true; });
-        Link().pollLimit = 20000;
+        link.Settings().pollLimit = 20000;
         ui.Clear();
         QTest::mouseClick(w.Service().information, Qt::LeftButton);
         QVERIFY(ui.Count("Brak odpowiedzi z kasy") >= 3);
@@ -277,8 +277,8 @@ private slots:
 
     void settingsDialogSendsAndRefuses() {
         WriteConfig();
-        MainWindow w(nullptr, dir);
-        RegisterSettingsDialog dialog(&w);
+        MainWindow w(link, nullptr, dir);
+        RegisterSettingsDialog dialog(link, &w);
         AuxiliaryWindows windows;
         windows.registerSettings = &dialog;
         w.SetAuxiliaryWindows(windows);
@@ -325,7 +325,7 @@ private slots:
             QCOMPARE(dialog.isVisible(), c.refused);
             QCOMPARE(ui.Messages(), c.refused ? std::vector<std::string>{"Hasło kierownika musi mieć 4 cyfry"}
                                               : std::vector<std::string>{});
-            QCOMPARE(Link().errorMode, c.modeAfter);
+            QCOMPARE(link.Settings().errorMode, c.modeAfter);
             QCOMPARE(server->WithEmulator([](Emulator& e) { return e.state.errorMode; }), c.modeAfter);
         }
         QCOMPARE(server->WithEmulator([](Emulator& e) { return int(e.state.settingsFlags); }), 8);
@@ -342,7 +342,7 @@ private slots:
 
     void clockIsSetAfterYesOnly() {
         WriteConfig();
-        MainWindow w(nullptr, dir);
+        MainWindow w(link, nullptr, dir);
         const QString prefix = Q("Czy zaprogramowac zegar z następującą datą:\r") + QString(20, ' ');
         for (bool yes : {false, true}) {
             ClearRequests();
@@ -378,7 +378,7 @@ private slots:
     // Record and table deletions: the commands, the rows and the entry rows.
     void deletionsEmptyRowsAndEntryRows() {
         WriteConfig();
-        MainWindow w(nullptr, dir);
+        MainWindow w(link, nullptr, dir);
         TableSet& t = w.Tables();
         const struct {
             int tab, which;
@@ -475,7 +475,7 @@ private slots:
     void gridsAndEntryRowsFollowEachOther() {
         WriteConfig();
         QtUi qt;
-        MainWindow w(&qt, dir);
+        MainWindow w(link, &qt, dir);
         w.show();
         QVERIFY(QTest::qWaitForWindowActive(&w));
         TableSet& t = w.Tables();
@@ -551,7 +551,7 @@ private slots:
     // after every answer.
     void keyTableLoadTakesTheWholeModelOrNothing() {
         WriteConfig();
-        MainWindow w(nullptr, dir);
+        MainWindow w(link, nullptr, dir);
         w.show();
         QVERIFY(QTest::qWaitForWindowActive(&w));
         QCOMPARE(w.Tables().Model(), 1);
@@ -613,7 +613,7 @@ private slots:
     // click on the current cell, a key that leaves the cell where it is.
     void goingToTheCurrentRowCopiesIt() {
         WriteConfig();
-        MainWindow w(nullptr, dir);
+        MainWindow w(link, nullptr, dir);
         w.show();
         QVERIFY(QTest::qWaitForWindowActive(&w));
         TableSet& t = w.Tables();
@@ -682,7 +682,7 @@ private slots:
     void oneExchangeAtATime() {
         WriteConfig();
         QtUi qt;
-        MainWindow w(&qt, dir);
+        MainWindow w(link, &qt, dir);
         w.Tables().SetCell(TableId::Packaging, 0, 1, "1");
         w.Tables().SetCell(TableId::Packaging, 1, 1, "Skrzynka");
         ui.Clear();

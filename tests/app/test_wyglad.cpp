@@ -181,13 +181,13 @@ private slots:
 
     // Each dialog as the program opens it; none may show an English Qt text.
     void dialogsArePolish() {
-        MainWindow w(nullptr, dir);
+        MainWindow w(link, nullptr, dir);
         QtUi qt;
         InstallUi(&qt);
         ConfigurationDialog configuration(&w, dir);
         ModelChoiceDialog modelChoice(w.Tables(), &w);
-        RegisterSettingsDialog registerSettings(&w);
-        FmreaderWindow fiscal(&w);
+        RegisterSettingsDialog registerSettings(link, &w);
+        FmreaderWindow fiscal(link, &w);
         AboutBox about(&w);
         QLineEdit line;
         std::unique_ptr<QMenu> lineMenu(line.createStandardContextMenu());
@@ -230,7 +230,7 @@ private slots:
     // drops records, sets the register's clock, changes the model or leaves
     // the connection by accident.
     void questionsAnswerNoToEnterAndEscape() {
-        MainWindow w(nullptr, dir);
+        MainWindow w(link, nullptr, dir);
         QtUi qt;
         InstallUi(&qt);
         QCOMPARE(w.Tables().Model(), 3);
@@ -272,7 +272,7 @@ private slots:
     // A save into a data file that exists writes its entries into it and
     // keeps the others; no question says the file would be replaced.
     void savingIntoAnExistingFileAsksNothing() {
-        MainWindow w(nullptr, dir);
+        MainWindow w(link, nullptr, dir);
         w.Tables().SetCell(TableId::Packaging, 0, 1, "1");
         w.Tables().SetCell(TableId::Packaging, 1, 1, "Butelka");
         w.Tables().SetCell(TableId::Packaging, 2, 1, "0.50");
@@ -328,7 +328,7 @@ private slots:
         } cases[] = {{desktop, true}, {larger, false}};
         for (const auto& c : cases) {
             QApplication::setFont(c.font);
-            MainWindow w(nullptr, dir);
+            MainWindow w(link, nullptr, dir);
             w.show();
             QVERIFY(QTest::qWaitForWindowExposed(&w));
             const QSize start(869, 553);

@@ -73,6 +73,7 @@ public:
 };
 
 TEST(Detection, OverScriptedPorts) {
+    Connection link;
     struct Case {
         const char* name;
         std::map<std::string, Line> lines;
@@ -102,14 +103,14 @@ TEST(Detection, OverScriptedPorts) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        ResetLink();
+        link.Reset();
         Record record;
         StoppingUi ui;
         ui.after = c.stopAfterEvents;
         DetectionOptions options;
         options.makePort = [&] { return std::make_unique<FakePort>(c.lines, record); };
 
-        const std::vector<PortProbe> found = DetectRegister(c.ports, ui, options);
+        const std::vector<PortProbe> found = DetectRegister(link, c.ports, ui, options);
 
         ASSERT_EQ(found.size(), c.ports.size());
         for (std::size_t i = 0; i < found.size(); ++i) {

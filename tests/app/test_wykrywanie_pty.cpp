@@ -27,9 +27,10 @@ int IdentifyRequests(PtyServer& server) {
 }
 
 TEST(DetectionPty, FindsTheRegisterAtItsSpeedAmongTheRest) {
+    Connection link;
     for (int speed : {9600, 19200, 38400}) {
         SCOPED_TRACE(speed);
-        ResetLink();
+        link.Reset();
         PtyServer nobody, registerLine, held;
         nobody.WithEmulator([](Emulator& e) { e.switches.silent = true; });
         registerLine.WithEmulator([speed](Emulator& e) {
@@ -47,7 +48,7 @@ TEST(DetectionPty, FindsTheRegisterAtItsSpeedAmongTheRest) {
         RecordingUi ui;
         const std::vector<std::string> ports = {nobody.SlavePath(), registerLine.SlavePath(),
                                                 held.SlavePath(), kMissing};
-        const std::vector<PortProbe> found = DetectRegister(ports, ui);
+        const std::vector<PortProbe> found = DetectRegister(link, ports, ui);
 
         ASSERT_EQ(found.size(), 4u);
         EXPECT_EQ(found[0].outcome, ProbeOutcome::Silent);
@@ -74,36 +75,37 @@ TEST(DetectionPty, FindsTheRegisterAtItsSpeedAmongTheRest) {
 // register is found there rather than reported busy, then opened again and
 // working, with no reply of the search left to be taken for another's.
 TEST(DetectionPty, TheProgramsOwnPortIsReopened) {
-    ResetLink();
+    Connection link;
+    link.Reset();
     PtyServer server;
     server.WithEmulator([](Emulator& e) {
         e.state.errorMode = 2;
         e.switches.lineSpeed = 19200;
     });
     ASSERT_TRUE(server.Start());
-    UsePort(std::make_unique<NativeSerialPort>());
-    Link().baud = 19200;
-    Link().pollLimit = 100000;
-    Link().errorMode = 2;
-    ASSERT_TRUE(OpenPort(server.SlavePath()));
+    link.UsePort(std::make_unique<NativeSerialPort>());
+    link.Settings().baud = 19200;
+    link.Settings().pollLimit = 100000;
+    link.Settings().errorMode = 2;
+    ASSERT_TRUE(link.OpenPort(server.SlavePath()));
 
     RecordingUi ui;
     InstallUi(&ui);
-    const std::vector<PortProbe> found = DetectRegister({server.SlavePath()}, ui);
+    const std::vector<PortProbe> found = DetectRegister(link, {server.SlavePath()}, ui);
     ASSERT_EQ(found.size(), 1u);
     EXPECT_EQ(found[0].outcome, ProbeOutcome::Answered);
     EXPECT_EQ(found[0].baud, 19200);
 
-    ASSERT_TRUE(Port().IsOpen());
+    ASSERT_TRUE(link.Port().IsOpen());
     // The next command gets its own reply, then its status.
-    const Identification id = Identify(1);
+    const Identification id = Identify(link, 1);
     EXPECT_TRUE(id.onLine);
-    AwaitStatus();
-    Port().SleepMs(50);
-    EXPECT_EQ(Port().Poll(), 0);
+    link.AwaitStatus();
+    link.Port().SleepMs(50);
+    EXPECT_EQ(link.Port().Poll(), 0);
     EXPECT_TRUE(ui.shown.empty());
     InstallUi(nullptr);
-    ResetLink();
+    link.Reset();
 }
 
 }  // namespace

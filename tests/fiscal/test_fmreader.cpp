@@ -124,17 +124,18 @@ TEST(FiscalDecoding, Records) {
 
 class FiscalLink : public ::testing::Test {
 protected:
+    Connection link;
     void SetUp() override {
-        ResetLink();
+        link.Reset();
         InstallUi(&ui);
-        Link().pollLimit = 200;
+        link.Settings().pollLimit = 200;
     }
     void TearDown() override {
-        ResetLink();
+        link.Reset();
         InstallUi(nullptr);
     }
-    ScriptedPort& Scripted() { return *InstallScriptedPort(); }
-    void Serve(Emulator& e) { UsePort(std::make_unique<EmulatorPort>(e)); }
+    ScriptedPort& Scripted() { return *InstallScriptedPort(link); }
+    void Serve(Emulator& e) { link.UsePort(std::make_unique<EmulatorPort>(e)); }
 
     RecordingUi ui;
 };
@@ -145,14 +146,14 @@ TEST_F(FiscalLink, RecordRequestsAndTheIndexShift) {
     for (int mode : {1, 2}) {
         for (int n : {8, 9, 10, 99, 100, 999, 1000, 2045}) {
             SCOPED_TRACE("mode " + std::to_string(mode) + ", record " + std::to_string(n));
-            ResetLink();
-            Link().pollLimit = 200;
-            Link().errorMode = mode;
+            link.Reset();
+            link.Settings().pollLimit = 200;
+            link.Settings().errorMode = mode;
             ScriptedPort& port = Scripted();
             port.answers.push_back(DataReply(std::to_string(n) + ";" + record) +
                                    (mode > 1 ? "\x1bP2#22#CD\x1b\\"s : ""s));
             ui.Clear();
-            EXPECT_EQ(ReadFiscalRecord(n), record);
+            EXPECT_EQ(ReadFiscalRecord(link, n), record);
             std::string expected = Frame("0;" + std::to_string(n) + "J");
             expected.resize(15, '\0');
             ASSERT_EQ(port.writes.size(), 1u);
@@ -163,11 +164,11 @@ TEST_F(FiscalLink, RecordRequestsAndTheIndexShift) {
         }
     }
     // The kind digits of record 10 stand at reply positions 8 and 9.
-    ResetLink();
+    link.Reset();
     ScriptedPort& port = Scripted();
     port.answers.push_back(DataReply("10;" + record));
-    EXPECT_EQ(ReadFiscalRecord(10).value_or("").substr(0, 2), "01");
-    EXPECT_EQ(ReplyText().substr(7, 2), "01");
+    EXPECT_EQ(ReadFiscalRecord(link, 10).value_or("").substr(0, 2), "01");
+    EXPECT_EQ(link.ReplyText().substr(7, 2), "01");
 }
 
 TEST_F(FiscalLink, Identity) {
@@ -196,8 +197,8 @@ TEST_F(FiscalLink, Identity) {
         ScriptedPort& port = Scripted();
         port.answers.assign(6, c.reply);
         ui.Clear();
-        EXPECT_EQ(ReadFiscalIdentity(0), c.unique);
-        EXPECT_EQ(ReadFiscalIdentity(1), c.nip);
+        EXPECT_EQ(ReadFiscalIdentity(link, 0), c.unique);
+        EXPECT_EQ(ReadFiscalIdentity(link, 1), c.nip);
         std::string expected = Frame("0;4J");
         expected.resize(12, '\0');
         EXPECT_EQ(port.writes, std::vector<std::string>(c.writes, expected));
@@ -237,9 +238,9 @@ TEST_F(FiscalLink, ReadingsFromTheEmulator) {
     for (int mode : {1, 3}) {
         for (Case& c : cases) {
             SCOPED_TRACE(std::string(c.name) + ", mode " + std::to_string(mode));
-            ResetLink();
-            Link().pollLimit = 200;
-            Link().errorMode = mode;
+            link.Reset();
+            link.Settings().pollLimit = 200;
+            link.Settings().errorMode = mode;
             c.emulator.state.errorMode = mode;
             c.emulator.requests.clear();
             Serve(c.emulator);
@@ -248,7 +249,7 @@ TEST_F(FiscalLink, ReadingsFromTheEmulator) {
             std::vector<std::pair<FiscalKind, int>> written;
             FiscalReadHooks hooks;
             hooks.rowWritten = [&](FiscalKind k, int row) { written.emplace_back(k, row); };
-            EXPECT_EQ(ReadFiscalMemory(tables, hooks), c.end);
+            EXPECT_EQ(ReadFiscalMemory(link, tables, hooks), c.end);
             EXPECT_EQ(FilledRows(tables[0]), c.daily);
             EXPECT_EQ(FilledRows(tables[1]), c.ptu);
             EXPECT_EQ(FilledRows(tables[2]), c.ram);
@@ -265,10 +266,10 @@ TEST_F(FiscalLink, ReadingsFromTheEmulator) {
         }
     }
     // The values of the demo shop, cell by cell.
-    ResetLink();
+    link.Reset();
     Serve(demo);
     FiscalTables tables = MakeFiscalTables();
-    ReadFiscalMemory(tables, {});
+    ReadFiscalMemory(link, tables, {});
     EXPECT_EQ(RowOf(tables[2], 1), (Row{"1", "2026-01-02", "08:00"}));
     EXPECT_EQ(RowOf(tables[1], 1), (Row{"1", "2026-01-02", "23.00", "08.00", "05.00", "00.00", "zw", "NAK", "NAK"}));
     EXPECT_EQ(RowOf(tables[0], 1), (Row{"1", "2026-01-02", "1234.56", "45.50", "0.00", "0.00", "0.00", "0.00", "0.00",
@@ -276,10 +277,10 @@ TEST_F(FiscalLink, ReadingsFromTheEmulator) {
     EXPECT_EQ(RowOf(tables[0], 3), (Row{"3", "2026-01-05", "1543.00", "0.00", "0.00", "0.00", "0.00", "0.00", "0.00",
                                         "44", "0", "0", "0.00"}));
     // The generated memory: the first report and the last record.
-    ResetLink();
+    link.Reset();
     Serve(full);
     tables = MakeFiscalTables();
-    ReadFiscalMemory(tables, {});
+    ReadFiscalMemory(link, tables, {});
     EXPECT_EQ(RowOf(tables[0], 1), (Row{"1", "2020-01-03", "123.45", "1.07", "0.00", "0.00", "0.00", "0.00", "0.00",
                                         "1", "1", "1", "2.50"}));
     EXPECT_EQ(RowOf(tables[0], 1976), (Row{"1976", "2025-07-30", "243937.20", "1976.07",
@@ -293,13 +294,13 @@ TEST_F(FiscalLink, SilentRegisterAsksOnceAndGoesOnQuietly) {
     e.LoadDemoData();
     e.switches.silent = true;
     Serve(e);
-    Link().pollLimit = 3;
+    link.Settings().pollLimit = 3;
     FiscalTables tables = MakeFiscalTables();
     int before = 0;
     FiscalReadHooks hooks;
     hooks.beforeRecord = [&] { ++before; };
     ui.answers = {true};  // "Tak": on to the last record, the rest without a box
-    EXPECT_EQ(ReadFiscalMemory(tables, hooks), FiscalReadEnd::Exhausted);
+    EXPECT_EQ(ReadFiscalMemory(link, tables, hooks), FiscalReadEnd::Exhausted);
     EXPECT_EQ(before, kFiscalRecordCount);
     EXPECT_EQ(ui.Count(kNoReply), 3);
     EXPECT_EQ(ui.Count("Kasa nie odpowiada. Kontynuować?"), 1);
@@ -331,7 +332,7 @@ TEST_F(FiscalLink, StopBeforeAndAfterARecord) {
         int asks = 0;
         FiscalReadHooks hooks;
         hooks.stop = [&] { return ++asks >= c.stopAtAsk; };
-        EXPECT_EQ(ReadFiscalMemory(tables, hooks), FiscalReadEnd::Stopped);
+        EXPECT_EQ(ReadFiscalMemory(link, tables, hooks), FiscalReadEnd::Stopped);
         EXPECT_EQ(static_cast<int>(e.requests.size()), c.requests);
         EXPECT_EQ(FilledRows(tables[0]) + FilledRows(tables[1]) + FilledRows(tables[2]), c.rows);
     }

@@ -46,6 +46,7 @@ class FmreaderWindowTest : public QObject {
 
 private:
     std::unique_ptr<PtyServer> server;
+    Connection link;
     RecordingUi ui;
 
     // A register in fiscal mode with a generated fiscal memory of `records`.
@@ -56,9 +57,9 @@ private:
         GenerateFiscalMemory(e.state, records);
         server = std::make_unique<PtyServer>(std::move(e));
         QVERIFY(server->Start());
-        UsePort(std::make_unique<NativeSerialPort>());
-        QVERIFY(OpenPort(server->SlavePath()));
-        Link().pollLimit = silent ? 20 : 100000;
+        link.UsePort(std::make_unique<NativeSerialPort>());
+        QVERIFY(link.OpenPort(server->SlavePath()));
+        link.Settings().pollLimit = silent ? 20 : 100000;
     }
     int FiscalRequests() {
         return server->WithEmulator([](Emulator& e) {
@@ -98,12 +99,12 @@ private:
 
 private slots:
     void init() {
-        ResetLink();
+        link.Reset();
         InstallUi(&ui);
         ui = RecordingUi();
     }
     void cleanup() {
-        ResetLink();
+        link.Reset();
         InstallUi(nullptr);
         if (server) server->Stop();
         server.reset();
@@ -124,7 +125,7 @@ private slots:
         QFETCH(int, ptu);
         QFETCH(int, ram);
         StartRegister(records);
-        FmreaderWindow w;
+        FmreaderWindow w(link);
         w.SetIntervals(10, 20);
         ReadAll(w);
         ExpectDone(w);
@@ -168,7 +169,7 @@ private slots:
         std::string widest = std::string("\x01\x26\x20\x12\x31") + std::string(47, '\x99');
         widest.resize(64, '\0');
         server->WithEmulator([&](Emulator& e) { e.state.fiscalMemory[10] = widest; });
-        FmreaderWindow w;
+        FmreaderWindow w(link);
         w.SetIntervals(10, 20);
         ReadAll(w);
         QTableView* daily = w.View(FiscalKind::DailyReport);
@@ -196,7 +197,7 @@ private slots:
 
     void trainingModeRefusesToOpen() {
         StartRegister(10, false);
-        FmreaderWindow w;
+        FmreaderWindow w(link);
         w.SetIntervals(10, 20);
         QVERIFY(!w.Open());
         QVERIFY(!w.isVisible());
@@ -217,7 +218,7 @@ private slots:
     void stoppingKeepsTheWindowAndItsRows() {
         QFETCH(QString, how);
         StartRegister(kFiscalRecordCount);
-        FmreaderWindow w;
+        FmreaderWindow w(link);
         w.SetIntervals(10, 20);
         QSignalSpy spy(&w, &FmreaderWindow::readingActive);
         int requestsAtStop = -1;
@@ -242,7 +243,7 @@ private slots:
         QVERIFY(w.BusyLabel()->isVisible());
         QCOMPARE(ui.Messages(), std::vector<std::string>{});
         // Nothing is left on the line: the next command gets its own reply.
-        QCOMPARE(ReadRegisterState().substr(2, 2), std::string("01"));
+        QCOMPARE(ReadRegisterState(link).substr(2, 2), std::string("01"));
         QCOMPARE(ui.Messages(), std::vector<std::string>{});
     }
 
@@ -257,7 +258,7 @@ private slots:
         QFETCH(QString, how);
         QFETCH(bool, emptied);
         StartRegister(kFiscalRecordCount);
-        FmreaderWindow w;
+        FmreaderWindow w(link);
         w.SetIntervals(10, 20);
         QSignalSpy spy(&w, &FmreaderWindow::readingActive);
         int requestsAtClose = -1;
@@ -296,7 +297,7 @@ private slots:
     void showingAgainStartsAFreshReading() {
         QFETCH(bool, whileStopping);
         StartRegister(120);
-        FmreaderWindow w;
+        FmreaderWindow w(link);
         w.SetIntervals(10, 20);
         QSignalSpy spy(&w, &FmreaderWindow::readingActive);
         QTimer watcher;
@@ -323,7 +324,7 @@ private slots:
 
     void searchesStepThroughTheirMatches() {
         StartRegister(120);
-        FmreaderWindow w;
+        FmreaderWindow w(link);
         w.SetIntervals(10, 20);
         ReadAll(w);
         struct Step {
@@ -378,7 +379,7 @@ private slots:
 
     void silentRegisterAsksOnceThenReadsQuietly() {
         StartRegister(10, true, true);
-        FmreaderWindow w;
+        FmreaderWindow w(link);
         w.SetIntervals(10, 20);
         ui.answers = {true};  // "Tak" to "Kasa nie odpowiada. Kontynuować?"
         ReadAll(w);

@@ -139,12 +139,13 @@ std::map<int, std::string> MakeMemory() {
 
 class FiscalReportTest : public ::testing::Test {
 protected:
+    Connection link;
     void SetUp() override {
-        ResetLink();
+        link.Reset();
         InstallUi(&ui);
     }
     void TearDown() override {
-        ResetLink();
+        link.Reset();
         InstallUi(nullptr);
     }
     // The memory read as the window reads it: through the real serial code
@@ -156,14 +157,14 @@ protected:
 #ifndef _WIN32
         PtyServer server(std::move(e));
         EXPECT_TRUE(server.Start());
-        UsePort(std::make_unique<NativeSerialPort>());
-        EXPECT_TRUE(OpenPort(server.SlavePath()));
-        Link().pollLimit = 100000;
-        EXPECT_EQ(ReadFiscalMemory(tables, {}), FiscalReadEnd::Ended);
-        ResetLink();
+        link.UsePort(std::make_unique<NativeSerialPort>());
+        EXPECT_TRUE(link.OpenPort(server.SlavePath()));
+        link.Settings().pollLimit = 100000;
+        EXPECT_EQ(ReadFiscalMemory(link, tables, {}), FiscalReadEnd::Ended);
+        link.Reset();
 #else
-        UsePort(std::make_unique<EmulatorPort>(e));
-        EXPECT_EQ(ReadFiscalMemory(tables, {}), FiscalReadEnd::Ended);
+        link.UsePort(std::make_unique<EmulatorPort>(e));
+        EXPECT_EQ(ReadFiscalMemory(link, tables, {}), FiscalReadEnd::Ended);
 #endif
         EXPECT_EQ(ui.Messages(), std::vector<std::string>{});
         return tables;

@@ -43,6 +43,7 @@ class RaportWindowTest : public QObject {
 
 private:
     std::unique_ptr<PtyServer> server;
+    Connection link;
     RecordingUi ui;
 
     // 400 generated records (2020-01-01 to 2021-02-03) read into the window;
@@ -55,9 +56,9 @@ private:
         if (shape) shape(e.state);
         server = std::make_unique<PtyServer>(std::move(e));
         QVERIFY(server->Start());
-        UsePort(std::make_unique<NativeSerialPort>());
-        QVERIFY(OpenPort(server->SlavePath()));
-        Link().pollLimit = 100000;
+        link.UsePort(std::make_unique<NativeSerialPort>());
+        QVERIFY(link.OpenPort(server->SlavePath()));
+        link.Settings().pollLimit = 100000;
         w.SetIntervals(10, 20);
         QVERIFY(!w.ExportButton()->isEnabled());
         QSignalSpy spy(&w, &FmreaderWindow::readingActive);
@@ -68,18 +69,18 @@ private:
 
 private slots:
     void init() {
-        ResetLink();
+        link.Reset();
         ui = RecordingUi();
         InstallUi(&ui);
     }
     void cleanup() {
-        ResetLink();
+        link.Reset();
         InstallUi(nullptr);
         server.reset();
     }
 
     void exportsThreeCsvFiles() {
-        FmreaderWindow w;
+        FmreaderWindow w(link);
         ReadRegister(w);
         QTemporaryDir dir;
         const QStringList names = w.CsvFileNames();
@@ -120,7 +121,7 @@ private slots:
     }
 
     void reportRangeChartAndPdf() {
-        FmreaderWindow w;
+        FmreaderWindow w(link);
         ReadRegister(w);
         QTest::mouseClick(w.ReportButton(), Qt::LeftButton);
         FiscalReportDialog* report = w.ReportWindow();
@@ -186,7 +187,7 @@ private slots:
     // files, the report window and its PDF say what is missing, and the report
     // of that day keeps the old rates.
     void incompleteReadingAndRatePeriods() {
-        FmreaderWindow w;
+        FmreaderWindow w(link);
         ReadRegister(w, [](RegisterState& s) {
             s.fiscalMemory[28].resize(10);
             s.fiscalMemory[107].replace(1, 4, s.fiscalMemory[109].substr(1, 4));

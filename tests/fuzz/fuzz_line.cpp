@@ -22,6 +22,8 @@
 
 namespace {
 
+Connection conn;  // the one register this program talks to
+
 constexpr int kPollLimit = 300;
 constexpr int kPluCount = 12;
 
@@ -154,10 +156,10 @@ Emulator MakeRegister(int mode, bool fiscal) {
 
 // The link as each run starts: the register on the line, its mode.
 void FreshLink(Emulator& reg, Script* script, int mode) {
-    ResetLink();
-    Link().pollLimit = kPollLimit;
-    Link().errorMode = mode;
-    UsePort(std::make_unique<FaultyLine>(reg, script));
+    conn.Reset();
+    conn.Settings().pollLimit = kPollLimit;
+    conn.Settings().errorMode = mode;
+    conn.UsePort(std::make_unique<FaultyLine>(reg, script));
 }
 
 TableSet FreshTables() {
@@ -180,7 +182,7 @@ void MarkRows(TableSet& t, TableId id) {
 }
 
 bool Named(const std::string& part, long long number) {
-    for (const MissedRecord& m : TransferMissedRecords())
+    for (const MissedRecord& m : TransferMissedRecords(conn))
         if (m.number == number && m.part == part) return true;
     return false;
 }
@@ -194,7 +196,7 @@ bool Asked(const Emulator& reg, char digit, int index) {
 }
 
 struct Download {
-    void (*read)(TableSet&);
+    void (*read)(Connection&, TableSet&);
     TableId table;
     char digit;
     const char* part;
@@ -211,14 +213,14 @@ void CheckDownload(const Download& d, Emulator& reg, Emulator& clean, Script& sc
     FreshLink(clean, nullptr, mode);
     TableSet own = FreshTables();
     MarkRows(own, d.table);
-    d.read(own);
-    if (!TransferMissedRecords().empty()) std::abort();
+    d.read(conn, own);
+    if (!TransferMissedRecords(conn).empty()) std::abort();
 
     FreshLink(reg, &script, mode);
     TableSet got = FreshTables();
     MarkRows(got, d.table);
     const TableSet old = got;
-    d.read(got);
+    d.read(conn, got);
     for (int r = 1; r <= got.Rows(d.table); ++r) {
         const auto row = Row(got, d.table, r);
         if (row == Row(own, d.table, r)) continue;
@@ -248,7 +250,7 @@ void CheckFiscal(Emulator& reg, Script& script, int mode) {
         rowsFrom.push_back(n);
     };
     FiscalGaps gaps;
-    const FiscalReadEnd end = ReadFiscalMemory(tables, hooks, &gaps);
+    const FiscalReadEnd end = ReadFiscalMemory(conn, tables, hooks, &gaps);
     // Ended only where the memory does: at its first erased record.
     const int erased = kFirstFiscalRecord + static_cast<int>(reg.state.fiscalMemory.size());
     if (end == FiscalReadEnd::Ended && n != erased) std::abort();
@@ -282,8 +284,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Emulator clean = MakeRegister(mode, fiscal);
     // The answers of two commands after the run, as a clean line gives them.
     FreshLink(clean, nullptr, mode);
-    const std::string block = ReadRegisterState();
-    const std::string unique = ReadUniqueNumber();
+    const std::string block = ReadRegisterState(conn);
+    const std::string unique = ReadUniqueNumber(conn);
 
     if (fiscal)
         CheckFiscal(reg, script, mode);
@@ -292,12 +294,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // The next commands get their own reply or none: never one left over
     // from the run, however the line behaved.
-    const std::string blockAfter = ReadRegisterState();
+    const std::string blockAfter = ReadRegisterState(conn);
     if (blockAfter != block && blockAfter != std::string(14, '\xFF')) std::abort();
-    const std::string uniqueAfter = ReadUniqueNumber();
+    const std::string uniqueAfter = ReadUniqueNumber(conn);
     if (uniqueAfter != unique && !uniqueAfter.empty()) std::abort();
 
-    ResetLink();
+    conn.Reset();
     InstallUi(nullptr);
     return 0;
 }

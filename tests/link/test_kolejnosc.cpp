@@ -58,6 +58,7 @@ void Fill(TableSet& set) {
 
 class InOrder : public ::testing::TestWithParam<int> {
 protected:
+    Connection link;
 #ifdef ZELTRA_QT_EVENTS
     static void SetUpTestSuite() {
         static int argc = 1;
@@ -67,9 +68,9 @@ protected:
     }
 #endif
     void SetUp() override {
-        ResetLink();
-        UsePort(std::make_unique<NativeSerialPort>());
-        Link().pollLimit = 300000;  // about 3 s
+        link.Reset();
+        link.UsePort(std::make_unique<NativeSerialPort>());
+        link.Settings().pollLimit = 300000;  // about 3 s
         std::string port;
         if (const char* named = std::getenv("ZELTRA_TEST_PORT")) port = named;
 #ifndef _WIN32
@@ -84,12 +85,12 @@ protected:
         }
 #endif
         if (port.empty()) GTEST_SKIP() << "ZELTRA_TEST_PORT names no port";
-        ASSERT_TRUE(OpenPort(port));
+        ASSERT_TRUE(link.OpenPort(port));
         InstallUi(&ui);
     }
     void TearDown() override {
         InstallUi(nullptr);
-        ResetLink();
+        link.Reset();
 #ifndef _WIN32
         if (server) server->Stop();
 #endif
@@ -102,19 +103,19 @@ protected:
 };
 
 TEST_P(InOrder, RecordsReadInPiecesAreAllTaken) {
-    SetErrorMode(std::to_string(GetParam()));
+    link.SetErrorMode(std::to_string(GetParam()));
     TableSet sent, got;
     Fill(sent);
-    SendPackagingTable(sent);
-    SendCashierTable(sent);
-    ReadPackagingTable(got);
-    ReadCashierTable(got);
+    SendPackagingTable(link, sent);
+    SendCashierTable(link, sent);
+    ReadPackagingTable(link, got);
+    ReadCashierTable(link, got);
     EXPECT_EQ(ui.Messages(), std::vector<std::string>{});
     for (TableId t : {TableId::Packaging, TableId::Cashier})
         for (int r = 1; r <= (t == TableId::Packaging ? 15 : 8); ++r)
             for (int c = 0; c < 3; ++c)
                 EXPECT_EQ(got.Cell(t, c, r), sent.Cell(t, c, r)) << "table " << int(t) << " row " << r << " column " << c;
-    SetErrorMode("1");
+    link.SetErrorMode("1");
 }
 
 INSTANTIATE_TEST_SUITE_P(Modes, InOrder, ::testing::Values(2, 3),

@@ -26,15 +26,18 @@ using bytetext::BS;
 using bytetext::ESC;
 using bytetext::StatusReply;  // header, number, one character, two closing characters, ESC, backslash
 
-std::string ReplyBytes(std::size_t n) { return std::string(reinterpret_cast<const char*>(ReplyArea()), n); }
+std::string ReplyBytes(Connection& link, std::size_t n) {
+    return std::string(reinterpret_cast<const char*>(link.ReplyArea()), n);
+}
 
 using testfiles::Slurp;
 
 class LinkTest : public ::testing::Test {
 protected:
+    Connection link;
     void SetUp() override {
-        ResetLink();
-        port = InstallScriptedPort();
+        link.Reset();
+        port = InstallScriptedPort(link);
         InstallUi(&ui);
         saved = fs::current_path();
         dir = testfiles::MakeTempDir("linktest");
@@ -42,7 +45,7 @@ protected:
     }
     void TearDown() override {
         InstallUi(nullptr);
-        ResetLink();
+        link.Reset();
         fs::current_path(saved);
         fs::remove_all(dir);
     }
@@ -91,17 +94,17 @@ TEST_F(LinkTest, ReadReplyFramesAndLeftovers) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        ResetLink();
-        port = InstallScriptedPort();
-        Link().pollLimit = c.pollLimit;
+        link.Reset();
+        port = InstallScriptedPort(link);
+        link.Settings().pollLimit = c.pollLimit;
         port->Feed(c.input, c.afterPoll);
-        EXPECT_EQ(ReadReply(), c.ok);
+        EXPECT_EQ(link.ReadReply(), c.ok);
         if (c.ok) {
-            EXPECT_EQ(ReplyBytes(c.reply.size()), c.reply);
-            EXPECT_EQ(ReplyArea()[c.reply.size()], 0);
-            EXPECT_EQ(ReplyLength(), c.reply.size());
+            EXPECT_EQ(ReplyBytes(link, c.reply.size()), c.reply);
+            EXPECT_EQ(link.ReplyArea()[c.reply.size()], 0);
+            EXPECT_EQ(link.ReplyLength(), c.reply.size());
         } else {
-            EXPECT_EQ(ReplyLength(), 0u);
+            EXPECT_EQ(link.ReplyLength(), 0u);
             EXPECT_EQ(port->polls, c.pollLimit > 0 ? c.pollLimit : kDefaultPollLimit);
         }
         EXPECT_EQ(port->Pending(), c.leftover);
@@ -115,30 +118,30 @@ TEST_F(LinkTest, OverlongReplyEndsAsTimeOutWithoutOverrun) {
     std::string junk = ESC + "P";
     while (junk.size() < 600) junk += char('A' + junk.size() % 26);
     port->Feed(junk);
-    ClearRequestArea(0x77);
-    Link().logging = 1;
-    EXPECT_FALSE(ReadReply());
+    link.ClearRequestArea(0x77);
+    link.Settings().logging = 1;
+    EXPECT_FALSE(link.ReadReply());
     EXPECT_EQ(port->reads, 511);
-    EXPECT_EQ(ReplyBytes(511), junk.substr(0, 511));
-    EXPECT_EQ(ReplyArea()[511], 0);
-    for (std::size_t i = 0; i < kRequestAreaSize; ++i) ASSERT_EQ(RequestArea()[i], 0x77) << i;
+    EXPECT_EQ(ReplyBytes(link, 511), junk.substr(0, 511));
+    EXPECT_EQ(link.ReplyArea()[511], 0);
+    for (std::size_t i = 0; i < kRequestAreaSize; ++i) ASSERT_EQ(link.RequestArea()[i], 0x77) << i;
     EXPECT_EQ(port->Pending(), junk.substr(511));
     EXPECT_FALSE(fs::exists(dir / "LogFile.log"));
 
     // With the warning the area is filled like any time-out.
-    ReadReplyOrWarn();
-    EXPECT_EQ(ReplyText(), std::string(511, '\xff'));
+    link.ReadReplyOrWarn();
+    EXPECT_EQ(link.ReplyText(), std::string(511, '\xff'));
 }
 
 TEST_F(LinkTest, ReadReplyOrWarnOnTimeOut) {
-    Link().pollLimit = 50;
-    Link().logging = 1;
+    link.Settings().pollLimit = 50;
+    link.Settings().logging = 1;
     port->Feed(ESC + "P12");  // never completed
-    const std::uint8_t* r = ReadReplyOrWarn();
-    EXPECT_EQ(r, ReplyArea());
+    const std::uint8_t* r = link.ReadReplyOrWarn();
+    EXPECT_EQ(r, link.ReplyArea());
     for (int i = 0; i < 511; ++i) ASSERT_EQ(r[i], 0xFF) << i;
     EXPECT_EQ(r[511], 0);
-    EXPECT_EQ(ReplyText().size(), 511u);
+    EXPECT_EQ(link.ReplyText().size(), 511u);
     ASSERT_EQ(ui.shown.size(), 1u);
     EXPECT_EQ(ui.shown[0].kind, "message");
     EXPECT_EQ(ui.shown[0].text, "Brak odpowiedzi z kasy");
@@ -149,53 +152,53 @@ TEST_F(LinkTest, ReadReplyOrWarnOnTimeOut) {
     // A reply after that clears the fill and shows nothing.
     ui.Clear();
     port->Feed(ESC + "Pok" + ESC + BS, port->polls);
-    ReadReplyOrWarn();
-    EXPECT_EQ(ReplyText(), ESC + "Pok" + ESC + BS);
+    link.ReadReplyOrWarn();
+    EXPECT_EQ(link.ReplyText(), ESC + "Pok" + ESC + BS);
     EXPECT_TRUE(ui.shown.empty());
 }
 
 TEST_F(LinkTest, NoPortInstalledTimesOut) {
-    UsePort(nullptr);
-    EXPECT_FALSE(OpenPort("COM1"));
-    Link().pollLimit = 20;
-    SendSimpleCommand("0^");
-    ReadReplyOrWarn();
+    link.UsePort(nullptr);
+    EXPECT_FALSE(link.OpenPort("COM1"));
+    link.Settings().pollLimit = 20;
+    link.SendSimpleCommand("0^");
+    link.ReadReplyOrWarn();
     EXPECT_EQ(ui.Count("Brak odpowiedzi z kasy"), 1);
 }
 
 TEST_F(LinkTest, TransmissionLogBytes) {
-    Link().logging = 1;
+    link.Settings().logging = 1;
     fs::path log = dir / "LogFile.log";
     {
         std::ofstream f(log, std::ios::binary);
         f << "old\r";
     }
     // A request written longer than its frame: the trailing zero is logged too.
-    ClearRequestArea(0);
-    const std::size_t n = BuildFrame("0;1P");
+    link.ClearRequestArea(0);
+    const std::size_t n = link.BuildFrame("0;1P");
     ASSERT_EQ(n, 10u);
-    EXPECT_TRUE(WriteRequest(11));
+    EXPECT_TRUE(link.WriteRequest(11));
     const std::string frame = ESC + "P0;1P95" + ESC + BS;
     EXPECT_EQ(port->writes.back(), frame + "\0"s);
 
     // A reply with zero bytes inside is logged whole.
     const std::string reply = ESC + "P\0a\0"s + ESC + BS;
     port->Feed(reply + "rest");
-    ASSERT_TRUE(ReadReply());
+    ASSERT_TRUE(link.ReadReply());
 
     // A time-out adds nothing.
-    Link().pollLimit = 3;
+    link.Settings().pollLimit = 3;
     port->input.clear();
-    EXPECT_FALSE(ReadReply());
+    EXPECT_FALSE(link.ReadReply());
 
     EXPECT_EQ(Slurp(log), "old\r"s + "Wyslano:\r" + frame + "\0"s + "\r" + "Odebrano:\r" + reply + "\r");
 
     // Logging off writes nothing.
-    Link().logging = 0;
-    Link().pollLimit = 1000;
-    SendSimpleCommand("0^");
+    link.Settings().logging = 0;
+    link.Settings().pollLimit = 1000;
+    link.SendSimpleCommand("0^");
     port->Feed(reply);
-    ASSERT_TRUE(ReadReply());
+    ASSERT_TRUE(link.ReadReply());
     EXPECT_EQ(Slurp(log).size(), 4 + 9 + 11 + 1 + 10 + reply.size() + 1);
 }
 
@@ -227,32 +230,32 @@ TEST_F(LinkTest, FrameCheckAndSimpleFrames) {
     };
     for (const auto& f : frames) {
         SCOPED_TRACE(f.payload);
-        ClearRequestArea(0xFF);  // SendSimpleCommand clears it itself
+        link.ClearRequestArea(0xFF);  // SendSimpleCommand clears it itself
         port->writes.clear();
-        EXPECT_EQ(SendSimpleCommand(f.payload), f.bytes);
+        EXPECT_EQ(link.SendSimpleCommand(f.payload), f.bytes);
         ASSERT_EQ(port->writes.size(), 1u);
         EXPECT_EQ(port->writes[0], f.bytes);
-        EXPECT_EQ(RequestArea()[f.bytes.size()], 0);
+        EXPECT_EQ(link.RequestArea()[f.bytes.size()], 0);
     }
     EXPECT_EQ(port->polls, 0);  // sending reads nothing
 }
 
 TEST_F(LinkTest, BuildFrameAndWriteStayInTheRequestArea) {
-    std::memset(ReplyArea(), 0x55, kReplyAreaSize);
-    ClearRequestArea(0xFF);
+    std::memset(link.ReplyArea(), 0x55, kReplyAreaSize);
+    link.ClearRequestArea(0xFF);
     // Bytes after the frame keep the fill the caller chose.
-    EXPECT_EQ(BuildFrame("0X"), 8u);
-    EXPECT_EQ(RequestArea()[8], 0xFF);
+    EXPECT_EQ(link.BuildFrame("0X"), 8u);
+    EXPECT_EQ(link.RequestArea()[8], 0xFF);
 
     const std::string big(700, 'x');
-    EXPECT_EQ(BuildFrame(big), kRequestAreaSize);
-    EXPECT_EQ(RequestArea()[kRequestAreaSize - 1], kBackslash);
-    EXPECT_EQ(RequestArea()[kRequestAreaSize - 2], kEsc);
-    WriteRequest(5000);
+    EXPECT_EQ(link.BuildFrame(big), kRequestAreaSize);
+    EXPECT_EQ(link.RequestArea()[kRequestAreaSize - 1], kBackslash);
+    EXPECT_EQ(link.RequestArea()[kRequestAreaSize - 2], kEsc);
+    link.WriteRequest(5000);
     EXPECT_EQ(port->writes.back().size(), kRequestAreaSize);
-    WriteRequest(-3);
+    link.WriteRequest(-3);
     EXPECT_EQ(port->writes.back().size(), 0u);
-    for (std::size_t i = 0; i < kReplyAreaSize; ++i) ASSERT_EQ(ReplyArea()[i], 0x55) << i;
+    for (std::size_t i = 0; i < kReplyAreaSize; ++i) ASSERT_EQ(link.ReplyArea()[i], 0x55) << i;
 }
 
 TEST_F(LinkTest, CheckReplyStatusMessages) {
@@ -284,9 +287,9 @@ TEST_F(LinkTest, CheckReplyStatusMessages) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         ui.Clear();
-        std::memset(ReplyArea(), 0, kReplyAreaSize);
-        std::memcpy(ReplyArea(), c.reply.data(), c.reply.size());
-        CheckReplyStatus();
+        std::memset(link.ReplyArea(), 0, kReplyAreaSize);
+        std::memcpy(link.ReplyArea(), c.reply.data(), c.reply.size());
+        link.CheckReplyStatus();
         if (c.shown.empty()) {
             EXPECT_TRUE(ui.shown.empty());
         } else {
@@ -325,9 +328,9 @@ TEST_F(LinkTest, AwaitStatusReadsOnlyAboveModeOne) {
         SCOPED_TRACE(mode);
         ui.Clear();
         port->input.clear();
-        Link().errorMode = mode;
+        link.Settings().errorMode = mode;
         port->Feed(StatusReply("21"));
-        AwaitStatus();
+        link.AwaitStatus();
         const bool reads = mode > 1;
         EXPECT_EQ(port->Pending().empty(), reads);
         EXPECT_EQ(ui.Count("Błąd bajtu kontrolnego"), reads ? 1 : 0);
@@ -335,8 +338,8 @@ TEST_F(LinkTest, AwaitStatusReadsOnlyAboveModeOne) {
     // A missing status reply warns once and shows no status.
     ui.Clear();
     port->input.clear();
-    Link().pollLimit = 10;
-    AwaitStatus();
+    link.Settings().pollLimit = 10;
+    link.AwaitStatus();
     EXPECT_EQ(ui.Messages(), std::vector<std::string>{"Brak odpowiedzi z kasy"});
 }
 
@@ -354,16 +357,16 @@ TEST_F(LinkTest, SetErrorModeStatusRule) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.oldMode) + " -> " + c.text);
-        ResetLink();
-        port = InstallScriptedPort();
+        link.Reset();
+        port = InstallScriptedPort(link);
         ui.Clear();
-        Link().errorMode = c.oldMode;
-        Link().pollLimit = 1000;
+        link.Settings().errorMode = c.oldMode;
+        link.Settings().pollLimit = 1000;
         port->Feed("stale");                   // left from earlier: purged before the command
         port->answers.push_back(StatusReply("27"));  // the register's status answer
-        SetErrorMode(c.text);
+        link.SetErrorMode(c.text);
 
-        EXPECT_EQ(Link().errorMode, c.newMode);
+        EXPECT_EQ(link.Settings().errorMode, c.newMode);
         const std::vector<std::string> order = {"sleep 1000", "purge", "write 11"};
         ASSERT_GE(port->events.size(), 3u);
         EXPECT_EQ(std::vector<std::string>(port->events.begin(), port->events.begin() + 3), order);
@@ -376,10 +379,10 @@ TEST_F(LinkTest, SetErrorModeStatusRule) {
 }
 
 TEST_F(LinkTest, SetErrorModeWithoutAnswerWarns) {
-    Link().errorMode = 1;
-    Link().pollLimit = 20;
-    SetErrorMode("2");
-    EXPECT_EQ(Link().errorMode, 2);
+    link.Settings().errorMode = 1;
+    link.Settings().pollLimit = 20;
+    link.SetErrorMode("2");
+    EXPECT_EQ(link.Settings().errorMode, 2);
     EXPECT_EQ(ui.Messages(), std::vector<std::string>{"Brak odpowiedzi z kasy"});
 }
 
@@ -390,29 +393,29 @@ TEST_F(LinkTest, OpenCloseAndPurge) {
     };
     for (const Case c : {Case{9600, 9600}, Case{19200, 19200}, Case{38400, 38400}, Case{4800, 9600},
                          Case{115200, 9600}, Case{0, 9600}, Case{-1, 9600}}) {
-        Link().baud = c.baud;
-        EXPECT_TRUE(OpenPort("/dev/pts/7"));
+        link.Settings().baud = c.baud;
+        EXPECT_TRUE(link.OpenPort("/dev/pts/7"));
         EXPECT_EQ(port->openedBaud, c.opened) << c.baud;
         EXPECT_EQ(port->openedName, "/dev/pts/7");
     }
     port->openResult = false;
-    EXPECT_FALSE(OpenPort("COM9"));
+    EXPECT_FALSE(link.OpenPort("COM9"));
 
     port->open = true;
     port->events.clear();
-    ClosePort();
+    link.ClosePort();
     EXPECT_EQ(port->events, (std::vector<std::string>{"sleep 1000", "purge", "close"}));
     EXPECT_FALSE(port->IsOpen());
 
     // Bytes before a frame are no part of it; those after it stay queued
     // until purged.
-    Link().pollLimit = 100;
+    link.Settings().pollLimit = 100;
     port->Feed("xx" + ESC + "Pa" + ESC + BS + "zz");
-    ASSERT_TRUE(ReadReply());
-    EXPECT_EQ(ReplyText(), ESC + "Pa" + ESC + BS);
+    ASSERT_TRUE(link.ReadReply());
+    EXPECT_EQ(link.ReplyText(), ESC + "Pa" + ESC + BS);
     EXPECT_EQ(port->Pending(), "zz");
     port->Feed("yy", port->polls + 1000);  // not yet arrived: a purge keeps it
-    PurgePort();
+    link.PurgePort();
     EXPECT_EQ(port->Pending(), "yy");
 }
 

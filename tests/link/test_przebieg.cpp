@@ -20,15 +20,16 @@ const std::string kQuestion = "Kasa nie odpowiada. Kontynuować?";
 
 class TransferTest : public ::testing::Test {
 protected:
+    Connection link;
     void SetUp() override {
-        ResetLink();
-        port = InstallScriptedPort();
-        Link().pollLimit = 100;  // room for a reply, a quick time-out without one
+        link.Reset();
+        port = InstallScriptedPort(link);
+        link.Settings().pollLimit = 100;  // room for a reply, a quick time-out without one
         InstallUi(&ui);
     }
     void TearDown() override {
         InstallUi(nullptr);
-        ResetLink();
+        link.Reset();
     }
 
     // Runs records 1, 2, ... as a sequence does: a stop asked between
@@ -38,13 +39,13 @@ protected:
     int RunRecords(const std::string& pattern, int replies) {
         int begun = 0;
         for (std::size_t r = 1; r <= pattern.size(); ++r) {
-            if (TransferStopRequested()) break;
+            if (TransferStopRequested(link)) break;
             ++begun;
-            TransferRecord(static_cast<long long>(r));
+            TransferRecord(link, static_cast<long long>(r));
             for (int k = 0; k < replies; ++k) {
                 port->answers.push_back(pattern[r - 1] == 'x' ? std::string() : bytetext::DataReply("0"));
-                WriteRequest(5);
-                ReadReplyOrWarn();
+                link.WriteRequest(5);
+                link.ReadReplyOrWarn();
             }
         }
         return begun;
@@ -91,8 +92,8 @@ TEST_F(TransferTest, SilentRecordsAskOnceAndSumUp) {
         ui.answers = c.answers;
         int begun = 0;
         {
-            TransferScope transfer(c.kind, "PLU");
-            EXPECT_FALSE(TransferStopRequested()) << "a new transfer starts afresh";
+            TransferScope transfer(link, c.kind, "PLU");
+            EXPECT_FALSE(TransferStopRequested(link)) << "a new transfer starts afresh";
             begun = RunRecords(c.pattern, c.replies);
         }
         EXPECT_EQ(begun, c.begun);
@@ -102,7 +103,7 @@ TEST_F(TransferTest, SilentRecordsAskOnceAndSumUp) {
         if (!c.summary.empty()) {
             EXPECT_EQ(ui.Count(c.summary), 1) << ui.Messages().back();
         }
-        EXPECT_FALSE(TransferStopRequested()) << "the stop ends with its transfer";
+        EXPECT_FALSE(TransferStopRequested(link)) << "the stop ends with its transfer";
         EXPECT_EQ(port->Pending(), "") << "every reply read";
     }
 }

@@ -30,14 +30,15 @@ using bytetext::ESC;
 
 class PtyTest : public ::testing::Test {
 protected:
+    Connection link;
     void SetUp() override {
-        ResetLink();
+        link.Reset();
         ASSERT_EQ(openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
         path = ttyname(slave);
         fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
     }
     void TearDown() override {
-        ResetLink();  // closes the port
+        link.Reset();  // closes the port
         close(slave);
         if (master >= 0) close(master);
     }
@@ -121,37 +122,37 @@ TEST_F(PtyTest, BytesBothWaysPollsAndPurge) {
 }
 
 TEST_F(PtyTest, LinkOverThePty) {
-    UsePort(std::make_unique<NativeSerialPort>());
-    Link().pollLimit = 2'000'000;
-    ASSERT_TRUE(OpenPort(path));
+    link.UsePort(std::make_unique<NativeSerialPort>());
+    link.Settings().pollLimit = 2'000'000;
+    ASSERT_TRUE(link.OpenPort(path));
 
     // A request goes out byte for byte.
-    SendSimpleCommand("0^");
+    link.SendSimpleCommand("0^");
     EXPECT_EQ(FromPort(8), "\x1b\x50\x30\x5e\x39\x31\x1b\x5c");
 
     // Two frames sent at once are read one at a time.
     const std::string first = ESC + "PxyZELTRA ARK/1.0/563412/" + ESC + BS;
     const std::string second = ESC + "P000#ab" + ESC + BS;
     ToPort(first + second);
-    ASSERT_TRUE(ReadReply());
-    EXPECT_EQ(ReplyText(), first);
-    ASSERT_TRUE(ReadReply());
-    EXPECT_EQ(ReplyText(), second);
+    ASSERT_TRUE(link.ReadReply());
+    EXPECT_EQ(link.ReplyText(), first);
+    ASSERT_TRUE(link.ReadReply());
+    EXPECT_EQ(link.ReplyText(), second);
 
     // A reply that comes a little later wakes the waiting read.
     std::thread late([&] {
         std::this_thread::sleep_for(std::chrono::milliseconds(30));
         ToPort(second);
     });
-    const bool lateOk = ReadReply();
+    const bool lateOk = link.ReadReply();
     late.join();
     ASSERT_TRUE(lateOk);
-    EXPECT_EQ(ReplyText(), second);
+    EXPECT_EQ(link.ReplyText(), second);
 
     // Nothing comes: the read ends after its polls.
-    Link().pollLimit = 3000;
-    EXPECT_FALSE(ReadReply());
-    EXPECT_EQ(ReplyLength(), 0u);
+    link.Settings().pollLimit = 3000;
+    EXPECT_FALSE(link.ReadReply());
+    EXPECT_EQ(link.ReplyLength(), 0u);
 }
 
 // A register that sends XOFF holds the port's output off. The command then
@@ -161,14 +162,14 @@ TEST_F(PtyTest, LinkOverThePty) {
 TEST_F(PtyTest, LineHeldOffByXoffReportsNoReplyAndIsLetGo) {
     RecordingUi ui;
     InstallUi(&ui);
-    UsePort(std::make_unique<NativeSerialPort>());
-    Link().pollLimit = 50'000;  // about 0.5 s
-    ASSERT_TRUE(OpenPort(path));
+    link.UsePort(std::make_unique<NativeSerialPort>());
+    link.Settings().pollLimit = 50'000;  // about 0.5 s
+    ASSERT_TRUE(link.OpenPort(path));
     ToPort("\x13");
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
 
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(ReadRegisterState(), std::string(14, '\xFF'));
+    EXPECT_EQ(ReadRegisterState(link), std::string(14, '\xFF'));
     const double held = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     EXPECT_LT(held, 3.0);
     EXPECT_EQ(ui.Count("Brak odpowiedzi z kasy"), 1);
@@ -179,7 +180,7 @@ TEST_F(PtyTest, LineHeldOffByXoffReportsNoReplyAndIsLetGo) {
         const std::string request = FromPort(9);
         if (request.size() == 9 && request.compare(2, 2, "0N") == 0) ToPort(ESC + "P1#01000020261205CC" + ESC + BS);
     });
-    const std::string block = ReadRegisterState();
+    const std::string block = ReadRegisterState(link);
     reg.join();
     EXPECT_EQ(block, "01000020261205");
     EXPECT_EQ(ui.Count("Brak odpowiedzi z kasy"), 1);
@@ -191,44 +192,44 @@ TEST_F(PtyTest, LineHeldOffByXoffReportsNoReplyAndIsLetGo) {
 // the device is lost, and reopening finds the line again once it is back.
 TEST_F(PtyTest, LineThatGoesAwayCostsNoCpuAndReopens) {
     // A fixed name for the line, as a udev link gives a USB adapter.
-    const std::string link = std::string(testing::TempDir()) + "zeltra-port-link";
-    ::unlink(link.c_str());
-    ASSERT_EQ(::symlink(path.c_str(), link.c_str()), 0);
-    UsePort(std::make_unique<NativeSerialPort>());
-    Link().pollLimit = 50'000;  // about 0.5 s
-    ASSERT_TRUE(OpenPort(link));
+    const std::string alias = std::string(testing::TempDir()) + "zeltra-port-link";
+    ::unlink(alias.c_str());
+    ASSERT_EQ(::symlink(path.c_str(), alias.c_str()), 0);
+    link.UsePort(std::make_unique<NativeSerialPort>());
+    link.Settings().pollLimit = 50'000;  // about 0.5 s
+    ASSERT_TRUE(link.OpenPort(alias));
     ::close(master);
     master = -1;
 
     timespec cpu0{}, cpu1{};
     clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &cpu0);
     const auto wall0 = std::chrono::steady_clock::now();
-    EXPECT_FALSE(ReadReply());
-    EXPECT_FALSE(ReadReply());
+    EXPECT_FALSE(link.ReadReply());
+    EXPECT_FALSE(link.ReadReply());
     const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - wall0).count();
     clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &cpu1);
     const double cpu = double(cpu1.tv_sec - cpu0.tv_sec) + double(cpu1.tv_nsec - cpu0.tv_nsec) / 1e9;
-    EXPECT_TRUE(Port().Lost());
+    EXPECT_TRUE(link.Port().Lost());
     EXPECT_GT(wall, 0.5);         // the time-outs keep their length ...
     EXPECT_LT(cpu, wall * 0.25);  // ... without spinning a core
 
     // The device comes back under the same name.
     int master2 = -1, slave2 = -1;
     ASSERT_EQ(openpty(&master2, &slave2, nullptr, nullptr, nullptr), 0);
-    ::unlink(link.c_str());
-    ASSERT_EQ(::symlink(ttyname(slave2), link.c_str()), 0);
-    ASSERT_TRUE(ReopenPortIfLost());
-    EXPECT_FALSE(Port().Lost());
+    ::unlink(alias.c_str());
+    ASSERT_EQ(::symlink(ttyname(slave2), alias.c_str()), 0);
+    ASSERT_TRUE(link.ReopenPortIfLost());
+    EXPECT_FALSE(link.Port().Lost());
     const std::string frame = ESC + "P000#ab" + ESC + BS;
     ASSERT_EQ(write(master2, frame.data(), frame.size()), ssize_t(frame.size()));
-    Link().pollLimit = 2'000'000;
-    ASSERT_TRUE(ReadReply());
-    EXPECT_EQ(ReplyText(), frame);
+    link.Settings().pollLimit = 2'000'000;
+    ASSERT_TRUE(link.ReadReply());
+    EXPECT_EQ(link.ReplyText(), frame);
 
-    ResetLink();
+    link.Reset();
     close(slave2);
     close(master2);
-    ::unlink(link.c_str());
+    ::unlink(alias.c_str());
 }
 
 }  // namespace

@@ -27,6 +27,7 @@
 class PtyAppFixture {
 protected:
     std::unique_ptr<PtyServer> server;
+    Connection link;  // the window's connection with its register
     RecordingUi ui;
     QString dir;
 
@@ -38,14 +39,14 @@ protected:
         // program's run under wine goes through that one).
         QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
         dir = QString::fromLocal8Bit(testfiles::MakeTempDir(prefix).string().c_str());
-        ResetLink();
+        link.Reset();
         ui = RecordingUi();
         InstallUi(&ui);
     }
     // After each test: the link closed, the emulator stopped, the folder and
     // its config.cfg removed.
     void TearDownFixture() {
-        ResetLink();
+        link.Reset();
         InstallUi(nullptr);
         server.reset();
         std::error_code ignored;
@@ -59,7 +60,7 @@ protected:
         server = std::make_unique<PtyServer>();
         if (!server->Start()) return false;
         server->WithEmulator(shape);
-        UsePort(std::make_unique<NativeSerialPort>());
+        link.UsePort(std::make_unique<NativeSerialPort>());
         return true;
     }
     // A model 3 register with serial number 123456 and version V1.0.

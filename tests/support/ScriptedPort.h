@@ -125,9 +125,9 @@ private:
 
 // Makes a new ScriptedPort the link's port. The link owns it; the pointer
 // stays good until the link's port is replaced or reset.
-inline ScriptedPort* InstallScriptedPort() {
+inline ScriptedPort* InstallScriptedPort(Connection& link) {
     auto port = std::make_unique<ScriptedPort>();
     ScriptedPort* raw = port.get();
-    UsePort(std::move(port));
+    link.UsePort(std::move(port));
     return raw;
 }

@@ -16,7 +16,7 @@ struct UploadCase {
     const char* name;
     int model;
     std::function<void(TableSet&)> fill;
-    std::function<void(const TableSet&)> send;
+    std::function<void(Connection&, const TableSet&)> send;
     std::vector<std::string> frames;  // every write, in order
 };
 
@@ -191,7 +191,7 @@ TEST_F(UploadTest, FramesByteForByte) {
                     for (int col = 0; col < set.Columns(t); ++col) all.push_back(set.Cell(t, col, r));
             return all;
         }();
-        c.send(set);
+        c.send(link, set);
         std::vector<std::string> expected;
         for (const auto& f : c.frames) expected.push_back(Hex(f));
         EXPECT_EQ(Writes(), expected);
@@ -216,7 +216,7 @@ TEST_F(UploadTest, PluWriteLengthFollowsIndexWidth) {
         set.SetCell(TableId::Plu, 0, record, std::to_string(record));
         set.SetCell(TableId::Plu, 1, record, "X");
     }
-    SendPluTable(set);
+    SendPluTable(link, set);
     ASSERT_EQ(port->writes.size(), cases.size());
     for (std::size_t k = 0; k < cases.size(); ++k) {
         const auto& w = port->writes[k];
@@ -252,10 +252,10 @@ TEST_F(UploadTest, StatusRepliesByMode) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         SetUp();
-        Link().errorMode = c.mode;
+        link.Settings().errorMode = c.mode;
         for (int r : {1, 5, 9}) Row(TableId::Plu, r, {std::to_string(r), "P" + std::to_string(r), "", "A", "0", "1.00", "1", "TAK"});
         for (const auto& a : c.answers) port->answers.push_back(a);
-        SendPluTable(set);
+        SendPluTable(link, set);
         EXPECT_EQ(port->writes.size(), 3u);
         EXPECT_EQ(port->drains, c.mode > 1 ? 3 : 0);
         EXPECT_EQ(ui.Messages(), c.messages);
@@ -267,7 +267,7 @@ TEST_F(UploadTest, StatusRepliesByMode) {
 TEST_F(UploadTest, ProgressBarCountsEveryRow) {
     struct Case {
         const char* name;
-        std::function<void(const TableSet&)> send;
+        std::function<void(Connection&, const TableSet&)> send;
         int maximum;
         int steps;
     };
@@ -283,7 +283,7 @@ TEST_F(UploadTest, ProgressBarCountsEveryRow) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         ui.bars.clear();
-        c.send(set);
+        c.send(link, set);
         const auto& bar = ui.bars[UiBar::Main];
         EXPECT_EQ(bar.shows, 1);
         EXPECT_EQ(bar.maximum, c.maximum);
@@ -315,8 +315,8 @@ TEST_F(UploadTest, FiscalModeTestGuardsHeaderAndRates) {
         if (!c.answer.empty()) port->answers.push_back(c.answer);
         set.SetCell(TableId::Header, 1, 1, "ABC");
         // The buttons: the test first, the upload only when it allows.
-        const bool allowed = FiscalModeTest(c.item);
-        if (allowed) c.item == FiscalGuard::Header ? SendHeader(set) : SendPtuRates(set);
+        const bool allowed = FiscalModeTest(link, c.item);
+        if (allowed) c.item == FiscalGuard::Header ? SendHeader(link, set) : SendPtuRates(link, set);
         EXPECT_EQ(allowed, c.allowed);
         EXPECT_EQ(ui.Messages(), c.messages);
         ASSERT_EQ(port->writes.size(), c.allowed ? 2u : 1u);
@@ -327,14 +327,14 @@ TEST_F(UploadTest, FiscalModeTestGuardsHeaderAndRates) {
 
 TEST_F(UploadTest, HeaderTooLongShowsMessageAndSendsNothing) {
     for (int r = 1; r <= 8; ++r) set.SetCell(TableId::Header, 1, r, std::string(20, 'a'));
-    SendHeader(set);
+    SendHeader(link, set);
     EXPECT_TRUE(port->writes.empty());
     EXPECT_EQ(ui.Messages(), std::vector<std::string>{
                                  "Za długi nagłówek. Zmniej ilość znaków.\rMaksymalna ilość znaków wynosi 160"});
 }
 
 TEST_F(UploadTest, AllTablesRunsSixUploadsWithLabels) {
-    Link().errorMode = 2;
+    link.Settings().errorMode = 2;
     Row(TableId::Packaging, 1, {"1", "A", "1.00"});
     Row(TableId::Plu, 1, {"1", "B", "", "A", "0", "1.00", "1", "TAK"});
     Row(TableId::Cashier, 1, {"1", "C", "1111"});
@@ -343,7 +343,7 @@ TEST_F(UploadTest, AllTablesRunsSixUploadsWithLabels) {
     Row(TableId::PaymentForm, 1, {"1", "E"});
     set.SetCell(TableId::Header, 1, 1, "not sent");
     for (int k = 0; k < 6; ++k) port->answers.push_back(Status(0));
-    SendAllTables(set);
+    SendAllTables(link, set);
 
     std::string letters;
     for (const auto& w : port->writes) letters += w[5];

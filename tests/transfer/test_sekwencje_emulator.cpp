@@ -11,22 +11,23 @@ namespace {
 
 class EmulatorRoundTrip : public ::testing::Test {
 protected:
+    Connection link;
     void SetUp() override {
-        ResetLink();
+        link.Reset();
         emu.SetModel(1);
         emu.state.errorMode = 2;
         auto p = std::make_unique<EmulatorPort>(emu, true);
         port = p.get();
-        UsePort(std::move(p));
-        Link().errorMode = 2;
-        Link().pollLimit = 5000;
+        link.UsePort(std::move(p));
+        link.Settings().errorMode = 2;
+        link.Settings().pollLimit = 5000;
         InstallUi(&ui);
         sent.ApplyModel(1, PluRule::Configured);
         got.ApplyModel(1, PluRule::Configured);
     }
     void TearDown() override {
         InstallUi(nullptr);
-        ResetLink();
+        link.Reset();
     }
     void Row(TableId t, int row, const std::vector<std::string>& cells) {
         for (int c = 0; c < static_cast<int>(cells.size()); ++c) sent.SetCell(t, c, row, cells[c]);
@@ -62,15 +63,15 @@ TEST_F(EmulatorRoundTrip, EveryTableComesBackAsSent) {
     sent.SetCell(TableId::Ptu, 1, 3, "12.50");
     sent.SetCell(TableId::Ptu, 2, 3, "AKTYWNA");
 
-    SendAllTables(sent);
-    ASSERT_TRUE(FiscalModeTest(FiscalGuard::Header));
-    SendHeader(sent);
-    ASSERT_TRUE(FiscalModeTest(FiscalGuard::PtuRates));
-    SendPtuRates(sent);
+    SendAllTables(link, sent);
+    ASSERT_TRUE(FiscalModeTest(link, FiscalGuard::Header));
+    SendHeader(link, sent);
+    ASSERT_TRUE(FiscalModeTest(link, FiscalGuard::PtuRates));
+    SendPtuRates(link, sent);
     EXPECT_EQ(emu.badChecks, 0);
     EXPECT_TRUE(ui.Messages().empty()) << ui.Messages().front();
 
-    ReadAllTables(got);
+    ReadAllTables(link, got);
     EXPECT_TRUE(ui.Messages().empty()) << ui.Messages().front();
     EXPECT_EQ(port->Queued(), 0u) << "every status reply was read";
 
@@ -85,38 +86,38 @@ TEST_F(EmulatorRoundTrip, EveryTableComesBackAsSent) {
 
 TEST_F(EmulatorRoundTrip, FiscalRegisterRefusesHeaderAndDeletionsEmptyIt) {
     emu.state.fiscal = true;
-    EXPECT_FALSE(FiscalModeTest(FiscalGuard::Header));
-    EXPECT_FALSE(FiscalModeTest(FiscalGuard::PtuRates));
+    EXPECT_FALSE(FiscalModeTest(link, FiscalGuard::Header));
+    EXPECT_FALSE(FiscalModeTest(link, FiscalGuard::PtuRates));
     EXPECT_EQ(ui.Messages().size(), 2u);
     ui.Clear();
 
     emu.state.fiscal = false;
     Row(TableId::Plu, 3, {"3", "Trzeci", "", "A", "0", "1.00", "1", "NIE"});
     Row(TableId::Plu, 5, {"5", "Piaty", "", "A", "0", "1.00", "1", "NIE"});
-    SendPluTable(sent);
-    EXPECT_TRUE(PluExists(3));
-    EXPECT_FALSE(PluExists(4));
-    EXPECT_TRUE(DeleteRecord(sent, TableId::Plu, "3"));
-    EXPECT_FALSE(PluExists(3));
-    EXPECT_TRUE(PluExists(5));
-    DeleteTable(sent, TableId::Plu);
-    EXPECT_FALSE(PluExists(5));
+    SendPluTable(link, sent);
+    EXPECT_TRUE(PluExists(link, 3));
+    EXPECT_FALSE(PluExists(link, 4));
+    EXPECT_TRUE(DeleteRecord(link, sent, TableId::Plu, "3"));
+    EXPECT_FALSE(PluExists(link, 3));
+    EXPECT_TRUE(PluExists(link, 5));
+    DeleteTable(link, sent, TableId::Plu);
+    EXPECT_FALSE(PluExists(link, 5));
     EXPECT_TRUE(ui.Messages().empty()) << ui.Messages().front();
 }
 
 TEST_F(EmulatorRoundTrip, InformationSettingsAndClock) {
     emu.now = [] { return 1000000000LL; };
-    EXPECT_TRUE(SendManagerPassword("1234"));
+    EXPECT_TRUE(SendManagerPassword(link, "1234"));
     EXPECT_EQ(emu.state.managerPassword, "\x12\x34");
-    SendSettingsByte(SettingsNumber(1, 1, 2));
+    SendSettingsByte(link, SettingsNumber(1, 1, 2));
     EXPECT_EQ(emu.state.settingsFlags, 11);
-    SetRegisterClock(58, 59, 23, 31, 12, 2007);
-    EXPECT_EQ(ReadRegisterClock(), "2007-12-31 23:59:58");
+    SetRegisterClock(link, 58, 59, 23, 31, 12, 2007);
+    EXPECT_EQ(ReadRegisterClock(link), "2007-12-31 23:59:58");
     EXPECT_EQ(port->Queued(), 0u) << "the clock's status reply was read";
 
-    const std::string block = ReadRegisterState();
-    const auto rows = RegisterInfoValues("ZELTRA ARK MIRRA", "123456", "V1.07", ReadUniqueNumber(), block,
-                                         ReadRegisterClock());
+    const std::string block = ReadRegisterState(link);
+    const auto rows = RegisterInfoValues("ZELTRA ARK MIRRA", "123456", "V1.07", ReadUniqueNumber(link), block,
+                                         ReadRegisterClock(link));
     EXPECT_EQ(rows[3], std::optional<std::string>("ZEL12345678"));
     EXPECT_EQ(rows[4], std::optional<std::string>("Wyświetlacz-ON, RS232-ON"));
     EXPECT_EQ(rows[5], std::optional<std::string>("Tryb szkoleniowy"));

@@ -60,7 +60,7 @@ TEST_F(RegisterTest, ReadsAndTheirRequests) {
         const char* name;
         int mode;
         std::string answer;
-        std::function<std::string()> read;
+        std::function<std::string(Connection&)> read;
         std::string request;
         std::string result;
         std::vector<std::string> messages;
@@ -91,10 +91,10 @@ TEST_F(RegisterTest, ReadsAndTheirRequests) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         SetUp();
-        Link().errorMode = c.mode;
+        link.Settings().errorMode = c.mode;
         port->Feed(c.stale);
         if (!c.answer.empty()) port->answers.assign(c.writes, c.answer);
-        EXPECT_EQ(c.read(), c.result);
+        EXPECT_EQ(c.read(link), c.result);
         ASSERT_EQ(port->writes.size(), c.writes);
         for (const std::string& w : port->writes) EXPECT_EQ(Hex(w), Hex(c.request));
         EXPECT_EQ(ui.Messages(), c.messages);
@@ -104,7 +104,7 @@ TEST_F(RegisterTest, ReadsAndTheirRequests) {
 }
 
 TEST_F(RegisterTest, SilentRegisterLeavesModeRowsAlone) {
-    const std::string block = ReadRegisterState();
+    const std::string block = ReadRegisterState(link);
     EXPECT_EQ(ui.Count("Brak odpowiedzi z kasy"), 1);
     EXPECT_EQ(block, std::string(14, '\xFF'));
     EXPECT_FALSE(IsFiscalBlock(block));
@@ -123,29 +123,29 @@ TEST_F(RegisterTest, SettingsPasswordAndClockCommands) {
         int statusReads;
     };
     const std::vector<Case> cases = {
-        {"password 7391", 0, [] { EXPECT_TRUE(SendManagerPassword("7391")); },
+        {"password 7391", 0, [&] { EXPECT_TRUE(SendManagerPassword(link, "7391")); },
          {Frame("0G" + Bytes("73 91")) + Z(1)}, {}, 0},
-        {"password 0012, mode 2 reads a status", 2, [] { EXPECT_TRUE(SendManagerPassword("0012")); },
+        {"password 0012, mode 2 reads a status", 2, [&] { EXPECT_TRUE(SendManagerPassword(link, "0012")); },
          {Frame("0G" + Bytes("00 12")) + Z(1)}, {}, 1},
-        {"password of three digits is refused", 2, [] { EXPECT_FALSE(SendManagerPassword("739")); }, {},
+        {"password of three digits is refused", 2, [&] { EXPECT_FALSE(SendManagerPassword(link, "739")); }, {},
          {"Hasło kierownika musi mieć 4 cyfry"}, 0},
-        {"password with a letter is refused", 0, [] { EXPECT_FALSE(SendManagerPassword("73a1")); }, {},
+        {"password with a letter is refused", 0, [&] { EXPECT_FALSE(SendManagerPassword(link, "73a1")); }, {},
          {"Hasło kierownika musi mieć 4 cyfry"}, 0},
-        {"empty password is refused", 0, [] { EXPECT_FALSE(SendManagerPassword("")); }, {},
+        {"empty password is refused", 0, [&] { EXPECT_FALSE(SendManagerPassword(link, "")); }, {},
          {"Hasło kierownika musi mieć 4 cyfry"}, 0},
-        {"settings grosze, ON-LINE, lighter: 7", 0, [] { SendSettingsByte(SettingsNumber(1, 1, 1)); },
+        {"settings grosze, ON-LINE, lighter: 7", 0, [&] { SendSettingsByte(link, SettingsNumber(1, 1, 1)); },
          {Frame("0;7W") + Z(1)}, {}, 0},
-        {"settings darker: 8 + 1 + 2 = 11, still 11 bytes", 2, [] { SendSettingsByte(SettingsNumber(1, 1, 2)); },
+        {"settings darker: 8 + 1 + 2 = 11, still 11 bytes", 2, [&] { SendSettingsByte(link, SettingsNumber(1, 1, 2)); },
          {Frame("0;11W")}, {}, 1},
-        {"clock 2007-12-31 23:59:58", 0, [] { SetRegisterClock(58, 59, 23, 31, 12, 2007); },
+        {"clock 2007-12-31 23:59:58", 0, [&] { SetRegisterClock(link, 58, 59, 23, 31, 12, 2007); },
          {Frame("0Y" + Bytes("58 59 23 31 12 07 20"))}, {}, 0},
-        {"clock in mode 2 reads its status reply", 2, [] { SetRegisterClock(0, 5, 9, 1, 2, 2026); },
+        {"clock in mode 2 reads its status reply", 2, [&] { SetRegisterClock(link, 0, 5, 9, 1, 2, 2026); },
          {Frame("0Y" + Bytes("00 05 09 01 02 26 20"))}, {}, 1},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         SetUp();
-        Link().errorMode = c.mode;
+        link.Settings().errorMode = c.mode;
         for (int k = 0; k < c.statusReads; ++k) port->answers.push_back(Status(0));
         c.send();
         std::vector<std::string> expected;

@@ -38,7 +38,7 @@ struct Cells {
 struct DownloadCase {
     const char* name;
     int model;
-    std::function<void(TableSet&)> read;
+    std::function<void(Connection&, TableSet&)> read;
     int requests;
     std::map<long long, std::string> records;  // index -> record bytes; others empty
     std::vector<Cells> before;                 // rows filled before the read
@@ -108,7 +108,7 @@ TEST_F(DownloadTest, RepliesDecodeIntoCells) {
             auto it = c.records.find(i);
             port->answers.push_back(RecordReply(i, it != c.records.end() ? it->second : FF(40)));
         }
-        c.read(set);
+        c.read(link, set);
         EXPECT_EQ(static_cast<int>(port->writes.size()), c.requests);
         EXPECT_TRUE(ui.Messages().empty());
         for (const auto& a : c.after) {
@@ -122,7 +122,7 @@ TEST_F(DownloadTest, RepliesDecodeIntoCells) {
 TEST_F(DownloadTest, RequestsAndProgress) {
     struct Case {
         const char* name;
-        std::function<void(TableSet&)> read;
+        std::function<void(Connection&, TableSet&)> read;
         int requests;
         int barMaximum;
         std::string first;  // the first request
@@ -144,7 +144,7 @@ TEST_F(DownloadTest, RequestsAndProgress) {
         // Empty records; an empty header (all fill) and rates not in use.
         for (int i = 0; i < c.requests; ++i)
             port->answers.push_back(c.requests > 1 ? RecordReply(i, FF(40)) : Reply(std::string(28, 'F')));
-        c.read(set);
+        c.read(link, set);
         ASSERT_EQ(static_cast<int>(port->writes.size()), c.requests);
         EXPECT_EQ(Hex(port->writes.front()), Hex(c.first));
         EXPECT_EQ(Hex(port->writes.back()), Hex(c.last));
@@ -158,7 +158,7 @@ TEST_F(DownloadTest, RequestsAndProgress) {
 TEST_F(DownloadTest, FiveDigitIndicesOfTheLargestModel) {
     set.ApplyModel(3, PluRule::Capacity);
     for (int i = 0; i <= 19200; ++i) port->answers.push_back(RecordReply(i, FF(40)));
-    ReadPluTable(set);
+    ReadPluTable(link, set);
     ASSERT_EQ(port->writes.size(), 19201u);
     const std::vector<std::pair<int, std::size_t>> widths = {{9, 14}, {10, 15}, {99, 15}, {100, 16},
                                                              {999, 16}, {1000, 17}, {9999, 17}, {10000, 18},
@@ -181,13 +181,13 @@ TEST_F(DownloadTest, SilentRegisterLeavesRowsAndAsksOnceAfterThreeRecords) {
     set.SetCell(TableId::Ptu, 2, 1, "AKTYWNA");
     // "Tak" both times: each table's run goes on to its end without more boxes.
     ui.answers = {true, true};
-    ReadPackagingTable(set);
+    ReadPackagingTable(link, set);
     EXPECT_EQ(ui.Count("Brak odpowiedzi z kasy"), 3);
     EXPECT_EQ(ui.Count("Kasa nie odpowiada. Kontynuować?"), 1);
     EXPECT_EQ(port->writes.size(), 15U);
-    ReadKeyTable(set);
-    ReadHeader(set);
-    ReadPtuRates(set);
+    ReadKeyTable(link, set);
+    ReadHeader(link, set);
+    ReadPtuRates(link, set);
     EXPECT_EQ(ui.Count("Brak odpowiedzi z kasy"), 3 + 3 + 1 + 1);
     EXPECT_EQ(ui.Count("Kasa nie odpowiada. Kontynuować?"), 2);
     EXPECT_EQ(Cells(TableId::Packaging, 1), (std::vector<std::string>{"1", "Stary", "1.00"}));
@@ -198,7 +198,7 @@ TEST_F(DownloadTest, SilentRegisterLeavesRowsAndAsksOnceAfterThreeRecords) {
 }
 
 TEST_F(DownloadTest, StatusRepliesInModeTwo) {
-    Link().errorMode = 2;
+    link.Settings().errorMode = 2;
     // Each record reply is followed by its status reply; record 2 is refused
     // with status 23 after its data came, record 3 is empty.
     const std::vector<std::string> names = {"Jeden", "Dwa", ""};
@@ -207,7 +207,7 @@ TEST_F(DownloadTest, StatusRepliesInModeTwo) {
         const std::string bytes = name.empty() ? FF(40) : PackagingBytes(name, "00 01 00 00 00");
         port->answers.push_back(RecordReply(i, bytes) + Status(i == 1 ? 23 : 0));
     }
-    ReadPaymentFormTable(set);
+    ReadPaymentFormTable(link, set);
     EXPECT_EQ(ui.Messages(), std::vector<std::string>{"Błąd danych"});
     EXPECT_EQ(set.Cell(TableId::PaymentForm, 1, 1), "Jeden");
     EXPECT_EQ(set.Cell(TableId::PaymentForm, 1, 2), "Dwa");
@@ -245,7 +245,7 @@ TEST_F(DownloadTest, RepliesThatDoNotFitAreAskedAgainThenCountedMissing) {
         Row(TableId::Packaging, 1, {"1", "Stary", "1.00"});
         port->answers.assign(c.answers.begin(), c.answers.end());
         for (int i = 1; i < 15; ++i) port->answers.push_back(RecordReply(i, FF(40)));
-        ReadPackagingTable(set);
+        ReadPackagingTable(link, set);
         EXPECT_EQ(Cells(TableId::Packaging, 1), c.row1);
         EXPECT_EQ(Cells(TableId::Packaging, 2), (std::vector<std::string>{"", "", ""})) << "never another's record";
         EXPECT_EQ(port->writes.size(), c.requests + 14);
@@ -268,7 +268,7 @@ TEST_F(DownloadTest, PluLabelsAndCursor) {
     port->answers.push_back(RecordReply(3, FF(40)));
     port->answers.push_back(RecordReply(4, record));  // the last row: no row after it for the cursor
     port->answers.push_back(RecordReply(5, record));  // one past the PLU count: no row, dropped
-    ReadPluTable(set);
+    ReadPluTable(link, set);
     EXPECT_EQ(ui.pluCursor, (std::vector<int>{2, 4}));
     EXPECT_EQ(ui.labels[UiLabel::PluTab], "Odczytano: 6 PLU");
     EXPECT_EQ(ui.labels[UiLabel::ServicePlu], "Odczytalem PLU nr : 6");
@@ -282,7 +282,7 @@ TEST_F(DownloadTest, PluLabelsAndCursor) {
     set.SetPluCount(5);
     set.ApplyModel(1, PluRule::Configured);
     port->answers.push_back(RecordReply(0, record));
-    ReadPluTable(set);
+    ReadPluTable(link, set);
     // Records 2 to 4 unanswered, then "Nie" to the question: the run stops.
     EXPECT_EQ(ui.Count("Brak odpowiedzi z kasy"), 3);
     EXPECT_EQ(port->writes.size(), 4U);
@@ -315,7 +315,7 @@ TEST_F(DownloadTest, HeaderLines) {
         SetUp();
         for (int r = 1; r <= 8; ++r) set.SetCell(TableId::Header, 1, r, "old");
         port->answers.push_back(Reply(HexDigits(c.text)));
-        ReadHeader(set);
+        ReadHeader(link, set);
         std::vector<std::string> rows;
         for (int r = 1; r <= 8; ++r) rows.push_back(set.Cell(TableId::Header, 1, r));
         EXPECT_EQ(rows, c.rows);
@@ -332,7 +332,7 @@ TEST_F(DownloadTest, PtuRates) {
         set.SetCell(TableId::Ptu, 1, r, "9.99");
         set.SetCell(TableId::Ptu, 2, r, "AKTYWNA");
     }
-    ReadPtuRates(set);
+    ReadPtuRates(link, set);
     const std::vector<std::vector<std::string>> expected = {
         {"A", "23.00", "AKTYWNA"}, {"B", "9.99", "ZWOLNIONA"},  {"C", "22.50", "AKTYWNA"},
         {"D", "08.00", "AKTYWNA"}, {"E", "9.99", "NIEAKTYWNA"}, {"F", "12.34", "AKTYWNA"},
@@ -349,7 +349,7 @@ TEST_F(DownloadTest, AllTablesReadsEightWithLabels) {
         for (int i = 0; i < k; ++i) port->answers.push_back(RecordReply(i, FF(40)));
     port->answers.push_back(Reply(HexDigits("Sklep\r")));
     port->answers.push_back(Reply("0023FFFFFFFFFFFFFFFFFFFFFFFF"));
-    ReadAllTables(set);
+    ReadAllTables(link, set);
     EXPECT_EQ(static_cast<int>(port->writes.size()), requests + 2);
     EXPECT_EQ(set.Cell(TableId::Header, 1, 1), "Sklep");
     EXPECT_EQ(set.Cell(TableId::Ptu, 1, 1), "23.00");

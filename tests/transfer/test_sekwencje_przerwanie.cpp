@@ -29,16 +29,17 @@ public:
 };
 
 class StoppedTransfer : public ::testing::Test {
-public:  // the cases' checks reach in
+public:
+    Connection link;  // the cases' checks reach in
     void SetUp() override {
-        ResetLink();
+        link.Reset();
         emu = Emulator();
         emu.SetModel(1);
         ui = StopUi();
         auto p = std::make_unique<EmulatorPort>(emu, true);
         port = p.get();
-        UsePort(std::move(p));
-        Link().pollLimit = 3000;
+        link.UsePort(std::move(p));
+        link.Settings().pollLimit = 3000;
         InstallUi(&ui);
         sent = TableSet();
         sent.SetPluCount(kPlu);
@@ -52,8 +53,8 @@ public:  // the cases' checks reach in
             sent.SetCell(TableId::Packaging, 0, r, std::to_string(r));
             sent.SetCell(TableId::Packaging, 1, r, "Butelka");
         }
-        SendPluTable(sent);
-        SendPackagingTable(sent);
+        SendPluTable(link, sent);
+        SendPackagingTable(link, sent);
         ui = StopUi();
         got = TableSet();
         got.SetPluCount(kPlu);
@@ -61,7 +62,7 @@ public:  // the cases' checks reach in
     }
     void TearDown() override {
         InstallUi(nullptr);
-        ResetLink();
+        link.Reset();
     }
     int Filled(const TableSet& s, TableId t) const {
         int n = 0;
@@ -86,26 +87,26 @@ TEST_F(StoppedTransfer, StopsBetweenRecordsAndLeavesTheLineClear) {
         std::function<void(StoppedTransfer&, How)> check;  // what stays after the stop
     };
     const Case cases[] = {
-        {"PLU download", [](StoppedTransfer& t) { ReadPluTable(t.got); }, kPlu + 1, true,
+        {"PLU download", [&](StoppedTransfer& t) { ReadPluTable(link, t.got); }, kPlu + 1, true,
          [](StoppedTransfer& t, How) {
              // Records 1 to 5 were read before the stop or the silence; the rest are as they were.
              EXPECT_EQ(t.Filled(t.got, TableId::Plu), kAt);
              for (int r = 1; r <= kAt; ++r) EXPECT_TRUE(t.got.RowHasRecord(TableId::Plu, r)) << r;
          }},
-        {"all tables read", [](StoppedTransfer& t) { ReadAllTables(t.got); }, 15 + kPlu + 1, true,
+        {"all tables read", [&](StoppedTransfer& t) { ReadAllTables(link, t.got); }, 15 + kPlu + 1, true,
          [](StoppedTransfer& t, How) {
              EXPECT_EQ(t.Filled(t.got, TableId::Packaging), kAt);
              EXPECT_EQ(t.Filled(t.got, TableId::Plu), 0) << "the run ended with the packaging";
          }},
-        {"PLU upload", [](StoppedTransfer& t) { t.emu.state.records.clear(); SendPluTable(t.sent); }, kPlu, false,
+        {"PLU upload", [&](StoppedTransfer& t) { t.emu.state.records.clear(); SendPluTable(link, t.sent); }, kPlu, false,
          [](StoppedTransfer& t, How how) {
              // The register holds what was sent before the stop: 5 records, or the 4
              // sent before it fell silent.
              EXPECT_EQ(t.StoredPlu(), how == How::Przerwij ? kAt : kAt - 1);
          }},
-        {"all tables sent", [](StoppedTransfer& t) { t.emu.state.records.clear(); SendAllTables(t.sent); }, 15 + kPlu,
+        {"all tables sent", [&](StoppedTransfer& t) { t.emu.state.records.clear(); SendAllTables(link, t.sent); }, 15 + kPlu,
          false, [](StoppedTransfer& t, How) { EXPECT_EQ(t.StoredPlu(), 0) << "the run ended with the packaging"; }},
-        {"PLU table deletion", [](StoppedTransfer& t) { DeleteTable(t.sent, TableId::Plu); }, kPlu, true,
+        {"PLU table deletion", [&](StoppedTransfer& t) { DeleteTable(link, t.sent, TableId::Plu); }, kPlu, true,
          [](StoppedTransfer& t, How how) {
              // Rows 1 to 5 emptied and deleted in the register; after the silence
              // the three unanswered rows are emptied too, and nothing more.
@@ -113,7 +114,7 @@ TEST_F(StoppedTransfer, StopsBetweenRecordsAndLeavesTheLineClear) {
              EXPECT_EQ(t.Filled(t.sent, TableId::Plu), kPlu - emptied);
              EXPECT_EQ(t.StoredPlu(), kPlu - kAt);
          }},
-        {"packaging deletion", [](StoppedTransfer& t) { DeleteTable(t.sent, TableId::Packaging); }, 15, false,
+        {"packaging deletion", [&](StoppedTransfer& t) { DeleteTable(link, t.sent, TableId::Packaging); }, 15, false,
          [](StoppedTransfer& t, How how) {
              EXPECT_EQ(t.Filled(t.sent, TableId::Packaging), how == How::Przerwij ? 15 - kAt : 15 - kAt - 3);
          }},
@@ -126,7 +127,7 @@ TEST_F(StoppedTransfer, StopsBetweenRecordsAndLeavesTheLineClear) {
                 SCOPED_TRACE(std::string(c.name) + ", mode " + std::to_string(mode) +
                              (how == How::Przerwij ? ", Przerwij" : ", silence then Nie"));
                 SetUp();
-                Link().errorMode = mode;
+                link.Settings().errorMode = mode;
                 emu.state.errorMode = mode;
                 ui.stopAt = how == How::Przerwij;
                 ui.silenceAt = how == How::SilenceThenNie ? &emu : nullptr;
@@ -151,7 +152,7 @@ TEST_F(StoppedTransfer, StopsBetweenRecordsAndLeavesTheLineClear) {
                 EXPECT_EQ(emu.Pending(), 0U);
                 emu.switches.silent = false;
                 ui.Clear();
-                EXPECT_EQ(ReadRegisterState().substr(0, 2), "0" + std::to_string(mode));
+                EXPECT_EQ(ReadRegisterState(link).substr(0, 2), "0" + std::to_string(mode));
                 EXPECT_EQ(ui.Messages(), std::vector<std::string>{});
                 EXPECT_EQ(port->Queued(), 0U);
                 TearDown();

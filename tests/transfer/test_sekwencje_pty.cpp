@@ -75,7 +75,10 @@ struct Param {
     int mode;
 };
 
-class PtyRoundTrip : public ::testing::TestWithParam<Param> {};
+class PtyRoundTrip : public ::testing::TestWithParam<Param> {
+protected:
+    Connection link;
+};
 
 TEST_P(PtyRoundTrip, EveryTableComesBackAsSent) {
     const Param p = GetParam();
@@ -85,11 +88,11 @@ TEST_P(PtyRoundTrip, EveryTableComesBackAsSent) {
         e.state.errorMode = p.mode;
     });
     ASSERT_TRUE(server.Start());
-    ResetLink();
-    UsePort(std::make_unique<NativeSerialPort>());
-    Link().errorMode = p.mode;
-    Link().pollLimit = 200000;
-    ASSERT_TRUE(OpenPort(server.SlavePath()));
+    link.Reset();
+    link.UsePort(std::make_unique<NativeSerialPort>());
+    link.Settings().errorMode = p.mode;
+    link.Settings().pollLimit = 200000;
+    ASSERT_TRUE(link.OpenPort(server.SlavePath()));
     RecordingUi ui;
     InstallUi(&ui);
 
@@ -98,12 +101,12 @@ TEST_P(PtyRoundTrip, EveryTableComesBackAsSent) {
     got.ApplyModel(p.model, PluRule::Capacity);
     Fill(sent);
 
-    SendAllTables(sent);
-    ASSERT_TRUE(FiscalModeTest(FiscalGuard::Header));
-    SendHeader(sent);
-    ASSERT_TRUE(FiscalModeTest(FiscalGuard::PtuRates));
-    SendPtuRates(sent);
-    ReadAllTables(got);
+    SendAllTables(link, sent);
+    ASSERT_TRUE(FiscalModeTest(link, FiscalGuard::Header));
+    SendHeader(link, sent);
+    ASSERT_TRUE(FiscalModeTest(link, FiscalGuard::PtuRates));
+    SendPtuRates(link, sent);
+    ReadAllTables(link, got);
     EXPECT_EQ(ui.Messages(), std::vector<std::string>{});
     EXPECT_EQ(server.WithEmulator([](Emulator& e) { return e.badChecks; }), 0);
 
@@ -119,7 +122,7 @@ TEST_P(PtyRoundTrip, EveryTableComesBackAsSent) {
     EXPECT_EQ(differences, 0);
 
     InstallUi(nullptr);
-    ResetLink();
+    link.Reset();
     server.Stop();
 }
 

@@ -73,7 +73,7 @@ TEST_F(DeleteTest, SingleRecords) {
         SetUp();
         FillAll();
         const std::vector<int> before = Filled(c.emptied);
-        EXPECT_EQ(DeleteRecord(set, c.table, c.number), c.done);
+        EXPECT_EQ(DeleteRecord(link, set, c.table, c.number), c.done);
         EXPECT_EQ(Writes(), c.frame.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.frame});
         EXPECT_EQ(ui.Messages(), c.message.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.message});
         std::vector<int> expected = before;
@@ -101,10 +101,10 @@ TEST_F(DeleteTest, RowEmptiedWhateverTheRegisterSays) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         SetUp();
-        Link().errorMode = 2;
+        link.Settings().errorMode = 2;
         FillAll();
         if (!c.answer.empty()) port->answers.push_back(c.answer);
-        EXPECT_TRUE(DeleteRecord(set, TableId::Plu, "7"));
+        EXPECT_TRUE(DeleteRecord(link, set, TableId::Plu, "7"));
         EXPECT_EQ(ui.Messages(), c.messages);
         EXPECT_FALSE(set.RowHasRecord(TableId::Plu, 7));
         EXPECT_EQ(port->drains, 1);
@@ -139,7 +139,7 @@ TEST_F(DeleteTest, WholeTables) {
         SCOPED_TRACE(c.name);
         SetUp();
         FillAll();
-        DeleteTable(set, c.table);
+        DeleteTable(link, set, c.table);
         std::vector<std::string> expected;
         for (const auto& p : c.payloads) expected.push_back(Hex(Frame(p)));
         EXPECT_EQ(Writes(), expected);
@@ -165,7 +165,7 @@ TEST_F(DeleteTest, PluTableDeletesOnlyWhatTheRegisterHolds) {
     for (const auto& a : {reply(0, "Woda"), std::string(), reply(1, ""), reply(2, "Sok"), std::string(), reply(3, ""),
                           reply(4, "")})
         port->answers.push_back(a);
-    DeleteTable(set, TableId::Plu);
+    DeleteTable(link, set, TableId::Plu);
     std::vector<std::string> expected;
     for (const char* p : {"0;0;7H", "", "0;1;7H", "0;2;7H", "", "0;3;7H", "0;4;7H"}) expected.push_back(p);
     expected[1] = Hex(Frame("0;0V"));
@@ -179,7 +179,7 @@ TEST_F(DeleteTest, PluTableDeletesOnlyWhatTheRegisterHolds) {
     // A silent register holds nothing: no deletion is sent, the rows are emptied all the same.
     SetUp();
     FillAll();
-    EXPECT_FALSE(PluExists(3));
+    EXPECT_FALSE(PluExists(link, 3));
     EXPECT_EQ(Writes(), std::vector<std::string>{Hex(Frame("0;2;7H") + Z(2))});
 }
 

@@ -46,11 +46,11 @@ public:
 class SequenceTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ResetLink();
-        port = InstallScriptedPort();
+        link.Reset();
+        port = InstallScriptedPort(link);
         port->open = true;
-        Link().pollLimit = 2000;  // a silent register costs little
-        Link().errorMode = 0;
+        link.Settings().pollLimit = 2000;  // a silent register costs little
+        link.Settings().errorMode = 0;
         ui = LabelUi();
         InstallUi(&ui);
         set = TableSet();
@@ -58,7 +58,7 @@ protected:
     }
     void TearDown() override {
         InstallUi(nullptr);
-        ResetLink();
+        link.Reset();
     }
     // Every write, as hexadecimal text.
     std::vector<std::string> Writes() const {
@@ -75,6 +75,7 @@ protected:
         return out;
     }
 
+    Connection link;
     ScriptedPort* port = nullptr;
     LabelUi ui;
     TableSet set;
