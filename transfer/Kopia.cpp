@@ -70,6 +70,16 @@ Plural PluralOf(long long n) {
 }
 
 // ---- file text --------------------------------------------------------------
+//
+//   ZELTRA-KOPIA 1
+//   register <model> <serial number as hex>
+//   part <name> <records> current|stale <known> <YYYY-MM-DD> <hh:mm>
+//   <record> <bytes as hex, or - for known empty>      (<known> lines, ascending)
+//   ... more parts ...
+//   end
+//
+// Every line ends with LF. Anything else, or anything after "end", is no copy:
+// a file is taken whole or not at all.
 
 constexpr std::string_view kMagic = "ZELTRA-KOPIA 1";
 constexpr int kMaxRecords = 100000;  // well above any table (PLU: 19 200)

@@ -282,6 +282,19 @@ TEST_F(CopyFile, FolderIsTheUsersAndFileNamesAreSafe) {
     EXPECT_EQ(CopyFilePath(0, ""), "");
     EXPECT_EQ(CopyFilePath(4, kSerial), "");
 
+    // A user folder with Polish letters.
+    const fs::path polish = dir / fs::path(u8"U\u017Cytkownik \u0141\u00F3d\u017A");
+#ifdef _WIN32
+    _wputenv_s(L"ZELTRA_DATA_DIR", polish.wstring().c_str());
+#else
+    SetEnv("ZELTRA_DATA_DIR", polish.string());
+#endif
+    RegisterCopy copy = CopyOf(Shop());
+    copy.model = 0, copy.serial = odd;
+    ASSERT_TRUE(SaveRegisterCopy(copy));
+    EXPECT_TRUE(LoadRegisterCopy(0, odd));
+    EXPECT_TRUE(fs::exists(polish / "kopie" / "kasa0-A_2FB_201_B3.kopia"));
+
 #ifndef _WIN32
     const std::array<std::array<const char*, 4>, 5> cases = {{
         // ZELTRA_DATA_DIR, XDG_DATA_HOME, HOME, the folder
