@@ -57,6 +57,26 @@ void SetRegisterClock(Connection& link, int seconds, int minutes, int hours, int
 // The date and time as the clock question shows it: YYYY-MM-DD hh:mm:ss.
 std::string ClockText(int seconds, int minutes, int hours, int day, int month, int year);
 
+// ---- the bytes the uploads send ---------------------------------------------
+// The uploads below send exactly these bytes, so whatever is compared or kept
+// from them is what the register was given.
+
+// The record bytes after the command letter (the layout's recordBytes) that the
+// upload of `table` sends for record `record`: row `record` of Packaging, Plu,
+// Cashier, Key and PaymentForm; Discount and Surcharge both mean the pair,
+// records 1 to 8 (DiscountPairRow). Empty when the row holds no record or the
+// record is outside the table.
+std::string RecordBytes(const TableSet& set, TableId table, int record);
+// The record number the full upload addresses that row as: the row's own number
+// cell when it holds a plain positive number (keys: always the row).
+long long SentRecordNumber(const TableSet& set, TableId table, int record);
+// The header frame's payload: "0X", the non-empty lines in Mazovia each closed
+// by CR, 0xFF fill to HeaderLayout::kPayloadBytes. None when the lines are too
+// long to send.
+std::optional<std::string> HeaderPayload(const TableSet& set);
+// The PTU rate frame's payload: "0Z" and the seven rates, two bytes each.
+std::string PtuPayload(const TableSet& set);
+
 // ---- uploads ---------------------------------------------------------------
 
 void SendPackagingTable(Connection& link, const TableSet& set);

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <string_view>
 
 #include "Bcd.h"
@@ -105,96 +106,107 @@ std::string BarcodeField(const std::string& text) {
 
 }  // namespace
 
-void SendPackagingTable(Connection& link, const TableSet& set) {
+// ---- the bytes of one record ----------------------------------------------
+
+namespace {
+
+void EncodePackaging(const TableSet& set, RowRef at, std::string& record) {
     using namespace PackagingLayout;
-    const TableId t = TableId::Packaging;
-    SendRecords(link, set, kRecord, set.Rows(t), 15, false, [&](int k) { return SameRow(t, k); },
-                [&](std::string& record, RowRef at) {
-                    Put(record, kName, NameField(set.Cell(t, 1, at.row), 18, 19));
-                    Put(record, kPrice, PriceField(set.Cell(t, 2, at.row)));
-                });
+    Put(record, kName, NameField(set.Cell(at.table, 1, at.row), 18, 19));
+    Put(record, kPrice, PriceField(set.Cell(at.table, 2, at.row)));
 }
 
-void SendPluTable(Connection& link, const TableSet& set) {
+void EncodePlu(const TableSet& set, RowRef at, std::string& record) {
     using namespace PluLayout;
-    const TableId t = TableId::Plu;
     const int model = set.Model();
-    SendRecords(link, set, kRecord, set.Rows(t), set.Rows(t), false, [&](int k) { return SameRow(t, k); },
-                [&](std::string& record, RowRef at) {
-                    auto cell = [&](int col) -> const std::string& { return set.Cell(t, col, at.row); };
-                    const bool fractions = model == 0 || cell(7) == "TAK";
+    auto cell = [&](int col) -> const std::string& { return set.Cell(at.table, col, at.row); };
+    const bool fractions = model == 0 || cell(7) == "TAK";
 
-                    const std::string& pack = cell(4);
-                    const unsigned packaging =
-                        !pack.empty() && pack[0] == '(' ? 0 : static_cast<unsigned>(LeadingNumber(pack, 15));
-                    const std::string& rate = cell(3);
-                    const unsigned letter =
-                        rate.size() == 1 && rate[0] >= 'A' && rate[0] <= 'G' ? static_cast<unsigned>(rate[0] - 'A') : 0;
-                    const unsigned ptu = packaging << 4 | letter | (model > 0 && !fractions ? 8 : 0);
+    const std::string& pack = cell(4);
+    const unsigned packaging =
+        !pack.empty() && pack[0] == '(' ? 0 : static_cast<unsigned>(LeadingNumber(pack, 15));
+    const std::string& rate = cell(3);
+    const unsigned letter =
+        rate.size() == 1 && rate[0] >= 'A' && rate[0] <= 'G' ? static_cast<unsigned>(rate[0] - 'A') : 0;
+    const unsigned ptu = packaging << 4 | letter | (model > 0 && !fractions ? 8 : 0);
 
-                    const std::int64_t stock =
-                        std::clamp(fractions ? SignedScaled(cell(6), 3) : SignedScaled(WholePart(cell(6)), 0),
-                                   kMinStock, kMaxStock);
+    const std::int64_t stock =
+        std::clamp(fractions ? SignedScaled(cell(6), 3) : SignedScaled(WholePart(cell(6)), 0), kMinStock, kMaxStock);
 
-                    Put(record, kName, NameField(cell(1), 15, 16));
-                    Put(record, kBarcode, BarcodeField(cell(2)));
-                    Put(record, kPrice, PriceField(cell(5)));
-                    Put(record, kPtuByte, Byte(ptu));
-                    Put(record, kStock, PackBcd(stock, 6));
-                });
+    Put(record, kName, NameField(cell(1), 15, 16));
+    Put(record, kBarcode, BarcodeField(cell(2)));
+    Put(record, kPrice, PriceField(cell(5)));
+    Put(record, kPtuByte, Byte(ptu));
+    Put(record, kStock, PackBcd(stock, 6));
 }
 
-void SendCashierTable(Connection& link, const TableSet& set) {
+void EncodeCashier(const TableSet& set, RowRef at, std::string& record) {
     using namespace CashierLayout;
-    const TableId t = TableId::Cashier;
-    SendRecords(link, set, kRecord, set.Rows(t), 8, false, [&](int k) { return SameRow(t, k); },
-                [&](std::string& record, RowRef at) {
-                    Put(record, kName, NameField(set.Cell(t, 1, at.row), 6, 6));
-                    Put(record, kPassword, PackDigitsInOrder(set.Cell(t, 2, at.row), 2));
-                });
+    Put(record, kName, NameField(set.Cell(at.table, 1, at.row), 6, 6));
+    Put(record, kPassword, PackDigitsInOrder(set.Cell(at.table, 2, at.row), 2));
 }
 
-void SendKeyTable(Connection& link, const TableSet& set) {
+void EncodeKey(const TableSet& set, RowRef at, std::string& record) {
     using namespace KeyLayout;
-    const TableId t = TableId::Key;
-    SendRecords(link, set, kRecord, set.Rows(t), set.Rows(t), true, [&](int k) { return SameRow(t, k); },
-                [&](std::string& record, RowRef at) {
-                    // Four digits hold no more than the first four characters.
-                    const auto plu = LeadingNumber(Slice(set.Cell(t, 1, at.row), 0, 4), kMaxFour);
-                    const auto quantity = static_cast<unsigned>(LeadingNumber(set.Cell(t, 2, at.row), 15));
-                    const unsigned flags = quantity | (set.Cell(t, 3, at.row) == "TAK" ? 0x10 : 0);
-                    Put(record, kPlu, PackBcd(static_cast<std::int64_t>(plu), 4));
-                    Put(record, kFlags, Byte(flags));
-                });
+    // Four digits hold no more than the first four characters.
+    const auto plu = LeadingNumber(Slice(set.Cell(at.table, 1, at.row), 0, 4), kMaxFour);
+    const auto quantity = static_cast<unsigned>(LeadingNumber(set.Cell(at.table, 2, at.row), 15));
+    const unsigned flags = quantity | (set.Cell(at.table, 3, at.row) == "TAK" ? 0x10 : 0);
+    Put(record, kPlu, PackBcd(static_cast<std::int64_t>(plu), 4));
+    Put(record, kFlags, Byte(flags));
 }
 
-void SendDiscountTable(Connection& link, const TableSet& set) {
+void EncodeDiscount(const TableSet& set, RowRef at, std::string& record) {
     using namespace DiscountLayout;
-    SendRecords(link, set, kRecord, 8, 7, false, DiscountPairRow, [&](std::string& record, RowRef at) {
-        // The multiplier in thousandths: 1000 less (discount) or more (surcharge)
-        // the percentage in tenths.
-        const std::uint64_t tenths = DecimalToScaled(set.Cell(at.table, 2, at.row), 2) / 10;
-        const std::uint64_t m = at.table == TableId::Discount ? 1000 - std::min<std::uint64_t>(tenths, 1000)
-                                                              : 1000 + std::min<std::uint64_t>(tenths, kMaxFour - 1000);
-        Put(record, kName, NameField(set.Cell(at.table, 1, at.row), 18, 19));
-        Put(record, kMultiplier, PackBcd(static_cast<std::int64_t>(m), 4));
-    });
+    // The multiplier in thousandths: 1000 less (discount) or more (surcharge)
+    // the percentage in tenths.
+    const std::uint64_t tenths = DecimalToScaled(set.Cell(at.table, 2, at.row), 2) / 10;
+    const std::uint64_t m = at.table == TableId::Discount ? 1000 - std::min<std::uint64_t>(tenths, 1000)
+                                                          : 1000 + std::min<std::uint64_t>(tenths, kMaxFour - 1000);
+    Put(record, kName, NameField(set.Cell(at.table, 1, at.row), 18, 19));
+    Put(record, kMultiplier, PackBcd(static_cast<std::int64_t>(m), 4));
 }
 
-void SendPaymentFormTable(Connection& link, const TableSet& set) {
+void EncodePaymentForm(const TableSet& set, RowRef at, std::string& record) {
     using namespace PaymentFormLayout;
-    const TableId t = TableId::PaymentForm;
-    SendRecords(link, set, kRecord, set.Rows(t), 4, false, [&](int k) { return SameRow(t, k); },
-                [&](std::string& record, RowRef at) { Put(record, kName, NameField(set.Cell(t, 1, at.row), 18, 18)); });
+    Put(record, kName, NameField(set.Cell(at.table, 1, at.row), 18, 18));
 }
 
-bool FiscalModeTest(Connection& link, FiscalGuard item) {
-    if (!IsFiscalBlock(ReadRegisterState(link))) return true;
-    link.UserUi().Message(item == FiscalGuard::Header ? kHeaderFiscal : kPtuFiscal);
-    return false;
+// The discount pair's record number of a discount or surcharge row.
+int PairRecord(RowRef at) { return at.table == TableId::Surcharge ? at.row + 4 : at.row; }
+
+}  // namespace
+
+std::string RecordBytes(const TableSet& set, TableId table, int record) {
+    const bool pair = table == TableId::Discount || table == TableId::Surcharge;
+    if (record < 1 || (pair && record > 8)) return {};
+    const RowRef at = pair ? DiscountPairRow(record) : SameRow(table, record);
+    if (!set.RowHasRecord(at.table, at.row)) return {};
+    void (*encode)(const TableSet&, RowRef, std::string&) = nullptr;
+    const RecordLayout* layout = nullptr;
+    switch (table) {
+    case TableId::Packaging: encode = EncodePackaging, layout = &PackagingLayout::kRecord; break;
+    case TableId::Plu: encode = EncodePlu, layout = &PluLayout::kRecord; break;
+    case TableId::Cashier: encode = EncodeCashier, layout = &CashierLayout::kRecord; break;
+    case TableId::Key: encode = EncodeKey, layout = &KeyLayout::kRecord; break;
+    case TableId::Discount:
+    case TableId::Surcharge: encode = EncodeDiscount, layout = &DiscountLayout::kRecord; break;
+    case TableId::PaymentForm: encode = EncodePaymentForm, layout = &PaymentFormLayout::kRecord; break;
+    default: return {};
+    }
+    std::string bytes(static_cast<std::size_t>(layout->recordBytes), '\0');
+    encode(set, at, bytes);
+    return bytes;
 }
 
-void SendHeader(Connection& link, const TableSet& set) {
+long long SentRecordNumber(const TableSet& set, TableId table, int record) {
+    if (table == TableId::Key) return record;  // keys are sent by their row
+    const bool pair = table == TableId::Discount || table == TableId::Surcharge;
+    const RowRef at = pair ? DiscountPairRow(record) : SameRow(table, record);
+    return RecordNumberOf(set.Cell(at.table, 0, at.row), record);
+}
+
+std::optional<std::string> HeaderPayload(const TableSet& set) {
     std::string payload = "0X";
     for (int r = 1; r <= set.Rows(TableId::Header); ++r) {
         const std::string& line = set.Cell(TableId::Header, 1, r);
@@ -202,19 +214,12 @@ void SendHeader(Connection& link, const TableSet& set) {
         payload += ToMazovia(std::string_view(line));
         payload += '\r';
     }
-    if (payload.size() > 2 + static_cast<std::size_t>(HeaderLayout::kMaxLineBytes)) {
-        link.UserUi().Message(kHeaderTooLong);
-        return;
-    }
+    if (payload.size() > 2 + static_cast<std::size_t>(HeaderLayout::kMaxLineBytes)) return std::nullopt;
     payload.resize(HeaderLayout::kPayloadBytes, '\xFF');
-    TransferScope transfer(link, TransferKind::Upload, kHeaderPart);
-    TransferRecord(link, 0);
-    SendFrame(link, payload, HeaderLayout::kWriteLength, 0xFF);
-    link.UserUi().ProgressStep(UiBar::Main);
-    link.AwaitStatus();
+    return payload;
 }
 
-void SendPtuRates(Connection& link, const TableSet& set) {
+std::string PtuPayload(const TableSet& set) {
     std::string payload = "0Z";
     for (int r = 1; r <= PtuLayout::kRates; ++r) {
         const std::string& status = set.Cell(TableId::Ptu, 2, r);
@@ -224,6 +229,74 @@ void SendPtuRates(Connection& link, const TableSet& set) {
             payload += PackBcd(static_cast<std::int64_t>(std::min(DecimalToScaled(set.Cell(TableId::Ptu, 1, r), 2), kMaxFour)), 4);
         else payload += std::string(2, '\0');
     }
+    return payload;
+}
+
+// ---- uploads ---------------------------------------------------------------
+
+void SendPackagingTable(Connection& link, const TableSet& set) {
+    using namespace PackagingLayout;
+    const TableId t = TableId::Packaging;
+    SendRecords(link, set, kRecord, set.Rows(t), 15, false, [&](int k) { return SameRow(t, k); },
+                [&](std::string& record, RowRef at) { record = RecordBytes(set, t, at.row); });
+}
+
+void SendPluTable(Connection& link, const TableSet& set) {
+    using namespace PluLayout;
+    const TableId t = TableId::Plu;
+    SendRecords(link, set, kRecord, set.Rows(t), set.Rows(t), false, [&](int k) { return SameRow(t, k); },
+                [&](std::string& record, RowRef at) { record = RecordBytes(set, t, at.row); });
+}
+
+void SendCashierTable(Connection& link, const TableSet& set) {
+    using namespace CashierLayout;
+    const TableId t = TableId::Cashier;
+    SendRecords(link, set, kRecord, set.Rows(t), 8, false, [&](int k) { return SameRow(t, k); },
+                [&](std::string& record, RowRef at) { record = RecordBytes(set, t, at.row); });
+}
+
+void SendKeyTable(Connection& link, const TableSet& set) {
+    using namespace KeyLayout;
+    const TableId t = TableId::Key;
+    SendRecords(link, set, kRecord, set.Rows(t), set.Rows(t), true, [&](int k) { return SameRow(t, k); },
+                [&](std::string& record, RowRef at) { record = RecordBytes(set, t, at.row); });
+}
+
+void SendDiscountTable(Connection& link, const TableSet& set) {
+    using namespace DiscountLayout;
+    SendRecords(link, set, kRecord, 8, 7, false, DiscountPairRow, [&](std::string& record, RowRef at) {
+        record = RecordBytes(set, TableId::Discount, PairRecord(at));
+    });
+}
+
+void SendPaymentFormTable(Connection& link, const TableSet& set) {
+    using namespace PaymentFormLayout;
+    const TableId t = TableId::PaymentForm;
+    SendRecords(link, set, kRecord, set.Rows(t), 4, false, [&](int k) { return SameRow(t, k); },
+                [&](std::string& record, RowRef at) { record = RecordBytes(set, t, at.row); });
+}
+
+bool FiscalModeTest(Connection& link, FiscalGuard item) {
+    if (!IsFiscalBlock(ReadRegisterState(link))) return true;
+    link.UserUi().Message(item == FiscalGuard::Header ? kHeaderFiscal : kPtuFiscal);
+    return false;
+}
+
+void SendHeader(Connection& link, const TableSet& set) {
+    const std::optional<std::string> payload = HeaderPayload(set);
+    if (!payload) {
+        link.UserUi().Message(kHeaderTooLong);
+        return;
+    }
+    TransferScope transfer(link, TransferKind::Upload, kHeaderPart);
+    TransferRecord(link, 0);
+    SendFrame(link, *payload, HeaderLayout::kWriteLength, 0xFF);
+    link.UserUi().ProgressStep(UiBar::Main);
+    link.AwaitStatus();
+}
+
+void SendPtuRates(Connection& link, const TableSet& set) {
+    const std::string payload = PtuPayload(set);
     TransferScope transfer(link, TransferKind::Upload, kPtuPart);
     TransferRecord(link, 0);
     link.ClearRequestArea(0xFF);
