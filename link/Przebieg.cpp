@@ -75,14 +75,18 @@ TransferScope::~TransferScope() {
     run.part = outerPart_;
     if (--run.depth > 0 || !outermost_) return;
     // A transfer stopped between records may leave a late reply on the line.
-    if (run.stopped || link_.UserUi().StopRequested()) link_.MarkLineUnsettled();
+    const bool stopped = run.stopped || link_.UserUi().StopRequested();
+    if (stopped) link_.MarkLineUnsettled();
     const bool show = run.summary && run.missedCount > 0 && run.records > 1;
     const std::string text = show ? Summary(run) : std::string();
     std::vector<MissedRecord> missed = std::move(run.missed);
+    std::vector<MissedRecord> empty = std::move(run.empty);
     const bool named = run.named;
     run = TransferRun{};
     run.lastMissed = std::move(missed);
     run.lastNamed = named;
+    run.lastEmpty = std::move(empty);
+    run.lastStopped = stopped;
     if (show) link_.UserUi().Message(text, kCaption, UiIcon::Warning);
 }
 
@@ -135,6 +139,21 @@ const std::vector<MissedRecord>& TransferMissedRecords(const Connection& link) {
 std::string TransferMissedText(const Connection& link) {
     const TransferRun& run = link.Run();
     return run.depth > 0 ? Listed(run.missed, run.named, true) : Listed(run.lastMissed, run.lastNamed, true);
+}
+
+void TransferRecordEmpty(Connection& link) {
+    TransferRun& run = link.Run();
+    if (run.depth > 0) run.empty.push_back({run.part, run.record});
+}
+
+const std::vector<MissedRecord>& TransferEmptyRecords(const Connection& link) {
+    const TransferRun& run = link.Run();
+    return run.depth > 0 ? run.empty : run.lastEmpty;
+}
+
+bool TransferCompleted(const Connection& link) {
+    const TransferRun& run = link.Run();
+    return run.depth == 0 && run.lastMissed.empty() && !run.lastStopped;
 }
 
 void ForgetMissedRecords(Connection& link) {

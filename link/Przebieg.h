@@ -75,6 +75,15 @@ const std::vector<MissedRecord>& TransferMissedRecords(const Connection& link);
 // transfer of one table, "opakowania nr 1; PLU nr 2, 7, …" in an all-tables
 // run. Empty when none was missing.
 std::string TransferMissedText(const Connection& link);
+// A download found the record it works on empty in the register.
+void TransferRecordEmpty(Connection& link);
+// The records the running transfer, or else the last one that ended, found
+// empty in the register, as TransferMissedRecords names them.
+const std::vector<MissedRecord>& TransferEmptyRecords(const Connection& link);
+// The last transfer that ended ran to its end: not stopped, and every record
+// answered.
+bool TransferCompleted(const Connection& link);
+
 // Forgets the last transfer's missing records (a fresh start of the link).
 void ForgetMissedRecords(Connection& link);
 
@@ -94,9 +103,13 @@ struct TransferRun {
     bool quiet = false;          // no more boxes
     bool stopped = false;        // "Nie"
     bool summary = true;
-    // What the last transfer that ended left missing, and whether it named its part.
+    std::vector<MissedRecord> empty;  // records a download found empty in the register
+    // What the last transfer that ended left missing, whether it named its
+    // part, what it found empty and whether it was stopped.
     std::vector<MissedRecord> lastMissed;
     bool lastNamed = false;
+    std::vector<MissedRecord> lastEmpty;
+    bool lastStopped = false;
 };
 
 // "12 z 19201, pozostało ok. 3:05": records done of all and the time left

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string_view>
+#include <vector>
 
 #include "Bcd.h"
 #include "Cp1250.h"
@@ -122,7 +123,7 @@ using Decoder = std::optional<ReadRecord> (*)(const TableSet&, std::string_view,
 
 template <typename RowOf>
 void ReadRecords(Connection& link, TableSet& set, const RecordLayout& layout, int fillCode, long long lastIndex, int barMaximum,
-                 RowOf rowOf, Decoder decode, bool plu) {
+                 RowOf rowOf, Decoder decode, bool plu, const std::vector<int>* only = nullptr) {
     Ui& ui = link.UserUi();
     TransferScope transfer(link, TransferKind::Download, PartName(layout.readDigit));
     ui.ProgressShow(UiBar::Main, barMaximum);
@@ -130,7 +131,15 @@ void ReadRecords(Connection& link, TableSet& set, const RecordLayout& layout, in
         ui.ShowLabel(UiLabel::PluTab, true);
         ui.ShowLabel(UiLabel::ServicePlu, true);
     }
-    for (long long i = 0; i <= lastIndex; ++i) {
+    // Every index up to the last, or only the records asked for.
+    std::vector<long long> indexes;
+    if (only) {
+        for (int r : *only)
+            if (r >= 1 && r - 1 <= lastIndex) indexes.push_back(r - 1);
+    } else {
+        for (long long i = 0; i <= lastIndex; ++i) indexes.push_back(i);
+    }
+    for (const long long i : indexes) {
         // Asked between records, when the last reply and its status are read:
         // nothing is left queued to become the start of the next command's reply.
         if (TransferStopRequested(link)) break;
@@ -149,7 +158,10 @@ void ReadRecords(Connection& link, TableSet& set, const RecordLayout& layout, in
             ui.ProcessEvents();
         }
         std::optional<ReadRecord> record;
-        if (answered && head.index == i) record = decode(set, std::string_view(reply).substr(head.data), number);
+        if (answered && head.index == i) {
+            record = decode(set, std::string_view(reply).substr(head.data), number);
+            if (!record) TransferRecordEmpty(link);
+        }
         if (!record) {  // empty in the register, or no answer: the row keeps what it holds
             link.AwaitStatus();
             ui.ProgressStep(UiBar::Main);
@@ -174,41 +186,52 @@ void ReadRecords(Connection& link, TableSet& set, const RecordLayout& layout, in
     ui.ProgressHide(UiBar::Main);
 }
 
+
+// One record table read whole, or only the records in `only`.
+void ReadTable(Connection& link, TableSet& set, TableId table, const std::vector<int>* only) {
+    const TableId t = table;
+    auto same = [&](int k) { return SameRow(t, k); };
+    switch (table) {
+    case TableId::Packaging:
+        ReadRecords(link, set, PackagingLayout::kRecord, TableCode::Packaging, set.Rows(t) - 1, 15, same,
+                    DecodePackaging, false, only);
+        break;
+    case TableId::Plu:
+        ReadRecords(link, set, PluLayout::kRecord, TableCode::Plu, set.Rows(t), set.Rows(t) + 1, same, DecodePlu,
+                    !only, only);
+        break;
+    case TableId::Cashier:
+        ReadRecords(link, set, CashierLayout::kRecord, TableCode::Cashier, set.Rows(t) - 1, 7, same, DecodeCashier,
+                    false, only);
+        break;
+    case TableId::Key:
+        ReadRecords(link, set, KeyLayout::kRecord, TableCode::Key, set.Rows(t), set.Rows(t), same, DecodeKey, false,
+                    only);
+        break;
+    case TableId::Discount:
+    case TableId::Surcharge:
+        ReadRecords(link, set, DiscountLayout::kRecord, TableCode::DiscountFill, 7, 8, DiscountPairRow, DecodeDiscount,
+                    false, only);
+        break;
+    case TableId::PaymentForm:
+        ReadRecords(link, set, PaymentFormLayout::kRecord, TableCode::PaymentForm, set.Rows(t) - 1, 4, same,
+                    DecodePaymentForm, false, only);
+        break;
+    default: break;
+    }
+}
+
 }  // namespace
 
-void ReadPackagingTable(Connection& link, TableSet& set) {
-    const TableId t = TableId::Packaging;
-    ReadRecords(link, set, PackagingLayout::kRecord, TableCode::Packaging, set.Rows(t) - 1, 15,
-                [&](int k) { return SameRow(t, k); }, DecodePackaging, false);
-}
+void ReadPackagingTable(Connection& link, TableSet& set) { ReadTable(link, set, TableId::Packaging, nullptr); }
+void ReadPluTable(Connection& link, TableSet& set) { ReadTable(link, set, TableId::Plu, nullptr); }
+void ReadCashierTable(Connection& link, TableSet& set) { ReadTable(link, set, TableId::Cashier, nullptr); }
+void ReadKeyTable(Connection& link, TableSet& set) { ReadTable(link, set, TableId::Key, nullptr); }
+void ReadDiscountTable(Connection& link, TableSet& set) { ReadTable(link, set, TableId::Discount, nullptr); }
+void ReadPaymentFormTable(Connection& link, TableSet& set) { ReadTable(link, set, TableId::PaymentForm, nullptr); }
 
-void ReadPluTable(Connection& link, TableSet& set) {
-    const TableId t = TableId::Plu;
-    ReadRecords(link, set, PluLayout::kRecord, TableCode::Plu, set.Rows(t), set.Rows(t) + 1,
-                [&](int k) { return SameRow(t, k); }, DecodePlu, true);
-}
-
-void ReadCashierTable(Connection& link, TableSet& set) {
-    const TableId t = TableId::Cashier;
-    ReadRecords(link, set, CashierLayout::kRecord, TableCode::Cashier, set.Rows(t) - 1, 7,
-                [&](int k) { return SameRow(t, k); }, DecodeCashier, false);
-}
-
-void ReadKeyTable(Connection& link, TableSet& set) {
-    const TableId t = TableId::Key;
-    ReadRecords(link, set, KeyLayout::kRecord, TableCode::Key, set.Rows(t), set.Rows(t),
-                [&](int k) { return SameRow(t, k); }, DecodeKey, false);
-}
-
-void ReadDiscountTable(Connection& link, TableSet& set) {
-    ReadRecords(link, set, DiscountLayout::kRecord, TableCode::DiscountFill, 7, 8, DiscountPairRow, DecodeDiscount,
-                false);
-}
-
-void ReadPaymentFormTable(Connection& link, TableSet& set) {
-    const TableId t = TableId::PaymentForm;
-    ReadRecords(link, set, PaymentFormLayout::kRecord, TableCode::PaymentForm, set.Rows(t) - 1, 4,
-                [&](int k) { return SameRow(t, k); }, DecodePaymentForm, false);
+void ReadRecordsOf(Connection& link, TableSet& set, TableId table, const std::vector<int>& records) {
+    ReadTable(link, set, table, &records);
 }
 
 void ReadHeader(Connection& link, TableSet& set) {

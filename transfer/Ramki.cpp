@@ -90,6 +90,19 @@ const char* PartName(char readDigit) {
 const char* const kHeaderPart = "nagłówek";
 const char* const kPtuPart = "stawki PTU";
 
+const RecordLayout* LayoutOfTable(TableId table) {
+    switch (table) {
+    case TableId::Packaging: return &PackagingLayout::kRecord;
+    case TableId::Plu: return &PluLayout::kRecord;
+    case TableId::Cashier: return &CashierLayout::kRecord;
+    case TableId::Key: return &KeyLayout::kRecord;
+    case TableId::Discount:
+    case TableId::Surcharge: return &DiscountLayout::kRecord;
+    case TableId::PaymentForm: return &PaymentFormLayout::kRecord;
+    default: return nullptr;
+    }
+}
+
 RowRef DiscountPairRow(int record) {
     return record <= 4 ? RowRef{TableId::Discount, record} : RowRef{TableId::Surcharge, record - 4};
 }

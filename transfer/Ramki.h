@@ -87,6 +87,17 @@ bool AskRecord(Connection& link, const RecordLayout& layout, long long index);
 
 inline RowRef SameRow(TableId t, int k) { return {t, k}; }
 
+// The record layout of a record table (Discount and Surcharge: the pair);
+// none for the header and the PTU rates.
+const RecordLayout* LayoutOfTable(TableId table);
+
+// Writes one record's frame: "0;" index letter record, check, ESC '\', the
+// layout's zeros; steps the bar; reads the status reply in modes 2 and 3.
+void SendRecordFrame(Connection& link, const RecordLayout& layout, long long index, const std::string& record);
+// Deletes record `record` (from 1) with the table's delete letter; reads the
+// status reply in modes 2 and 3.
+void SendDelete(Connection& link, long long record, char letter);
+
 // Runs steps with the overall bar and the progress label of the service tab.
 // The bar is full after the sixth step.
 template <typename Set>

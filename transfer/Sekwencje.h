@@ -12,6 +12,7 @@
 #include <array>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "Tabele.h"
 
@@ -108,6 +109,10 @@ void ReadHeader(Connection& link, TableSet& set);
 void ReadPtuRates(Connection& link, TableSet& set);
 // All eight tabs in one run, with the overall bar and its label.
 void ReadAllTables(Connection& link, TableSet& set);
+// Reads only `records` (numbers from 1; the discount pair 1 to 8) of a record
+// table into its rows, as the table's download does: a record the register
+// holds empty leaves its row as it is (TransferEmptyRecords names it).
+void ReadRecordsOf(Connection& link, TableSet& set, TableId table, const std::vector<int>& records);
 
 // ---- deletions -------------------------------------------------------------
 

@@ -62,10 +62,6 @@ const char* WrongNumberMessage(TableId table) {
     }
 }
 
-void SendDelete(Connection& link, long long record, char letter) {
-    link.SendSimpleCommand("0;" + std::to_string(record - 1) + letter);
-    link.AwaitStatus();
-}
 
 // Empties the row of a record; a number that names no row empties nothing.
 void EmptyRecordRow(TableSet& set, TableId table, long long record) {
@@ -79,6 +75,15 @@ void EmptyRecordRow(TableSet& set, TableId table, long long record) {
 }
 
 }  // namespace
+
+namespace sekwencje {
+
+void SendDelete(Connection& link, long long record, char letter) {
+    link.SendSimpleCommand("0;" + std::to_string(record - 1) + letter);
+    link.AwaitStatus();
+}
+
+}  // namespace sekwencje
 
 bool DeleteRecord(Connection& link, TableSet& set, TableId table, const std::string& numberField) {
     const char letter = DeleteLetter(table);

@@ -58,17 +58,6 @@ long long RecordNumberOf(const std::string& cell, int record) {
     return n > 0 ? n : record;
 }
 
-// Writes one record's frame: "0;" index letter record, check, ESC '\', the
-// layout's zeros; steps the bar; reads the status reply in modes 2 and 3.
-void SendRecordFrame(Connection& link, const RecordLayout& layout, long long index, const std::string& record) {
-    const std::string payload = "0;" + std::to_string(index) + layout.sendLetter + record;
-    link.ClearRequestArea(0);
-    const auto frame = static_cast<int>(link.BuildFrame(payload));
-    link.UserUi().ProgressStep(UiBar::Main);
-    link.WriteRequest(frame + layout.zerosAfter);
-    link.AwaitStatus();
-}
-
 template <typename RowOf, typename Encode>
 void SendRecords(Connection& link, const TableSet& set, const RecordLayout& layout, int count, int barMaximum,
                  bool indexFromRow, RowOf rowOf, Encode encode) {
@@ -105,6 +94,19 @@ std::string BarcodeField(const std::string& text) {
 }
 
 }  // namespace
+
+namespace sekwencje {
+
+void SendRecordFrame(Connection& link, const RecordLayout& layout, long long index, const std::string& record) {
+    const std::string payload = "0;" + std::to_string(index) + layout.sendLetter + record;
+    link.ClearRequestArea(0);
+    const auto frame = static_cast<int>(link.BuildFrame(payload));
+    link.UserUi().ProgressStep(UiBar::Main);
+    link.WriteRequest(frame + layout.zerosAfter);
+    link.AwaitStatus();
+}
+
+}  // namespace sekwencje
 
 // ---- the bytes of one record ----------------------------------------------
 
