@@ -280,6 +280,11 @@ void MainWindow::MakeTabButtons(int tab, QWidget* parent, QBoxLayout* layout) {
     registerControls_.push_back(b.read);
     registerControls_.push_back(b.send);
     if (tab <= 6) {
+        b.sendChanges = Button("Wyślij z&miany", name("sendChanges"), parent);
+        layout->addWidget(b.sendChanges);
+        registerControls_.push_back(b.sendChanges);
+    }
+    if (tab <= 6) {
         b.deleteTable = Button("&Usuń bazę z kasy", name("deleteTable"), parent);
         layout->addWidget(b.deleteTable);
         registerControls_.push_back(b.deleteTable);
@@ -374,13 +379,14 @@ QWidget* MainWindow::BuildServiceTab() {
     s.checkConnection = Button("&Sprawdź polączenie", "checkConnection", page);
     s.readAll = Button("Pobierz &bazy z kasy", "readAll", page);
     s.sendAll = Button("&Wyślij bazy do kasy", "sendAll", page);
+    s.sendChanges = Button("Wyślij z&miany do kasy", "sendChanges", page);
     s.information = Button("Pobierz &informacje kasowe", "information", page);
     s.fiscalMemory = Button("Odczytaj pamięć &fisk", "fiscalMemory", page);
     s.endCommunication = Button("Zakończ &komunikacje", "endCommunication", page);
-    for (QPushButton* b : {s.checkConnection, s.readAll, s.sendAll, s.information,
+    for (QPushButton* b : {s.checkConnection, s.readAll, s.sendAll, s.sendChanges, s.information,
                            s.fiscalMemory, s.endCommunication})
         left->addWidget(b);
-    for (QPushButton* b : {s.readAll, s.sendAll, s.information, s.fiscalMemory,
+    for (QPushButton* b : {s.readAll, s.sendAll, s.sendChanges, s.information, s.fiscalMemory,
                            s.endCommunication})
         registerControls_.push_back(b);
     left->addSpacing(12);
@@ -538,6 +544,8 @@ void MainWindow::WireTransfers() {
         const TabButtons& b = buttons_[tab - 1];
         connect(b.read, &QPushButton::clicked, this, [this, tab] { ReadTableClicked(tab); });
         connect(b.send, &QPushButton::clicked, this, [this, tab] { SendTableClicked(tab); });
+        if (b.sendChanges)
+            connect(b.sendChanges, &QPushButton::clicked, this, [this, tab] { SendChangesClicked(tab); });
         if (b.deleteTable)
             connect(b.deleteTable, &QPushButton::clicked, this, [this, tab] { DeleteTableClicked(tab); });
         if (b.deleteRecord)
@@ -549,6 +557,7 @@ void MainWindow::WireTransfers() {
     }
     connect(service_.readAll, &QPushButton::clicked, this, &MainWindow::ReadAllClicked);
     connect(service_.sendAll, &QPushButton::clicked, this, &MainWindow::SendAllClicked);
+    connect(service_.sendChanges, &QPushButton::clicked, this, [this] { SendChangesClicked(0); });
     connect(service_.information, &QPushButton::clicked, this, &MainWindow::InformationClicked);
 }
 
@@ -576,34 +585,41 @@ void MainWindow::ReadTableClicked(int tab) {
         case 8: ReadPtuRates(link_, tables_); break;
         default: break;
         }
+        if (tab <= 6) UpdateCopyAfterRead(link_, tables_, PartsOfTable(kTabTables[tab - 1]), Identity());
     });
 }
 
 void MainWindow::SendTableClicked(int tab) {
     RunExclusive([this, tab] {
-        switch (tab) {
-        case 1: SendPackagingTable(link_, tables_); break;
-        case 2: SendPluTable(link_, tables_); break;
-        case 3: SendCashierTable(link_, tables_); break;
-        case 4: SendKeyTable(link_, tables_); break;
-        case 5: SendDiscountTable(link_, tables_); break;
-        case 6: SendPaymentFormTable(link_, tables_); break;
-        // A fiscal register keeps its header and rates: asked first.
-        case 7:
-            if (FiscalModeTest(link_, FiscalGuard::Header)) SendHeader(link_, tables_);
-            break;
-        case 8:
-            if (FiscalModeTest(link_, FiscalGuard::PtuRates)) SendPtuRates(link_, tables_);
-            break;
-        default: break;
-        }
+        SendTableOnly(tab);
+        if (tab <= 6) UpdateCopyAfterSend(link_, tables_, PartsOfTable(kTabTables[tab - 1]), Identity());
     });
+}
+
+void MainWindow::SendTableOnly(int tab) {
+    switch (tab) {
+    case 1: SendPackagingTable(link_, tables_); break;
+    case 2: SendPluTable(link_, tables_); break;
+    case 3: SendCashierTable(link_, tables_); break;
+    case 4: SendKeyTable(link_, tables_); break;
+    case 5: SendDiscountTable(link_, tables_); break;
+    case 6: SendPaymentFormTable(link_, tables_); break;
+    // A fiscal register keeps its header and rates: asked first.
+    case 7:
+        if (FiscalModeTest(link_, FiscalGuard::Header)) SendHeader(link_, tables_);
+        break;
+    case 8:
+        if (FiscalModeTest(link_, FiscalGuard::PtuRates)) SendPtuRates(link_, tables_);
+        break;
+    default: break;
+    }
 }
 
 void MainWindow::DeleteTableClicked(int tab) {
     if (tab < 1 || tab > 6) return;
     RunExclusive([this, tab] {
         DeleteTable(link_, tables_, kTabTables[tab - 1]);
+        UpdateCopyAfterDeletion(link_, tables_, kTabTables[tab - 1], 0, Identity());
         Editor(tab)->ClearAfterDeletion();
         if (tab == 5) Editor(5, 1)->ClearAfterDeletion();  // the pair went together
     });
@@ -615,16 +631,54 @@ void MainWindow::DeleteRecordClicked(int tab, int which) {
     RunExclusive([this, editor] {
         const std::string number = Utf8ToCp1250(editor->NumberText().toStdString());
         // A refused number leaves the entry row as typed.
-        if (DeleteRecord(link_, tables_, editor->Table(), number)) editor->ClearAfterDeletion();
+        if (DeleteRecord(link_, tables_, editor->Table(), number)) {
+            UpdateCopyAfterDeletion(link_, tables_, editor->Table(), std::strtoll(number.c_str(), nullptr, 10),
+                                    Identity());
+            editor->ClearAfterDeletion();
+        }
     });
 }
 
 void MainWindow::ReadAllClicked() {
-    RunExclusive([this] { ReadAllTables(link_, tables_); });
+    RunExclusive([this] {
+        ReadAllTables(link_, tables_);
+        UpdateCopyAfterRead(link_, tables_, AllParts(false), Identity());
+    });
 }
 
 void MainWindow::SendAllClicked() {
-    RunExclusive([this] { SendAllTables(link_, tables_); });
+    RunExclusive([this] {
+        SendAllTables(link_, tables_);
+        UpdateCopyAfterSend(link_, tables_, AllParts(false), Identity());
+    });
+}
+
+RegisterIdentity MainWindow::Identity() const { return {tables_.Model(), onLine_ ? serial_ : std::string()}; }
+
+void MainWindow::SendChangesClicked(int tab) {
+    if (tab < 0 || tab > 6) return;
+    RunExclusive([this, tab] {
+        const RegisterIdentity reg = Identity();
+        const std::vector<CopyPart> parts = tab == 0 ? AllParts(false) : PartsOfTable(kTabTables[tab - 1]);
+        const ChangesOutcome out = SendChanges(link_, tables_, parts, reg);
+        const char* const caption = "Wyślij zmiany";
+        switch (out.result) {
+        case ChangesOutcome::Result::Sent: CurrentUi().Message(out.text, caption, UiIcon::Information); break;
+        case ChangesOutcome::Result::Failed: CurrentUi().Message(out.text, caption, UiIcon::Warning); break;
+        case ChangesOutcome::Result::FullSendNeeded:
+            // Never the full send without asking: it takes the wire's time.
+            if (!CurrentUi().Question(out.text + ".\r\rWysłać teraz " + (tab == 0 ? "wszystkie bazy?" : "całą bazę?"),
+                                      caption, UiIcon::Question))
+                break;
+            if (tab == 0) {
+                SendAllTables(link_, tables_);
+            } else {
+                SendTableOnly(tab);
+            }
+            UpdateCopyAfterSend(link_, tables_, parts, reg);
+            break;
+        }
+    });
 }
 
 void MainWindow::InformationClicked() {
@@ -693,6 +747,7 @@ void MainWindow::FiscalReadingActive(bool active) {
 }
 
 void MainWindow::ShowIdentification(const Identification& id) {
+    serial_ = id.serial;
     modelLabel_->setText(FromCp1250(id.shownModel));
     serialLabel_->setText(FromCp1250(id.serial));
     versionLabel_->setText(FromCp1250(id.version));

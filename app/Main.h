@@ -13,6 +13,7 @@
 #include "Identyfikacja.h"
 #include "Polaczenie.h"
 #include "Tabele.h"
+#include "Zmiany.h"
 
 class QAction;
 class QDialog;
@@ -38,6 +39,7 @@ struct ConfigurationTexts;
 struct TabButtons {
     QPushButton* read = nullptr;          // "Odczytaj z &kasy"
     QPushButton* send = nullptr;          // "&Wyslij do kasy"
+    QPushButton* sendChanges = nullptr;   // tabs 1-6: "Wyślij z&miany"
     QPushButton* deleteTable = nullptr;   // "&Usuń bazę z kasy"
     QPushButton* deleteRecord = nullptr;  // "U&suń rekord"
     QPushButton* deleteRecord2 = nullptr; // tab 5, under the surcharges: "Usuń rekord"
@@ -53,6 +55,7 @@ struct ServiceTab {
     QPushButton* checkConnection = nullptr;  // "&Sprawdź polączenie"
     QPushButton* readAll = nullptr;          // "Pobierz &bazy z kasy"
     QPushButton* sendAll = nullptr;          // "&Wyślij bazy do kasy"
+    QPushButton* sendChanges = nullptr;      // "Wyślij z&miany do kasy"
     QPushButton* information = nullptr;      // "Pobierz &informacje kasowe"
     QPushButton* fiscalMemory = nullptr;     // "Odczytaj pamięć &fisk"
     QPushButton* endCommunication = nullptr; // "Zakończ &komunikacje"
@@ -85,6 +88,9 @@ public:
 
     void SetAuxiliaryWindows(const AuxiliaryWindows& windows);
 
+    // The register the window talks to: the model in force and the serial
+    // number of the last identification (empty OFF-LINE).
+    RegisterIdentity Identity() const;
     TableSet& Tables() { return tables_; }
     Connection& Link() { return link_; }
     bool OnLine() const { return onLine_; }
@@ -168,6 +174,10 @@ public slots:
     // Transfers of tabs 1-8 and of the service tab.
     void ReadTableClicked(int tab);
     void SendTableClicked(int tab);
+    // "Wyślij zmiany" of tab 1-6, or of the service tab (0): only the records
+    // that differ from what the register was last seen to hold.
+    void SendChangesClicked(int tab);
+    void SendTableOnly(int tab);  // the tab's full send, without the copy
     void DeleteTableClicked(int tab);
     void DeleteRecordClicked(int tab, int which);
     void ReadAllClicked();
@@ -193,6 +203,7 @@ private:
     void WireTransfers();
 
     Connection& link_;
+    std::string serial_;  // of the identified register, Windows-1250; empty OFF-LINE
     TableSet tables_;
     Configuration config_;
     std::unique_ptr<ConfigurationTexts> configTextsAtStart_;

@@ -232,3 +232,26 @@ bool UpdateCopyAfterSend(const Connection& link, const TableSet& set, const std:
     }
     return SaveRegisterCopy(copy);
 }
+
+bool UpdateCopyAfterDeletion(const Connection& link, const TableSet& set, TableId table, long long record,
+                             const RegisterIdentity& reg) {
+    if (reg.serial.empty() || reg.model < 0) return true;
+    const CopyPart part = PartOfTable(table);
+    if (!IsRecordPart(part)) return true;
+    RegisterCopy copy = CopyOf(reg);
+    PartCopy& p = copy.Part(part);
+    if (record > 0) {
+        if (!p.present) return true;  // nothing known to correct
+        if (record <= p.records) p.known[static_cast<int>(record)].clear();
+    } else if (TransferCompleted(link)) {
+        p.records = PartRecordCount(set, part);
+        p.known.clear();
+        for (int r = 1; r <= p.records; ++r) p.known.emplace_hint(p.known.end(), r, std::string());
+        p.present = true;
+        p.stale = false;
+        p.refreshed = LocalTimeText();
+    } else {
+        MarkStale(copy, part);
+    }
+    return SaveRegisterCopy(copy);
+}

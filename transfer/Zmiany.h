@@ -58,3 +58,9 @@ bool UpdateCopyAfterRead(const Connection& link, const TableSet& set, const std:
                          const RegisterIdentity& reg);
 bool UpdateCopyAfterSend(const Connection& link, const TableSet& set, const std::vector<CopyPart>& parts,
                          const RegisterIdentity& reg);
+// After a deletion in the register: record `record` of `table` (the number
+// the register knows it by; the pair's 1 to 8), or with 0 the whole table.
+// The copy then knows those records empty; a table deletion that did not run
+// to its end marks the part stale.
+bool UpdateCopyAfterDeletion(const Connection& link, const TableSet& set, TableId table, long long record,
+                             const RegisterIdentity& reg);

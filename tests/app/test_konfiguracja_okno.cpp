@@ -335,7 +335,7 @@ private slots:
         QCOMPARE(link.Settings().logging, old.logging);
         QCOMPARE(link.Settings().errorMode, old.errorMode);
         QVERIFY(w.OnLine());
-        QCOMPARE(Enabled(w), 34);
+        QCOMPARE(Enabled(w), 41);
         QCOMPARE(w.SerialLabel()->text(), QString("123456"));
         QCOMPARE(w.GridModel(TableId::Plu)->rowCount(), 19200);
         QTest::mouseClick(w.Service().checkConnection, Qt::LeftButton);
@@ -377,7 +377,7 @@ private slots:
         // The reopened port reaches the register: ON-LINE again.
         QTest::mouseClick(w.Service().checkConnection, Qt::LeftButton);
         QVERIFY(w.OnLine());
-        QCOMPARE(Enabled(w), 34);
+        QCOMPARE(Enabled(w), 41);
         QCOMPARE(w.SerialLabel()->text(), QString("123456"));
         QCOMPARE(w.Tables().Model(), 3);
     }

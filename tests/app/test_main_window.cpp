@@ -52,8 +52,8 @@ private slots:
         QCOMPARE(w.SerialLabel()->text(), QString("123456"));
         QCOMPARE(w.VersionLabel()->text(), QString("V1.0"));
         QCOMPARE(w.ProgramVersionLabel()->text(), QString(" - wersja programu: 1.7.0.0"));
-        QCOMPARE(w.RegisterControls().size(), size_t(34));
-        QCOMPARE(Enabled(w), 34);
+        QCOMPARE(w.RegisterControls().size(), size_t(41));
+        QCOMPARE(Enabled(w), 41);
         QVERIFY(w.Service().checkConnection->isEnabled());
         QVERIFY(w.Buttons(1).loadTable->isEnabled());
         QCOMPARE(w.Tabs()->currentIndex(), 8);
@@ -69,7 +69,7 @@ private slots:
         QCOMPARE(Enabled(w), 0);
         QCOMPARE(w.ModelLabel()->text(), QString("ZELTRA ARK MAXI 20k"));
         QTest::mouseClick(w.Service().checkConnection, Qt::LeftButton);
-        QCOMPARE(Enabled(w), 34);
+        QCOMPARE(Enabled(w), 41);
         QVERIFY(w.OnLine());
     }
 
@@ -170,7 +170,7 @@ private slots:
             int enabled, model, pluRows, keyRows;
         } cases[] = {
             {false, "TRYB OFF-LINE", 0, 3, 19200, 20},
-            {true, "ZELTRA ARK MIRRA", 34, 1, 19200, 10},  // the configured rule keeps 19 200 PLU
+            {true, "ZELTRA ARK MIRRA", 41, 1, 19200, 10},  // the configured rule keeps 19 200 PLU
         };
         for (const auto& c : cases) {
             ui.Clear();
@@ -320,7 +320,7 @@ private slots:
         AuxiliaryWindows windows;
         windows.fiscalMemory = &fiscal;
         w.SetAuxiliaryWindows(windows);
-        QCOMPARE(Enabled(w), 34);
+        QCOMPARE(Enabled(w), 41);
 
         // The button asks the register for its state before the window opens.
         ClearRequests();
@@ -337,7 +337,7 @@ private slots:
         QTest::mouseClick(w.Service().checkConnection, Qt::LeftButton);
         QVERIFY(Requests().empty());
         QMetaObject::invokeMethod(&fiscal, "readingActive", Q_ARG(bool, false));
-        QCOMPARE(Enabled(w), 34);
+        QCOMPARE(Enabled(w), 41);
 
         // A reading that ends after the communication ended leaves them disabled.
         QMetaObject::invokeMethod(&fiscal, "readingActive", Q_ARG(bool, true));

@@ -21,6 +21,7 @@
 #include "Edytory.h"
 #include "Konfigkasy.h"
 #include "Main.h"
+#include "Sekwencje.h"
 #include "PtyAppFixture.h"
 #include "QtUi.h"
 #include "TableModel.h"
@@ -273,6 +274,60 @@ private slots:
         QCOMPARE(Text(grid, 4, 1), Q("Wyświetlacz-ON, RS232-ON"));
         QCOMPARE(Text(grid, 5, 1), Q("Tryb szkoleniowy"));
         QCOMPARE(Text(grid, 0, 1), Q("ZELTRA ARK MIRRA"));
+    }
+
+    // "Wyślij zmiany" on the PLU tab: without a copy the full send is offered
+    // and done on "Tak"; then a changed price and an emptied row are all that
+    // goes out, and the register ends with the window's records.
+    void sendChangesSendsOnlyWhatChanged() {
+        const QByteArray data = (dir + "/dane").toLocal8Bit();
+        qputenv("ZELTRA_DATA_DIR", data);
+        WriteConfig();
+        MainWindow w(link, nullptr, dir);
+        QVERIFY(w.OnLine());
+        TableSet& t = w.Tables();
+        for (int r = 1; r <= t.Rows(TableId::Plu); ++r)
+            for (const auto& [c, text] : std::vector<std::pair<int, std::string>>{
+                     {0, std::to_string(r)}, {1, "Towar" + std::to_string(r)}, {3, "A"}, {4, "0"}, {5, "1.00"},
+                     {6, "1"}, {7, "NIE"}})
+                t.SetCell(TableId::Plu, c, r, text);
+        QPushButton* changes = w.Buttons(2).sendChanges;
+        QVERIFY(changes && changes->isEnabled());
+        QCOMPARE(changes->text(), Q("Wyślij z&miany"));
+
+        int startUp = 0;
+        server->WithEmulator([&](Emulator& e) { startUp = static_cast<int>(e.requests.size()); });
+        ui.answers = {true};
+        QTest::mouseClick(changes, Qt::LeftButton);
+        QCOMPARE(ui.Count("Brak zapisanego stanu kasy nr 123456: wyślij całe tabele, a następnym razem program "
+                          "wyśle tylko zmiany.\r\rWysłać teraz całą bazę?"),
+                 1);
+        int sent = 0;
+        server->WithEmulator([&](Emulator& e) { sent = static_cast<int>(e.requests.size()); });
+        QCOMPARE(t.Rows(TableId::Plu), 20);  // MaxPlu of the test's config.cfg
+        QCOMPARE(sent - startUp, 20);           // "Tak": the whole table went
+
+        t.SetCell(TableId::Plu, 5, 2, "2.50");
+        t.ClearRow(TableId::Plu, 4);
+        ui.Clear();
+        QTest::mouseClick(changes, Qt::LeftButton);
+        QCOMPARE(ui.Messages().size(), size_t(1));
+        QVERIFY2(ui.Messages()[0].rfind("Wysłano 1 zmieniony rekord z 20, usunięto 1", 0) == 0,
+                 ui.Messages()[0].c_str());
+        int after = 0;
+        std::string plu2;
+        bool plu4 = true;
+        server->WithEmulator([&](Emulator& e) {
+            after = static_cast<int>(e.requests.size());
+            plu2 = e.state.records[7][1];
+            plu4 = e.state.records[7].count(3) > 0;
+        });
+        // The sample read back (the first, the last and 8 more) and the two
+        // changes; the full send wrote all 20 records.
+        QVERIFY2(after - sent <= 12, qPrintable(QString::number(after - sent)));
+        QCOMPARE(plu2, RecordBytes(t, TableId::Plu, 2));
+        QVERIFY(!plu4);  // deleted in the register
+        qunsetenv("ZELTRA_DATA_DIR");
     }
 
     void settingsDialogSendsAndRefuses() {
