@@ -63,8 +63,8 @@ struct ManyRegistersDialog::Row {
     QProgressBar* bar = nullptr;
 };
 
-// A worker's Ui: its notes and progress go to the register's row as queued
-// signals; no widget is touched from the worker.
+// A worker's Ui: its notes and progress go to the register's row (row -1:
+// the search's line) as queued signals; no widget is touched from the worker.
 class ManyRegistersDialog::WorkerUi final : public RunUi {
 public:
     WorkerUi(ManyRegistersDialog& dialog, int run, int row)
@@ -76,7 +76,7 @@ protected:
         if (row_ >= 0)
             emit dialog_.rowProgressed(run_, row_, permille);
         else
-            emit dialog_.searchProgressed(permille, QString());
+            emit dialog_.searchProgressed(permille);
     }
 
 private:

@@ -73,7 +73,7 @@ signals:
     void rowProgressed(int run, int row, int permille);
     void rowIdentified(int run, int row, const QString& model, const QString& serial);
     void rowFinished(int run, int row);
-    void searchProgressed(int permille, const QString& text);
+    void searchProgressed(int permille);  // its "Sprawdzam port ..." comes as rowNoted of row -1
     void searchFinished();
 
 public slots:

@@ -6,7 +6,6 @@
 
 #include <QAction>
 #include <QElapsedTimer>
-#include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
