@@ -40,6 +40,7 @@
 #include "TableModel.h"
 #include "Ui.h"
 #include "Wersja.h"
+#include "WieleKas.h"
 #include "Wybor.h"
 #include "Zakladki.h"
 
@@ -464,6 +465,10 @@ void MainWindow::BuildMenu() {
     clockAction_ = programming->addAction(U("&Zegar"));
     clockAction_->setObjectName("clockAction");
     connect(clockAction_, &QAction::triggered, this, &MainWindow::ClockClicked);
+    programming->addSeparator();
+    QAction* manyRegisters = programming->addAction(U(kManyRegistersItem));
+    manyRegisters->setObjectName("manyRegistersAction");
+    connect(manyRegisters, &QAction::triggered, this, &MainWindow::ShowManyRegisters);
 
     QMenu* settings = bar->addMenu(U("Us&tawienia"));
     QAction* registerSettings = settings->addAction(U("&Kasy"));
@@ -963,4 +968,19 @@ void MainWindow::ApplyConfiguration(const ConfigurationTexts& texts) {
         CurrentUi().Message("Trwa wymiana danych - zmiany zostaną uwzględnione przy następnym "
                             "uruchomieniu programu",
                             "Uwaga!", UiIcon::Warning);
+}
+
+// ---- "P&rogramowanie" -> "&Wyślij do wielu kas…" ----
+
+ManyRegistersDialog* MainWindow::ManyRegisters() {
+    if (!manyRegisters_) manyRegisters_ = new ManyRegistersDialog(*this);
+    return manyRegisters_;
+}
+
+void MainWindow::ShowManyRegisters() {
+    // Not modal: the window's own register stays at hand beside it.
+    ManyRegistersDialog* dialog = ManyRegisters();
+    dialog->show();
+    dialog->raise();
+    dialog->activateWindow();
 }

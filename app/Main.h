@@ -248,6 +248,15 @@ public:
 
 private:
     QPointer<class ConfigurationDialog> configurationDialog_;
+
+    // ---- "P&rogramowanie" -> "&Wyślij do wielu kas…" ----
+public:
+    // The dialog, made when first asked for; it lives as long as the window.
+    class ManyRegistersDialog* ManyRegisters();
+    void ShowManyRegisters();
+
+private:
+    QPointer<class ManyRegistersDialog> manyRegisters_;
 };
 
 // The main window's caption.
