@@ -163,6 +163,11 @@ void ConsoleUi::Draw(bool force) {
     lastDraw_ = now;
     const std::string text = ProgressText(coreLabel_.empty() ? task_ : coreLabel_, value_, maximum_, now - started_);
     const std::size_t width = DisplayWidth(text);
+    if (options_.show) {
+        options_.show(text);
+        drawnWidth_ = width;
+        return;
+    }
     err_ << '\r' << text;
     if (width < drawnWidth_) err_ << std::string(drawnWidth_ - width, ' ');
     drawnWidth_ = width;
@@ -171,7 +176,12 @@ void ConsoleUi::Draw(bool force) {
 
 void ConsoleUi::ClearLine() {
     if (drawnWidth_ == 0) return;
-    err_ << '\r' << std::string(drawnWidth_, ' ') << '\r';
-    err_.flush();
+    const std::size_t width = drawnWidth_;
     drawnWidth_ = 0;
+    if (options_.show) {
+        options_.show({});
+        return;
+    }
+    err_ << '\r' << std::string(width, ' ') << '\r';
+    err_.flush();
 }

@@ -69,6 +69,10 @@ public:
         const LineActivity* activity = nullptr;         // bytes from the register
         int silenceLimit = 3;                           // missing replies in a row that stop a transfer
         std::function<double()> clock;                  // seconds; none: the steady clock
+        // Where the progress line goes instead of the stream, as text without
+        // '\r' ("" when it is taken away): one register of several, whose
+        // line is drawn with the others'.
+        std::function<void(const std::string&)> show;
     };
 
     ConsoleUi(std::ostream& err, Options options);
