@@ -124,19 +124,21 @@ std::string ResultLine(const PortRun& r) {
         const auto lines = LinesOf(r.err.str());
         return lines.empty() ? std::string() : lines.back();
     }
-    if (!r.done.empty()) return r.done;
+    // What the command said itself (clock's time, the changes sent) before
+    // the work's own line.
     const auto lines = LinesOf(r.out.str());
-    return lines.empty() ? std::string() : lines.front();
+    return lines.empty() ? r.done : lines.front();
 }
 
 void Serve(PortRun& r, std::size_t row, const std::string& port, const ToolEnvironment& env, const Options& o,
-           ProgressBoard& board, bool draw, const PortWork& work) {
+           ProgressBoard& board, const PortWork& work) {
     SessionPlace place;
     place.port = port;
     // Every connection writes a log of its own; relative to the working
     // folder, as the one LogFile.log of a single register.
     place.logFile = InWorkDir(env, PortLogName(port));
-    if (draw) place.showProgress = [&board, row](const std::string& text) { board.SetProgress(row, text); };
+    // Never drawn on the session's own stream: that holds its result lines.
+    place.showProgress = [&board, row](const std::string& text) { board.SetProgress(row, text); };
     Session s(env, o, r.err, place);
     r.who = port;
     r.status = s.Connect();
@@ -162,7 +164,7 @@ int RunOnPorts(const std::vector<std::string>& ports, const ToolEnvironment& env
         std::vector<std::thread> threads;
         for (std::size_t i = 0; i < ports.size(); ++i)
             threads.emplace_back(Serve, std::ref(*runs[i]), i, std::cref(ports[i]), std::cref(env), std::cref(o),
-                                 std::ref(board), draw, std::cref(work));
+                                 std::ref(board), std::cref(work));
         for (std::thread& t : threads) t.join();
     }
 

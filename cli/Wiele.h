@@ -61,8 +61,8 @@ private:
 };
 
 // One register's work once its session has started up: writes its result to
-// `out` (info's block, clock's line, the changes-only send's line) or sets
-// `done` to the line that says what was done. Failures go to the session's
+// `out` (info's block, clock's line, the changes-only send's line); `done` is
+// the line that says what was done when `out` stays empty. Failures go to the session's
 // err as on one port. Returns the exit status.
 using PortWork = std::function<int(Session& s, std::ostream& out, std::string& done)>;
 

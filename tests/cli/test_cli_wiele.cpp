@@ -66,6 +66,47 @@ TEST_F(CliTest, SeveralPortsSendOneFileToEveryRegister) {
     }
 }
 
+// info and read on two registers: each info block under a line with its
+// port, one line per read, the same whatever stderr is; the progress block
+// only on a terminal that moves its cursor, taken away before the results,
+// and never mixed into them.
+TEST_F(CliTest, SeveralPortsResultsAndTheProgressBlock) {
+    std::vector<PtyServer*> regs;
+    for (const char* serial : {"100001", "100002"})
+        regs.push_back(&Register([&](Emulator& e) {
+            Shop(e, 1);
+            e.state.serial = serial;
+        }));
+    Config(*regs[0]);
+    const std::string one = regs[0]->SlavePath() + " (nr 100001)", two = regs[1]->SlavePath() + " (nr 100002)";
+    struct Case {
+        bool terminal, movesCursor;
+    };
+    for (const Case& c : {Case{false, true}, Case{true, false}, Case{true, true}}) {
+        SCOPED_TRACE(std::to_string(c.terminal) + std::to_string(c.movesCursor));
+        env.stderrIsTerminal = c.terminal;
+        env.terminalMovesCursor = c.movesCursor;
+        const Result info = Run({"--port", PortList(regs), "info"});
+        EXPECT_EQ(info.status, kExitDone) << info.err;
+        EXPECT_EQ(Lines(info.out), 2 * 12 + 1) << info.out;
+        EXPECT_EQ(info.out.rfind(one + ":\nTyp kasy:", 0), 0u) << info.out;
+        EXPECT_NE(info.out.find("\n\n" + two + ":\nTyp kasy:"), std::string::npos) << info.out;
+        const Result read = Run({"--port", PortList(regs), "read", "kasjerzy", "k.pod"});
+        EXPECT_EQ(read.status, kExitDone) << read.err;
+        EXPECT_EQ(read.out, one + ": Zapisano k-100001.pod\n" + two + ": Zapisano k-100002.pod\n");
+        for (const Result* r : {&info, &read}) {
+            if (!c.terminal || !c.movesCursor) {
+                EXPECT_EQ(r->err, "");
+                continue;
+            }
+            EXPECT_NE(r->err.find("\r" + regs[1]->SlavePath() + " [ZELTRA ARK MIRRA 100002]"), std::string::npos);
+            const std::string away = "\x1b[2A\r\x1b[J";
+            ASSERT_GT(r->err.size(), away.size());
+            EXPECT_EQ(r->err.substr(r->err.size() - away.size()), away);
+        }
+    }
+}
+
 // read on three ports writes one file per register, named by its serial
 // number, each the same as that register read alone; with logging on, each
 // port has its own log. Two registers with one number never share a file:
