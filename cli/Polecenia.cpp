@@ -79,7 +79,7 @@ std::string HelpText() {
            "\n"
            "Kody wyjścia:\n"
            "  0    wykonano\n"
-           "  1    kasa nie odpowiada albo odmówiła (jej komunikat)\n"
+           "  1    kasa nie odpowiada albo odmówiła (jej komunikat); send --zmiany bez aktualnej kopii stanu kasy\n"
            "  2    błędne wywołanie\n"
            "  3    nie można otworzyć portu (detect: żadnego z portów)\n"
            "  4    nie można odczytać lub zapisać pliku albo plik CSV ma błędne wiersze\n"
