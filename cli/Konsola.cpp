@@ -1,5 +1,6 @@
 #include "Konsola.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -43,6 +44,15 @@ std::string ProgressText(const std::string& label, int done, int all, double ela
     text += std::to_string(done) + "/" + std::to_string(all) + " (" + std::to_string(done * 100LL / all) + "%), " +
             Duration(elapsedSeconds);
     if (done > 0) text += ", zostało ok. " + Duration(elapsedSeconds * (all - done) / done);
+    return text;
+}
+
+std::string ShortProgressText(const std::string& label, int done, int all, double elapsedSeconds) {
+    if (all < 1) all = 1;
+    done = std::clamp(done, 0, all);
+    std::string text = label.empty() ? std::string() : label + " ";
+    text += std::to_string(done) + " z " + std::to_string(all);
+    if (done > 0 && done < all) text += ", zostało ok. " + Duration(elapsedSeconds * (all - done) / done);
     return text;
 }
 
@@ -161,7 +171,14 @@ void ConsoleUi::Draw(bool force) {
     const double now = Now();
     if (!force && lastDraw_ >= 0 && now - lastDraw_ < kRedrawSeconds && value_ < maximum_) return;
     lastDraw_ = now;
-    const std::string text = ProgressText(coreLabel_.empty() ? task_ : coreLabel_, value_, maximum_, now - started_);
+    const std::string& label = coreLabel_.empty() ? task_ : coreLabel_;
+    if (options_.show) {
+        const std::string text = ShortProgressText(label, value_, maximum_, now - started_);
+        options_.show(text);
+        drawnWidth_ = DisplayWidth(text);
+        return;
+    }
+    const std::string text = ProgressText(label, value_, maximum_, now - started_);
     const std::size_t width = DisplayWidth(text);
     err_ << '\r' << text;
     if (width < drawnWidth_) err_ << std::string(drawnWidth_ - width, ' ');
@@ -171,7 +188,12 @@ void ConsoleUi::Draw(bool force) {
 
 void ConsoleUi::ClearLine() {
     if (drawnWidth_ == 0) return;
-    err_ << '\r' << std::string(drawnWidth_, ' ') << '\r';
-    err_.flush();
+    const std::size_t width = drawnWidth_;
     drawnWidth_ = 0;
+    if (options_.show) {
+        options_.show({});
+        return;
+    }
+    err_ << '\r' << std::string(width, ' ') << '\r';
+    err_.flush();
 }

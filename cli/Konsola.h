@@ -54,6 +54,9 @@ private:
 // The progress line: "label: done/all (p%), elapsed, time left". Times as
 // m:ss (h:mm:ss from an hour on); no estimate before the first record.
 std::string ProgressText(const std::string& label, int done, int all, double elapsedSeconds);
+// The same for one line among several registers': "label done z all,
+// zostało ok. m:ss".
+std::string ShortProgressText(const std::string& label, int done, int all, double elapsedSeconds);
 
 // Characters, not bytes, of a UTF-8 text: what a terminal's cursor moves by.
 std::size_t DisplayWidth(const std::string& utf8);
@@ -69,6 +72,10 @@ public:
         const LineActivity* activity = nullptr;         // bytes from the register
         int silenceLimit = 3;                           // missing replies in a row that stop a transfer
         std::function<double()> clock;                  // seconds; none: the steady clock
+        // Where the progress line goes instead of the stream, in its short
+        // form ("" when it is taken away): one register of several, whose
+        // line is drawn with the others'.
+        std::function<void(const std::string&)> show;
     };
 
     ConsoleUi(std::ostream& err, Options options);

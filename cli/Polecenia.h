@@ -27,6 +27,11 @@ struct ToolEnvironment {
     const std::atomic<bool>* interrupt = nullptr;
     // Progress is drawn on a terminal (or with --postep).
     bool stderrIsTerminal = false;
+    // The terminal's width in characters (0: unknown, 80 is taken), and
+    // whether it moves its cursor up on the escape sequence for it: the
+    // progress lines of several registers are one block redrawn in place.
+    int terminalColumns = 0;
+    bool terminalMovesCursor = true;
 };
 
 // Runs one command line (without the program's name). Data go to `out`,

@@ -13,6 +13,7 @@
 #include <cstdio>
 #else
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 #endif
 
@@ -56,6 +57,21 @@ void Prepare() {
 
 bool StderrIsTerminal() { return _isatty(_fileno(stderr)) != 0; }
 
+int TerminalColumns() {
+    CONSOLE_SCREEN_BUFFER_INFO info;
+    if (!GetConsoleScreenBufferInfo(GetStdHandle(STD_ERROR_HANDLE), &info)) return 0;
+    return info.srWindow.Right - info.srWindow.Left + 1;
+}
+
+// The console takes the escape sequences that move the cursor (Windows 10
+// on); an older one cannot redraw the block of several registers' lines.
+bool TerminalMovesCursor() {
+    const HANDLE h = GetStdHandle(STD_ERROR_HANDLE);
+    DWORD mode = 0;
+    if (!GetConsoleMode(h, &mode)) return false;
+    return SetConsoleMode(h, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0;
+}
+
 #else
 
 void OnSignal(int) { interrupted.store(true); }
@@ -76,6 +92,14 @@ void Prepare() {
 
 bool StderrIsTerminal() { return isatty(STDERR_FILENO) != 0; }
 
+int TerminalColumns() {
+    struct winsize size {};
+    if (ioctl(STDERR_FILENO, TIOCGWINSZ, &size) != 0) return 0;
+    return size.ws_col;
+}
+
+bool TerminalMovesCursor() { return true; }
+
 #endif
 
 }  // namespace
@@ -85,6 +109,10 @@ int main(int argc, char** argv) {
     ToolEnvironment env;
     env.interrupt = &interrupted;
     env.stderrIsTerminal = StderrIsTerminal();
+    if (env.stderrIsTerminal) {
+        env.terminalColumns = TerminalColumns();
+        env.terminalMovesCursor = TerminalMovesCursor();
+    }
     const int status = RunTool(Arguments(argc, argv), std::cout, std::cerr, env);
     std::cout.flush();
     return status;

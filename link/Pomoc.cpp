@@ -8,6 +8,7 @@
 #include <cstring>
 #include <thread>
 
+#include "Dysk.h"
 #include "Przebieg.h"
 #include "Ui.h"
 
@@ -263,7 +264,7 @@ void Connection::LogTransfer(int n, int direction) {
     std::size_t count = n > 0 ? static_cast<std::size_t>(n) : 0;
     if (count > area) count = area;
 
-    std::FILE* f = std::fopen("LogFile.log", "ab");
+    std::FILE* f = OpenFileUtf8(settings_.logFile, "ab");
     if (!f) return;
     const char* heading = direction == 0 ? "Wyslano:\r" : "Odebrano:\r";
     std::fwrite(heading, 1, std::strlen(heading), f);

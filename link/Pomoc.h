@@ -29,7 +29,10 @@ struct LinkSettings {
     std::string portName = "COM1";
     int baud = 9600;
     int pollLimit = kDefaultPollLimit;  // 0 or below means the default
-    int logging = 0;                    // non-zero: append every frame to LogFile.log
+    int logging = 0;                    // non-zero: append every frame to logFile
+    // The transmission log; relative names are taken from the current folder.
+    // Connections served at once each get a name of their own.
+    std::string logFile = "LogFile.log";
     int errorMode = 1;                  // 0-3; above 1 a status reply follows every command
 };
 

@@ -171,7 +171,7 @@ int TabRecords(const TableSet& set, const Tab& t) {
     return n;
 }
 
-bool busy = false;
+thread_local bool busy = false;
 
 // Shows the bar for the length of one operation and hides it (at 0) at the end.
 class Operation {
@@ -217,8 +217,11 @@ bool RefuseUnreadable(const Profile& p, const std::string& path, Ui& ui) {
 }  // namespace
 
 bool SaveDataFile(TableSet& set, const std::string& path) {
+    return SaveDataFileWithUi(set, path, CurrentUi());
+}
+
+bool SaveDataFileWithUi(TableSet& set, const std::string& path, Ui& ui) {
     if (busy) return false;
-    Ui& ui = CurrentUi();
     int maximum = set.Rows(TableId::Plu);
     for (const Part& part : kFixedParts) maximum += Rows(set, part);
     bool ok;
@@ -238,8 +241,11 @@ bool SaveDataFile(TableSet& set, const std::string& path) {
 }
 
 bool LoadDataFile(TableSet& set, const std::string& path) {
+    return LoadDataFileWithUi(set, path, CurrentUi());
+}
+
+bool LoadDataFileWithUi(TableSet& set, const std::string& path, Ui& ui) {
     if (busy) return false;
-    Ui& ui = CurrentUi();
     int maximum = set.Rows(TableId::Plu);
     for (const Part& part : kFixedParts) maximum += Rows(set, part);
     Profile p;
@@ -259,9 +265,12 @@ bool LoadDataFile(TableSet& set, const std::string& path) {
 }
 
 bool SaveTableFile(TableSet& set, int tab, const std::string& path) {
+    return SaveTableFileWithUi(set, tab, path, CurrentUi());
+}
+
+bool SaveTableFileWithUi(TableSet& set, int tab, const std::string& path, Ui& ui) {
     if (busy || tab < 1 || tab > 8) return false;
     const Tab& t = kTabs[tab - 1];
-    Ui& ui = CurrentUi();
     bool ok;
     {
         Operation op(ui, TabRecords(set, t) + t.saveExtra);
@@ -279,9 +288,12 @@ bool SaveTableFile(TableSet& set, int tab, const std::string& path) {
 }
 
 bool LoadTableFile(TableSet& set, int tab, const std::string& path) {
+    return LoadTableFileWithUi(set, tab, path, CurrentUi());
+}
+
+bool LoadTableFileWithUi(TableSet& set, int tab, const std::string& path, Ui& ui) {
     if (busy || tab < 1 || tab > 8) return false;
     const Tab& t = kTabs[tab - 1];
-    Ui& ui = CurrentUi();
     Profile p;
     p.Load(path);
     if (RefuseUnreadable(p, path, ui)) return false;
@@ -292,7 +304,7 @@ bool LoadTableFile(TableSet& set, int tab, const std::string& path) {
     if (tab == 2) {
         // The file's model or the kept one, with the capacity PLU count.
         const int m = ChooseModel(p, set, ui);
-        if (!ConfirmModelChange(set, m, PluRule::Capacity)) return false;
+        if (!ConfirmModelChange(set, m, PluRule::Capacity, ui)) return false;
         set.ApplyPluPart(m);
         ui.ProgressSetMaximum(UiBar::Main, TabRecords(set, t) + t.loadExtra);
     } else if (tab == 4) {
@@ -300,7 +312,7 @@ bool LoadTableFile(TableSet& set, int tab, const std::string& path) {
         const int m = ReadModel(p);
         if (m != set.Model()) {
             if (!ui.Question(kModelQuestion, kModelCaption, UiIcon::Information)) return false;
-            if (!ApplyModelAsking(set, m, PluRule::Capacity)) return false;
+            if (!ApplyModelAsking(set, m, PluRule::Capacity, ui)) return false;
         }
         ui.ProgressSetMaximum(UiBar::Main, TabRecords(set, t) + t.loadExtra);
     }

@@ -18,6 +18,7 @@
 #include <string>
 
 class TableSet;
+class Ui;
 
 // Caption of the file dialogs' filter and the extension of data files.
 inline constexpr const char* kDataFileFilterName = "Dane podmiotu";
@@ -41,7 +42,14 @@ bool SaveTableFile(TableSet& set, int tab, const std::string& path);
 // "No" to the PLU table's reads the file in the program's model.
 bool LoadTableFile(TableSet& set, int tab, const std::string& path);
 
-// True while one of the operations above runs (they let the window handle
-// events between records); another one started meanwhile does nothing and
-// gives false.
+// The same, reporting to `ui` instead of the program's CurrentUi: for a
+// register served on a thread of its own (the tool with several ports).
+bool SaveDataFileWithUi(TableSet& set, const std::string& path, Ui& ui);
+bool LoadDataFileWithUi(TableSet& set, const std::string& path, Ui& ui);
+bool SaveTableFileWithUi(TableSet& set, int tab, const std::string& path, Ui& ui);
+bool LoadTableFileWithUi(TableSet& set, int tab, const std::string& path, Ui& ui);
+
+// True while one of the operations above runs on this thread (they let the
+// window handle events between records); another one started meanwhile does
+// nothing and gives false. Threads of their own each have their own guard.
 bool DataFileBusy();

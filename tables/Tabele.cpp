@@ -362,14 +362,19 @@ void TableSet::EndBatch() {
 
 // ---- asking before losing data -------------------------------------------
 
-bool ConfirmModelChange(const TableSet& set, int m, PluRule rule) {
+bool ConfirmModelChange(const TableSet& set, int m, PluRule rule, Ui& ui) {
     return !set.ApplyModelWouldLoseData(m, rule) ||
-           CurrentUi().Question("Zmiana typu kasy usunie część danych z tabel. Czy kontynuować?",
-                                "Uwaga!", UiIcon::Warning);
+           ui.Question("Zmiana typu kasy usunie część danych z tabel. Czy kontynuować?", "Uwaga!", UiIcon::Warning);
 }
 
-bool ApplyModelAsking(TableSet& set, int m, PluRule rule) {
-    if (!ConfirmModelChange(set, m, rule)) return false;
+bool ConfirmModelChange(const TableSet& set, int m, PluRule rule) {
+    return ConfirmModelChange(set, m, rule, CurrentUi());
+}
+
+bool ApplyModelAsking(TableSet& set, int m, PluRule rule, Ui& ui) {
+    if (!ConfirmModelChange(set, m, rule, ui)) return false;
     set.ApplyModel(m, rule);
     return true;
 }
+
+bool ApplyModelAsking(TableSet& set, int m, PluRule rule) { return ApplyModelAsking(set, m, rule, CurrentUi()); }

@@ -8,6 +8,8 @@
 #include <utility>
 #include <vector>
 
+class Ui;
+
 enum class TableId { Packaging, Plu, Cashier, Key, Discount, Surcharge, PaymentForm, Header, Ptu };
 constexpr int kTableCount = 9;
 constexpr int kModelCount = 4;  // model indexes 0 to 3
@@ -129,6 +131,9 @@ bool ApplyModelAsking(TableSet& set, int m, PluRule rule);
 // The question of ApplyModelAsking alone: true when ApplyModel(m, rule) loses
 // nothing or the user agrees to the loss.
 bool ConfirmModelChange(const TableSet& set, int m, PluRule rule);
+// The same, asking `ui` instead of the program's CurrentUi.
+bool ApplyModelAsking(TableSet& set, int m, PluRule rule, Ui& ui);
+bool ConfirmModelChange(const TableSet& set, int m, PluRule rule, Ui& ui);
 
 // Field n (from 1) of a record text: the text before the n-th ";", after the
 // one before it. Empty when the text has fewer than n closed fields. Texts and

@@ -9,6 +9,9 @@
 
 #include "Konsola.h"
 #include "Polecenia.h"
+#include "Wiele.h"
+
+using namespace cli;
 
 namespace {
 
@@ -28,6 +31,64 @@ TEST(Konsola, ProgressText) {
         {"x", 150, 100, 1, "x: 100/100 (100%), 0:01, zostało ok. 0:00"},  // a bar stops at its maximum
     };
     for (const Case& c : cases) EXPECT_EQ(ProgressText(c.label, c.done, c.all, c.seconds), c.text);
+
+    // One register's line among several.
+    const Case shortCases[] = {
+        {"Wysyłam bazę PLU", 0, 9600, 0.2, "Wysyłam bazę PLU 0 z 9600"},
+        {"Wysyłam bazę PLU", 1200, 9600, 10, "Wysyłam bazę PLU 1200 z 9600, zostało ok. 1:10"},
+        {"x", 150, 100, 1, "x 100 z 100"},
+    };
+    for (const Case& c : shortCases) EXPECT_EQ(ShortProgressText(c.label, c.done, c.all, c.seconds), c.text);
+}
+
+TEST(Wiele, FileNamesOfRegistersAndPorts) {
+    struct Case {
+        const char* pattern;
+        const char* serial;
+        const char* file;
+    };
+    const Case files[] = {
+        {"sklep.pod", "123456", "sklep-123456.pod"},
+        {"dane/sklep.pod", " AB 12/3 ", "dane/sklep-AB_12_3.pod"},  // no folder made of a number
+        {"C:\\Sklep\\dane.v2.pod", "12\\..", "C:\\Sklep\\dane.v2-12___.pod"},
+        {"a.b/sklep", "\xA3\xD3" "D\xAF", "a.b/sklep-__D_"},  // Windows-1250 letters
+        {"sklep.pod", "", "sklep-bez-numeru.pod"},
+    };
+    for (const Case& c : files) EXPECT_EQ(RegisterFileName(c.pattern, c.serial), c.file) << c.pattern;
+
+    const std::pair<const char*, const char*> logs[] = {
+        {"COM3", "LogFile-COM3.log"},
+        {"/dev/ttyUSB0", "LogFile-ttyUSB0.log"},
+        {"/dev/pts/12", "LogFile-pts_12.log"},
+        {"\\\\.\\COM10", "LogFile-COM10.log"},
+    };
+    for (const auto& [port, log] : logs) EXPECT_EQ(PortLogName(port), log) << port;
+}
+
+// The block of progress lines: drawn in place (up by its own height, every
+// line cleared to its end), never wider than the terminal, taken away at the
+// end; nothing at all when not drawn.
+TEST(Wiele, ProgressBlockRedrawnInPlace) {
+    for (bool draw : {false, true}) {
+        SCOPED_TRACE(draw);
+        std::ostringstream err;
+        {
+            ProgressBoard board(err, 2, draw, 21);
+            board.SetTitle(0, "COM3");
+            board.SetTitle(1, "COM4");
+            board.SetProgress(1, "Wysyłam bazę PLU 12 z 9600");
+            board.Clear();
+        }
+        if (!draw) {
+            EXPECT_EQ(err.str(), "");
+            continue;
+        }
+        EXPECT_EQ(err.str(),
+                  "\rCOM3\x1b[K\n\r\x1b[K\n"
+                  "\x1b[2A\rCOM3\x1b[K\n\rCOM4\x1b[K\n"
+                  "\x1b[2A\rCOM3\x1b[K\n\rCOM4 Wysyłam bazę PL\x1b[K\n"
+                  "\x1b[2A\r\x1b[J");
+    }
 }
 
 TEST(Konsola, PolishPlural) {
@@ -151,6 +212,15 @@ TEST(Polecenia, WrongUsageGivesOneLineAndStatus2) {
         {{"info", "--szybko"}, kExitUsage, "Nieznana opcja: --szybko"},
         {{"info", "--force=tak"}, kExitUsage, "Opcja --force nie przyjmuje wartości"},
         {{"send", "nie-ma-takiego-pliku.pod"}, kExitFile, "Nie ma pliku nie-ma-takiego-pliku.pod\n"},
+        // Two sessions on one port would take each other's replies.
+        {{"info", "--port", "COM3,COM4,COM3"}, kExitUsage, "Port COM3 podano dwa razy"},
+        {{"info", "--port=COM3,,COM4"}, kExitUsage, "Opcja --port wymaga nazwy portu"},
+        {{"info", "--port", "COM3,"}, kExitUsage, "Opcja --port wymaga nazwy portu"},
+        {{"--port", "COM3,COM4", "delete", "plu"}, kExitUsage, "Kilka portów naraz obsługują tylko polecenia"},
+        {{"--port", "COM3,COM4", "fiscal"}, kExitUsage, "Kilka portów naraz obsługują tylko polecenia"},
+        {{"read", "--zmiany", "a.pod"}, kExitUsage, "Opcja --zmiany dotyczy tylko polecenia send"},
+        // The file is checked once, before any of the ports is opened.
+        {{"--port", "COM3,COM4", "send", "nie-ma.pod", "--zmiany"}, kExitFile, "Nie ma pliku nie-ma.pod\n"},
     };
     for (const Case& c : cases) {
         std::string joined;
