@@ -323,6 +323,8 @@ std::string ChangesSentMessage(int sent, int records, int removed, const std::st
     std::string text = "Wysłano " + Grouped(sent) + " " + forms[static_cast<int>(PluralOf(sent))] + " z " +
                        Grouped(records);
     if (removed > 0) text += ", usunięto " + Grouped(removed);
+    // The header and the PTU rates alone are compared with the register, not a copy.
+    if (since.empty()) return text;
     return text + " (pozostałe bez zmian od " + since + ")";
 }
 

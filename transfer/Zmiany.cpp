@@ -70,6 +70,23 @@ std::string CheckSample(Connection& link, const TableSet& set, const PartCopy& k
     return {};
 }
 
+// Whether the register's header or PTU rates differ from the table's: read
+// back (one exchange) and compared as the frames that would be sent. A
+// register that does not answer counts as different, so they are sent.
+bool PayloadDiffers(Connection& link, const TableSet& set, CopyPart part) {
+    TableSet scratch = set;
+    scratch.SetListener(nullptr);
+    const TableId table = TableOfPart(part);
+    for (int r = 1; r <= scratch.Rows(table); ++r)
+        for (int c = 1; c < scratch.Columns(table); ++c) scratch.SetCell(table, c, r, "");
+    if (part == CopyPart::Header)
+        ReadHeader(link, scratch);
+    else
+        ReadPtuRates(link, scratch);
+    if (!TransferCompleted(link)) return true;
+    return PartRecordBytes(scratch, part, 1) != PartRecordBytes(set, part, 1);
+}
+
 // The copy of a register, or a new empty one.
 RegisterCopy CopyOf(const RegisterIdentity& reg) {
     if (std::optional<RegisterCopy> copy = LoadRegisterCopy(reg.model, reg.serial)) return *copy;
@@ -109,8 +126,8 @@ ChangesOutcome SendChanges(Connection& link, const TableSet& set, const std::vec
     }
 
     // The plans first: nothing goes out when one part cannot be planned.
-    // The header and the PTU rates are one frame each: they are always sent
-    // whole, which never leaves the register with anything unsent.
+    // The header and the PTU rates are one frame each and need no copy: they
+    // are read back and sent when they differ.
     std::vector<std::pair<CopyPart, ChangesPlan>> plans;
     for (CopyPart part : parts) {
         if (!IsRecordPart(part)) continue;
@@ -148,8 +165,15 @@ ChangesOutcome SendChanges(Connection& link, const TableSet& set, const std::vec
         records += plan.records;
         if (since.empty() || (!plan.since.empty() && plan.since < since)) since = plan.since;
     }
-    const bool header = std::find(parts.begin(), parts.end(), CopyPart::Header) != parts.end();
-    const bool rates = std::find(parts.begin(), parts.end(), CopyPart::Ptu) != parts.end();
+    const bool header = std::find(parts.begin(), parts.end(), CopyPart::Header) != parts.end() &&
+                        PayloadDiffers(link, set, CopyPart::Header);
+    const bool rates = std::find(parts.begin(), parts.end(), CopyPart::Ptu) != parts.end() &&
+                       PayloadDiffers(link, set, CopyPart::Ptu);
+    if (TransferStopRequested(link)) {
+        out.result = Result::Failed;
+        out.text = "Wysyłanie zmian przerwano; nic nie wysłano";
+        return out;
+    }
     Ui& ui = link.UserUi();
     {
         TransferScope transfer(link, TransferKind::Upload);
@@ -199,7 +223,9 @@ ChangesOutcome SendChanges(Connection& link, const TableSet& set, const std::vec
     for (const auto& [part, plan] : plans) RefreshAfterChanges(*copy, set, part, plan);
     SaveRegisterCopy(*copy);
     out.result = Result::Sent;
-    out.text = ChangesSentMessage(out.sent, records + (header ? 1 : 0) + (rates ? 1 : 0), out.removed, since);
+    const int payloads = static_cast<int>(std::count(parts.begin(), parts.end(), CopyPart::Header) +
+                                          std::count(parts.begin(), parts.end(), CopyPart::Ptu));
+    out.text = ChangesSentMessage(out.sent, records + payloads, out.removed, since);
     return out;
 }
 
