@@ -49,17 +49,46 @@ emulator="$root/$linux_build/emulator/zeltra-emulator"
 
 stage "The core for Windows"
 win_build=${WIN_BUILD_DIR:-build-win}
+gui_build=${WIN_GUI_BUILD_DIR:-build-win-gui}
 cmake -S . -B "$win_build" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
   -DCMAKE_BUILD_TYPE=Release -DZELTRA_GUI=OFF >/dev/null
 cmake --build "$win_build" -j2
 
-# A wine prefix of our own, made once.
-export WINEPREFIX="$root/$win_build/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# A new wine prefix in a folder, checked by running a program in it: a prefix
+# left half made (its system folder without kernel32.dll) fails every program
+# later with status c0000135. Made again, up to three times; what wine said is
+# shown when it never works.
+new_prefix() {
+  local dir=$1 log=$1.log
+  for attempt in 1 2 3; do
+    WINEPREFIX=$dir wineserver -k 2>/dev/null || true
+    rm -rf "$dir"
+    WINEPREFIX=$dir wine wineboot --init >"$log" 2>&1 || true
+    WINEPREFIX=$dir wineserver -w || true
+    local status=0
+    if [ -f "$dir/drive_c/windows/system32/kernel32.dll" ]; then
+      WINEPREFIX=$dir wine cmd /c exit 7 >>"$log" 2>&1 || status=$?
+      WINEPREFIX=$dir wineserver -w || true
+      [ "$status" -eq 7 ] && return 0
+    fi
+    echo "Wine prefix $dir not usable (attempt $attempt):"; tail -n 20 "$log"
+    sleep 2
+  done
+  return 1
+}
+
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# The prefix of the tests, made once and kept between runs.
+export WINEPREFIX="$root/$win_build/wineprefix"
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   echo "Preparing wine ($WINEPREFIX)"
-  wine wineboot --init >/dev/null 2>&1 || true
-  wineserver -w
+  new_prefix "$WINEPREFIX"
 fi
+# The installer's own prefix, made new on every run, and made here, before any
+# wine server of the tests runs.
+install_prefix="$root/$gui_build/wineprefix"
+mkdir -p "$root/$gui_build"
+new_prefix "$install_prefix"
 
 # Four emulators, each on a pseudo-terminal: one that sends its replies byte
 # by byte (the in-order test), one with a small shop's data, one empty, and
@@ -67,7 +96,8 @@ fi
 pids=()
 cleanup() {
   for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
-  wineserver -k 2>/dev/null || true
+  WINEPREFIX="$root/$win_build/wineprefix" wineserver -k 2>/dev/null || true
+  WINEPREFIX="$install_prefix" wineserver -k 2>/dev/null || true
 }
 trap cleanup EXIT
 start_emulator() {  # start_emulator VAR switches...: VAR gets the terminal's path
@@ -150,7 +180,6 @@ stage "Qt for Windows"
 qt=$(bash scripts/build-qt-windows.sh | tail -n 1)
 
 stage "The window program for Windows"
-gui_build=${WIN_GUI_BUILD_DIR:-build-win-gui}
 # Linked against the MinGW runtime DLLs, as Qt's own are: one C++ runtime in
 # the process. The release folder carries them.
 cmake -S . -B "$gui_build" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
@@ -191,11 +220,7 @@ installer=$(bash scripts/release-windows.sh "$gui_build" "$qt" "$gui_build/relea
 stage "The installer under wine"
 # A prefix of its own, whose user folders are real folders (wine links them
 # to the home folder otherwise).
-export WINEPREFIX="$root/$gui_build/wineprefix"
-wineserver -k 2>/dev/null || true
-rm -rf "$WINEPREFIX"
-wine wineboot --init >/dev/null 2>&1 || true
-wineserver -w
+export WINEPREFIX="$install_prefix"
 user_dir=$(ls -d "$WINEPREFIX/drive_c/users/"* | grep -v '/Public$' | head -n 1)
 for d in Desktop Documents Downloads Music Pictures Videos; do
   if [ -L "$user_dir/$d" ]; then rm "$user_dir/$d"; mkdir "$user_dir/$d"; fi
