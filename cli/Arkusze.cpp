@@ -1,9 +1,12 @@
-// csv-export and csv-import: a table of a data file to a spreadsheet and back.
+// csv-export and csv-import: a table of a data file to a spreadsheet and back,
+// as CSV or, by the file's extension, as an .xlsx workbook (import: .xlsx and
+// .ods by their content).
 #include "Komendy.h"
 
 #include "Arkusz.h"
 #include "Dysk.h"
 #include "Pliki.h"
+#include "Skoroszyt.h"
 #include "Profile.h"
 #include "Tabele.h"
 
@@ -41,9 +44,21 @@ int CsvExport(const TabInfo& tab, const std::string& pod, const std::string& sho
               const std::string& shownCsv, bool cp1250, std::ostream& out, std::ostream& err) {
     TableSet set;
     if (!LoadInFileModel(set, tab, pod, shownPod, err)) return kExitFile;
-    CsvExportOptions options;
-    if (cp1250) options.encoding = CsvEncoding::Cp1250;
-    if (!ReplaceWholeFile(csv, TableCsv(set, tab.tab, options))) {
+    std::string bytes;
+    if (IsXlsxPath(csv)) {
+        std::string why;
+        const auto workbook = TableXlsx(set, tab.tab, {}, &why);
+        if (!workbook) {
+            err << "Nie można zapisać pliku " << shownCsv << ": " << why << '\n';
+            return kExitFile;
+        }
+        bytes = *workbook;
+    } else {
+        CsvExportOptions options;
+        if (cp1250) options.encoding = CsvEncoding::Cp1250;
+        bytes = TableCsv(set, tab.tab, options);
+    }
+    if (!ReplaceWholeFile(csv, bytes)) {
         err << "Nie można zapisać pliku " << shownCsv << '\n';
         return kExitFile;
     }
@@ -61,7 +76,7 @@ int CsvImport(const TabInfo& tab, const std::string& csv, const std::string& sho
     }
     TableSet set;
     if (!LoadInFileModel(set, tab, pod, shownPod, err)) return kExitFile;
-    const CsvImportPlan plan = PlanCsvImport(set, tab.tab, bytes, o.replace);
+    const CsvImportPlan plan = PlanImport(set, tab.tab, bytes, o.replace);
     if (!plan.refusal.empty()) {
         err << plan.refusal << '\n';
         return kExitFile;

@@ -49,11 +49,13 @@ std::string HelpText() {
            "  delete TABELA [NUMER]    usunięcie w kasie rekordu o numerze NUMER albo całej tabeli\n"
            "  clock                    ustawienie zegara kasy na czas komputera\n"
            "  fiscal [PLIK.csv]        odczyt pamięci fiskalnej do pliku CSV (bez pliku: na ekran)\n"
-           "  csv-export TABELA PLIK.pod PLIK.csv\n"
+           "  csv-export TABELA PLIK.pod PLIK.csv|PLIK.xlsx\n"
            "                           tabela z pliku z danymi do arkusza (CSV, UTF-8, separator ;)\n"
-           "  csv-import TABELA PLIK.csv PLIK.pod\n"
+           "                           albo, gdy plik ma rozszerzenie .xlsx, do skoroszytu Excela\n"
+           "  csv-import TABELA PLIK.csv|PLIK.xlsx|PLIK.ods PLIK.pod\n"
            "                           tabela z arkusza do pliku z danymi; każdy wiersz sprawdzany\n"
-           "                           jak przy wpisywaniu, błędne wiersze wypisane z numerami;\n"
+           "                           jak przy wpisywaniu, błędne wiersze wypisane z numerami\n"
+           "                           (w skoroszycie: wiersza i kolumny arkusza);\n"
            "                           uwagi (np. zachowany kod z zerami z przodu) z „Uwaga:”\n"
            "  ports                    lista portów szeregowych\n"
            "  detect [PORT...]         wyszukanie kasy na portach (bez PORT: na wszystkich)\n"
@@ -217,7 +219,8 @@ int RunTool(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     if (command == "csv-export" || command == "csv-import") {
         const bool exporting = command == "csv-export";
         if (a.size() != 3)
-            return wrongCount(exporting ? "csv-export TABELA PLIK.pod PLIK.csv" : "csv-import TABELA PLIK.csv PLIK.pod");
+            return wrongCount(exporting ? "csv-export TABELA PLIK.pod PLIK.csv|PLIK.xlsx"
+                                        : "csv-import TABELA PLIK.csv|PLIK.xlsx|PLIK.ods PLIK.pod");
         const TabInfo* tab = nullptr;
         if (!TableArgument(a[0], tab, err, status)) return status;
         if (!tab) return Usage(err, "Podaj jedną tabelę: " + std::string(kTableNames));

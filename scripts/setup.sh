@@ -9,7 +9,8 @@ packages=(build-essential cmake ninja-build pkg-config
           qt6-base-dev qt6-translations-l10n
           libgtest-dev libgmock-dev libbenchmark-dev
           xvfb xauth fonts-dejavu-core poppler-utils
-          clang libclang-rt-14-dev)
+          clang libclang-rt-14-dev
+          libxlsxwriter-dev libminizip-dev libexpat1-dev zlib1g-dev libreoffice-calc)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -7,6 +7,7 @@
 
 #include "Cp1250.h"
 #include "Dysk.h"
+#include "Skoroszyt.h"
 #include "Ui.h"
 #include "Wpis.h"
 
@@ -26,6 +27,8 @@ enum class Kind {
 constexpr std::size_t kMaxCsvFile = 64u << 20;  // far above a full PLU table
 constexpr int kTitleSearchLines = 10;  // a price list may carry its own heading lines
 
+}  // namespace
+
 std::vector<TableId> TablesOfTab(int tab) {
     switch (tab) {
     case 1: return {TableId::Packaging};
@@ -40,6 +43,7 @@ std::vector<TableId> TablesOfTab(int tab) {
     }
 }
 
+namespace {
 Kind KindOf(TableId t, int column) {
     static const std::vector<Kind> kinds[kTableCount] = {
         {Kind::Number, Kind::Text, Kind::Decimal},
@@ -233,6 +237,29 @@ std::string ExportCell(const TableSet& set, TableId t, int column, int row, char
 }
 }  // namespace
 
+SheetColumnType SheetColumnTypeOf(TableId t, int column) {
+    switch (KindOf(t, column)) {
+    case Kind::Number: return SheetColumnType::RecordNumber;
+    case Kind::Digits:
+    case Kind::AsTyped: return SheetColumnType::DigitText;
+    case Kind::Decimal: return SheetColumnType::Amount;
+    case Kind::Rate:
+    case Kind::Switch:
+    case Kind::Status: return SheetColumnType::Choice;
+    case Kind::Text: break;
+    }
+    return SheetColumnType::Text;
+}
+
+std::vector<std::string> ColumnChoices(TableId t, int column) {
+    switch (KindOf(t, column)) {
+    case Kind::Rate: return {"A", "B", "C", "D", "E", "F", "G"};
+    case Kind::Switch: return {"TAK", "NIE"};
+    case Kind::Status: return {"AKTYWNA", "NIEAKTYWNA", "ZWOLNIONA"};
+    default: return {};
+    }
+}
+
 std::string TableCsv(const TableSet& set, int tab, const CsvExportOptions& options) {
     const std::vector<TableId> tables = TablesOfTab(tab);
     if (tables.empty()) return {};
@@ -300,59 +327,94 @@ CsvImportPlan PlanCsvImport(const TableSet& set, int tab, std::string_view bytes
     CsvImportPlan plan;
     const std::vector<TableId> tables = TablesOfTab(tab);
     if (tables.empty()) return plan;
-    const std::string text = CsvTextFromFile(bytes, &plan.encoding);
-    if (plan.encoding == CsvEncoding::Other) {
+    CsvEncoding encoding = CsvEncoding::Utf8;
+    const std::string text = CsvTextFromFile(bytes, &encoding);
+    plan.encoding = encoding;
+    if (encoding == CsvEncoding::Other) {
         plan.refusal = EncodingRefusal(bytes);
         return plan;
     }
-    const TableId first = tables.front();
-    const int columns = set.Columns(first);
-    auto title = [&](int c) { return ColumnTitle(first, c); };
+    const int columns = set.Columns(tables.front());
 
     // The separator is the one whose fields make a title row: ';', then a tab
     // (Excel's "Unicode text"), then ',' (Calc's default).
     CsvParse parse;
-    Titles titles;
-    bool commas = false;
+    bool titled = false, commas = false;
     for (const char separator : {';', '\t', ','}) {
-        titles = FindTitles(ParseCsv(text, separator, kTitleSearchLines).rows, tables, columns);
-        if (titles.index < 0) continue;
+        titled = FindTitles(ParseCsv(text, separator, kTitleSearchLines).rows, tables, columns).index >= 0;
+        if (!titled) continue;
         parse = ParseCsv(text, separator);
         commas = separator == ',';
         break;
     }
-    if (titles.index < 0) parse = ParseCsv(text);
-    if (parse.unclosedQuoteLine)
-        plan.problems.push_back({parse.unclosedQuoteLine, {},
-                                 "Cudzysłów otwarty w tym wierszu nie jest zamknięty; dalsza część pliku "
-                                 "nie została odczytana"});
-    if (parse.rows.empty()) return plan;
+    if (!titled) parse = ParseCsv(text);
+    SheetRows rows{std::move(parse.rows), false, commas};
+    plan = PlanRowsImport(set, tab, rows, replace);
+    plan.encoding = encoding;
+    if (parse.unclosedQuoteLine) {
+        plan.problems.insert(plan.problems.begin(),
+                             {parse.unclosedQuoteLine, {},
+                              "Cudzysłów otwarty w tym wierszu nie jest zamknięty; dalsza część pliku "
+                              "nie została odczytana",
+                              {}});
+        std::stable_sort(plan.problems.begin(), plan.problems.end(),
+                         [](const CsvProblem& a, const CsvProblem& b) { return a.line < b.line; });
+    }
+    return plan;
+}
+
+CsvImportPlan PlanRowsImport(const TableSet& set, int tab, const SheetRows& sheet, bool replace) {
+    CsvImportPlan plan;
+    const std::vector<TableId> tables = TablesOfTab(tab);
+    if (tables.empty()) return plan;
+    const TableId first = tables.front();
+    const int columns = set.Columns(first);
+    auto title = [&](int c) { return ColumnTitle(first, c); };
+    const std::vector<CsvRecord>& rows = sheet.rows;
+    const bool commas = sheet.commaSeparated;
+    // The title row is looked for among the first lines only.
+    std::vector<CsvRecord> top;
+    for (const CsvRecord& r : rows)
+        if (r.line <= kTitleSearchLines) top.push_back(r);
+    Titles titles = FindTitles(top, tables, columns);
+    if (rows.empty()) return plan;
     plan.readable = true;
 
     const bool titled = titles.index >= 0;
     std::vector<int>& columnOf = titles.columnOf;
+    // A workbook's column letter ("C"); a CSV file's fields have none.
+    auto letter = [&](int field) { return sheet.lettered && field >= 0 ? SheetColumnName(field) : std::string(); };
     std::vector<CsvProblem> columnProblems;
     std::vector<char> present(columns, 1);
     if (titled) {
-        const CsvRecord& head = parse.rows[titles.index];
+        const CsvRecord& head = rows[titles.index];
         if (titles.index > 0)
             plan.notes.push_back({head.line, {},
                                   head.line == 2 ? std::string("Pominięto wiersz 1 nad tytułami kolumn")
                                                  : "Pominięto wiersze 1–" + std::to_string(head.line - 1) +
-                                                       " nad tytułami kolumn"});
+                                                       " nad tytułami kolumn",
+                                  {}});
         std::vector<int> seen(columns, 0);
         for (size_t i = 0; i < head.fields.size(); ++i) {
             const int c = columnOf[i];
             if (c >= 0 && seen[c]++) {
                 columnOf[i] = -1;
-                columnProblems.push_back({head.line, title(c), "Kolumna powtórzona; wzięto pierwszą z nich"});
+                columnProblems.push_back({head.line, title(c), "Kolumna powtórzona; wzięto pierwszą z nich",
+                                          letter(static_cast<int>(i))});
             } else if (c < 0 && !Trim(head.fields[i]).empty()) {
                 plan.notes.push_back({head.line, head.fields[i],
-                                      "Tabela nie ma takiej kolumny; jej pola zostały pominięte"});
+                                      "Tabela nie ma takiej kolumny; jej pola zostały pominięte",
+                                      letter(static_cast<int>(i))});
             }
         }
         for (int c = 0; c < columns; ++c) present[c] = seen[c] > 0;
     }
+    // The sheet's column each table column was read from, for the messages.
+    std::vector<int> fieldOf(columns, -1);
+    for (int c = 0; c < columns; ++c) fieldOf[c] = titled ? -1 : c;
+    if (titled)
+        for (size_t i = 0; i < columnOf.size(); ++i)
+            if (columnOf[i] >= 0 && fieldOf[columnOf[i]] < 0) fieldOf[columnOf[i]] = static_cast<int>(i);
 
     // Every data row through the field rules and the entry row's checks.
     struct Candidate {
@@ -370,8 +432,8 @@ CsvImportPlan PlanCsvImport(const TableSet& set, int tab, std::string_view bytes
     for (TableId t : tables) named[static_cast<int>(t)].assign(set.Rows(t) + 1, 0);
     const NameTakenCheck noneTaken = [](const std::string&, int) { return false; };
 
-    for (size_t k = titled ? titles.index + 1 : 0; k < parse.rows.size(); ++k) {
-        const CsvRecord& rec = parse.rows[k];
+    for (size_t k = titled ? titles.index + 1 : 0; k < rows.size(); ++k) {
+        const CsvRecord& rec = rows[k];
         EntryFields fields;
         fields.byColumn.assign(columns, std::string());
         // With ',' between fields a decimal comma outside quotes splits a
@@ -411,7 +473,8 @@ CsvImportPlan PlanCsvImport(const TableSet& set, int tab, std::string_view bytes
         }
 
         auto fail = [&](int column, const std::string& message) {
-            problems.push_back({rec.line, column >= 0 ? ColumnTitle(t, column) : std::string(), message});
+            problems.push_back({rec.line, column >= 0 ? ColumnTitle(t, column) : std::string(), message,
+                                column >= 0 ? letter(fieldOf[column]) : std::string()});
         };
         if (extra) {
             fail(-1, titled ? "Wiersz ma więcej pól niż wiersz tytułów (liczba z przecinkiem bez cudzysłowu?)"
@@ -434,7 +497,8 @@ CsvImportPlan PlanCsvImport(const TableSet& set, int tab, std::string_view bytes
             if (!now.empty() && now != before && now == WithoutLeadingZeros(before)) {
                 now = before;
                 const std::string kept = t == TableId::Plu ? "Zachowano kod " + before : std::string("Zachowano hasło");
-                notes.push_back({rec.line, ColumnTitle(t, 2), kept + " z tabeli (arkusz usunął zera z przodu)"});
+                notes.push_back({rec.line, ColumnTitle(t, 2), kept + " z tabeli (arkusz usunął zera z przodu)",
+                                 letter(fieldOf[2])});
             }
             // A new or changed bar code must scan: its check digit is checked.
             if (t == TableId::Plu && now != before) {
@@ -462,7 +526,10 @@ CsvImportPlan PlanCsvImport(const TableSet& set, int tab, std::string_view bytes
                 if (!DecimalColumn(t, column)) continue;
                 std::string back = fields.byColumn[column];
                 std::replace(back.begin(), back.end(), ',', '.');
-                if (back == set.Cell(t, column, namedRow)) cell = back;
+                const std::string& was = set.Cell(t, column, namedRow);
+                // A workbook gives the number, not its text: 8 for "08.00".
+                const auto value = ParseDecimal(back), old = ParseDecimal(was);
+                if (back == was || (value && old && *value == *old)) cell = was;
             }
         }
         const long long key = static_cast<long long>(t) * 100000 + check.row;
@@ -497,7 +564,7 @@ CsvImportPlan PlanCsvImport(const TableSet& set, int tab, std::string_view bytes
                 if (kept.count(name) || !fromFile.insert(name).second) {
                     c.bad = true;
                     changed = true;
-                    problems.push_back({c.line, ColumnTitle(first, 1), EditorText::NotUnique});
+                    problems.push_back({c.line, ColumnTitle(first, 1), EditorText::NotUnique, letter(fieldOf[1])});
                 }
             }
         }
@@ -529,9 +596,19 @@ void ApplyCsvImport(TableSet& set, const CsvImportPlan& plan, bool replace) {
         for (const auto& [column, text] : row.cells) set.SetCell(row.table, column, row.row, text);
 }
 
+std::string SheetColumnName(int index) {
+    std::string name;
+    for (int n = index + 1; n > 0; n = (n - 1) / 26) name.insert(name.begin(), static_cast<char>('A' + (n - 1) % 26));
+    return name;
+}
+
 std::string CsvProblemLine(const CsvProblem& p) {
+    // Line 0: about the whole file.
+    if (p.line == 0) return p.message;
     std::string line = "Wiersz " + std::to_string(p.line);
     if (!p.column.empty()) line += ", " + p.column;
+    if (!p.sheetColumn.empty())
+        line += p.column.empty() ? ", kolumna " + p.sheetColumn : " (kolumna " + p.sheetColumn + ")";
     std::string message = p.message;
     std::replace(message.begin(), message.end(), '\r', ' ');
     return line + ": " + message;
@@ -545,7 +622,7 @@ bool ImportTableCsv(TableSet& set, int tab, const std::string& path) {
         ui.Message("Nie można odczytać pliku " + path, {}, UiIcon::Error);
         return false;
     }
-    CsvImportPlan plan = PlanCsvImport(set, tab, bytes, false);
+    CsvImportPlan plan = PlanImport(set, tab, bytes, false);
     if (!plan.refusal.empty()) {
         ui.Message(plan.refusal, {}, UiIcon::Error);
         return false;
@@ -560,7 +637,7 @@ bool ImportTableCsv(TableSet& set, int tab, const std::string& path) {
                               std::to_string(plan.recordsNotInFile) +
                               ").\rUsunąć je z tabeli?\r\rNie: zostaną bez zmian, a rekordy z pliku "
                               "zastąpią rekordy o tych samych numerach.");
-        if (replace) plan = PlanCsvImport(set, tab, bytes, true);
+        if (replace) plan = PlanImport(set, tab, bytes, true);
     }
     std::vector<std::string> notes;
     for (const CsvProblem& p : plan.notes) notes.push_back(CsvProblemLine(p));

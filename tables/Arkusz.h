@@ -28,6 +28,17 @@
 inline constexpr const char* kCsvFilterName = "Arkusz kalkulacyjny (CSV)";
 inline constexpr const char* kCsvExtension = ".csv";
 
+// The tables a tab shows (tab 5: discounts and surcharges); none for another tab.
+std::vector<TableId> TablesOfTab(int tab);
+
+// How a column goes into a workbook: record numbers as numbers (as text when
+// written with leading zeros), codes and passwords as text, amounts as
+// numbers, a letter or switch as text with a list of the allowed values.
+enum class SheetColumnType { RecordNumber, DigitText, Text, Amount, Choice };
+SheetColumnType SheetColumnTypeOf(TableId t, int column);
+// The values a Choice column allows; empty for another column.
+std::vector<std::string> ColumnChoices(TableId t, int column);
+
 struct CsvExportOptions {
     CsvEncoding encoding = CsvEncoding::Utf8Bom;
     char decimalPoint = ',';
@@ -41,9 +52,10 @@ bool ExportTableCsv(const TableSet& set, int tab, const std::string& path,
                     const CsvExportOptions& options = {});
 
 struct CsvProblem {
-    int line = 0;        // the file's line, from 1
+    int line = 0;        // the file's line (a workbook's: the sheet's row), from 1
     std::string column;  // the column's title, "" when the problem is the row's
     std::string message; // UTF-8; the entry row's own message where it has one
+    std::string sheetColumn;  // a workbook's column letter ("C"); "" for a CSV file
 };
 
 struct CsvImportPlan {
@@ -70,6 +82,19 @@ struct CsvImportPlan {
 // `replace`: the rows the file does not name will be emptied (their names
 // then free); otherwise they stay as they are.
 CsvImportPlan PlanCsvImport(const TableSet& set, int tab, std::string_view bytes, bool replace);
+// Rows read from a spreadsheet file: a CSV text's rows by line, or a
+// workbook sheet's rows by row number with their cells by column (A = 0).
+struct SheetRows {
+    std::vector<CsvRecord> rows;  // in order; empty rows may be left out
+    bool lettered = false;        // a workbook: messages name the column letter
+    bool commaSeparated = false;  // a CSV file with ',' between fields
+};
+// The checks of PlanCsvImport on rows already read.
+CsvImportPlan PlanRowsImport(const TableSet& set, int tab, const SheetRows& rows, bool replace);
+
+// A sheet's column letter: 0 -> "A", 26 -> "AA".
+std::string SheetColumnName(int index);
+
 // Writes the plan's good rows as one change; with `replace` the rows no row
 // of the file names are emptied first.
 void ApplyCsvImport(TableSet& set, const CsvImportPlan& plan, bool replace);
