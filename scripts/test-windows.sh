@@ -29,7 +29,7 @@ stage() {
 }
 
 packages=(g++-mingw-w64-x86-64-posix wine64 wine googletest cmake ninja-build nsis zip xvfb xdotool xauth
-          imagemagick fonts-dejavu-core socat)
+          imagemagick fonts-dejavu-core socat libz-mingw-w64-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
@@ -47,11 +47,14 @@ if [ ! -x "$linux_build/emulator/zeltra-emulator" ]; then
 fi
 emulator="$root/$linux_build/emulator/zeltra-emulator"
 
+stage "Libraries for Windows"
+libs=$(bash scripts/build-libs-windows.sh | tail -n 1)
+
 stage "The core for Windows"
 win_build=${WIN_BUILD_DIR:-build-win}
 gui_build=${WIN_GUI_BUILD_DIR:-build-win-gui}
 cmake -S . -B "$win_build" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
-  -DCMAKE_BUILD_TYPE=Release -DZELTRA_GUI=OFF >/dev/null
+  -DCMAKE_BUILD_TYPE=Release -DZELTRA_GUI=OFF -DCMAKE_PREFIX_PATH="$libs" -DCMAKE_FIND_ROOT_PATH="$libs" >/dev/null
 cmake --build "$win_build" -j2
 
 # A new wine prefix in a folder, checked by running a program in it: a prefix
@@ -184,7 +187,7 @@ stage "The window program for Windows"
 # the process. The release folder carries them.
 cmake -S . -B "$gui_build" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
   -DCMAKE_BUILD_TYPE=Release -DZELTRA_GUI=ON -DCMAKE_EXE_LINKER_FLAGS=" " \
-  -DCMAKE_FIND_ROOT_PATH="$qt" -DCMAKE_PREFIX_PATH="$qt" \
+  -DCMAKE_FIND_ROOT_PATH="$qt;$libs" -DCMAKE_PREFIX_PATH="$qt;$libs" \
   -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake >/dev/null
 cmake --build "$gui_build" -j2
 
