@@ -37,6 +37,7 @@
 #include "QtUi.h"
 #include "Sciezka.h"
 #include "Sekwencje.h"
+#include "Skoroszyt.h"
 #include "TableModel.h"
 #include "Ui.h"
 #include "Wersja.h"
@@ -303,15 +304,18 @@ void MainWindow::MakeTabButtons(int tab, QWidget* parent, QBoxLayout* layout) {
     connect(b.loadTable, &QPushButton::clicked, this, [this, tab] { LoadTableClicked(tab); });
     connect(b.saveTable, &QPushButton::clicked, this, [this, tab] { SaveTableClicked(tab); });
     // Spreadsheets: one button with a menu, so the row stays as wide as it was.
-    b.csv = Button("Arkusz &CSV", name("csv"), parent);
+    b.csv = Button("&Arkusz", name("csv"), parent);
     auto* menu = new QMenu(b.csv);
     b.exportCsv = menu->addAction(U("&Eksport do pliku CSV…"));
     b.exportCsv->setObjectName(name("exportCsv"));
-    b.importCsv = menu->addAction(U("&Import z pliku CSV…"));
+    b.exportXlsx = menu->addAction(U("Eksport do &skoroszytu Excel (.xlsx)…"));
+    b.exportXlsx->setObjectName(name("exportXlsx"));
+    b.importCsv = menu->addAction(U("&Import z arkusza (CSV, .xlsx, .ods)…"));
     b.importCsv->setObjectName(name("importCsv"));
     b.csv->setMenu(menu);
     layout->addWidget(b.csv);
     connect(b.exportCsv, &QAction::triggered, this, [this, tab] { ExportCsvClicked(tab); });
+    connect(b.exportXlsx, &QAction::triggered, this, [this, tab] { ExportXlsxClicked(tab); });
     connect(b.importCsv, &QAction::triggered, this, [this, tab] { ImportCsvClicked(tab); });
 }
 
@@ -441,13 +445,17 @@ void MainWindow::BuildMenu() {
     // The table of the tab on show to and from a spreadsheet file.
     QAction* exportCsv = file->addAction(U("&Eksport tabeli do CSV…"));
     exportCsv->setObjectName("exportCsvAction");
-    QAction* importCsv = file->addAction(U("&Import tabeli z CSV…"));
+    QAction* exportXlsx = file->addAction(U("Eksport tabeli do &Excela (.xlsx)…"));
+    exportXlsx->setObjectName("exportXlsxAction");
+    QAction* importCsv = file->addAction(U("&Import tabeli z arkusza (CSV, .xlsx, .ods)…"));
     importCsv->setObjectName("importCsvAction");
     connect(exportCsv, &QAction::triggered, this, [this] { ExportCsvClicked(tabs_->currentIndex() + 1); });
+    connect(exportXlsx, &QAction::triggered, this, [this] { ExportXlsxClicked(tabs_->currentIndex() + 1); });
     connect(importCsv, &QAction::triggered, this, [this] { ImportCsvClicked(tabs_->currentIndex() + 1); });
     // The service tab has no table of its own.
-    connect(tabs_, &QTabWidget::currentChanged, this, [exportCsv, importCsv](int index) {
+    connect(tabs_, &QTabWidget::currentChanged, this, [exportCsv, exportXlsx, importCsv](int index) {
         exportCsv->setEnabled(index < 8);
+        exportXlsx->setEnabled(index < 8);
         importCsv->setEnabled(index < 8);
     });
     file->addSeparator();
@@ -591,6 +599,7 @@ void MainWindow::ReadTableClicked(int tab) {
         default: break;
         }
         if (tab <= 6) UpdateCopyAfterRead(link_, tables_, PartsOfTable(kTabTables[tab - 1]), Identity());
+        if (tab >= 1 && tab <= 8 && onLine_) readFrom_[tab - 1] = std::make_pair(tables_.Model(), serial_);
     });
 }
 
@@ -648,6 +657,7 @@ void MainWindow::ReadAllClicked() {
     RunExclusive([this] {
         ReadAllTables(link_, tables_);
         UpdateCopyAfterRead(link_, tables_, AllParts(false), Identity());
+        if (onLine_) readFrom_.fill(std::make_pair(tables_.Model(), serial_));
     });
 }
 
@@ -814,7 +824,7 @@ void MainWindow::OpenDataFile() {
 
 void MainWindow::OpenDataFileFrom(const QString& chosen) {
     if (busy_ || DataFileBusy()) return;
-    LoadDataFile(tables_, PathFromDialog(chosen));
+    if (LoadDataFile(tables_, PathFromDialog(chosen))) readFrom_.fill(std::nullopt);
 }
 
 void MainWindow::SaveDataFileAs() {
@@ -834,7 +844,7 @@ void MainWindow::LoadTableClicked(int tab) {
     QString chosen = QFileDialog::getOpenFileName(this, QString(), QDir::currentPath(),
                                                   DataFileFilter());
     if (chosen.isEmpty()) return;
-    LoadTableFile(tables_, tab, PathFromDialog(chosen));
+    if (LoadTableFile(tables_, tab, PathFromDialog(chosen)) && tab >= 1 && tab <= 8) readFrom_[tab - 1].reset();
 }
 
 void MainWindow::SaveTableClicked(int tab) {
@@ -849,6 +859,7 @@ static const char* const kCsvNames[8] = {"opakowania", "plu",    "kasjerzy", "kl
                                          "rabaty",     "formy",  "naglowek", "stawki_ptu"};
 
 static QString CsvFilter() { return U(kCsvFilterName) + U(" (*.csv)"); }
+static QString XlsxFilter() { return U(kXlsxFilterName) + U(" (*.xlsx)"); }
 // The export's two filters: UTF-8 with its mark (the default, what current
 // spreadsheets expect) and Windows-1250 for older ones.
 static QString CsvUtf8Filter() { return U("Arkusz kalkulacyjny (CSV, UTF-8) (*.csv)"); }
@@ -878,15 +889,39 @@ void MainWindow::ExportCsvTo(int tab, const QString& chosen, bool cp1250) {
 
 void MainWindow::ImportCsvClicked(int tab) {
     if (tab < 1 || tab > 8 || busy_ || DataFileBusy()) return;
-    const QString chosen = QFileDialog::getOpenFileName(this, QString(), QDir::currentPath(),
-                                                        CsvFilter() + U(";;") + U("Wszystkie pliki (*)"));
+    const QString chosen = QFileDialog::getOpenFileName(
+        this, QString(), QDir::currentPath(),
+        U("Arkusze (*.csv *.xlsx *.ods);;") + CsvFilter() + U(";;") + XlsxFilter() +
+            U(";;Arkusz OpenDocument (*.ods);;Wszystkie pliki (*)"));
     if (chosen.isEmpty()) return;
     ImportCsvFrom(tab, chosen);
 }
 
 void MainWindow::ImportCsvFrom(int tab, const QString& chosen) {
     if (tab < 1 || tab > 8 || busy_ || DataFileBusy()) return;
-    ImportTableCsv(tables_, tab, PathFromDialog(chosen));
+    if (ImportTableCsv(tables_, tab, PathFromDialog(chosen))) readFrom_[tab - 1].reset();
+}
+
+void MainWindow::ExportXlsxClicked(int tab) {
+    if (tab < 1 || tab > 8 || busy_ || DataFileBusy()) return;
+    const QString suggested = QDir::current().filePath(U(kCsvNames[tab - 1]) + U(kXlsxExtension));
+    const QString chosen = QFileDialog::getSaveFileName(this, QString(), suggested, XlsxFilter());
+    if (chosen.isEmpty()) return;
+    ExportXlsxTo(tab, chosen);
+}
+
+void MainWindow::ExportXlsxTo(int tab, const QString& chosen) {
+    if (tab < 1 || tab > 8 || busy_ || DataFileBusy()) return;
+    std::string path = PathFromDialog(chosen);
+    if (QFileInfo(chosen).suffix().isEmpty()) path += kXlsxExtension;
+    // The register's model and serial number go into the document's
+    // properties when the table came from it.
+    WorkbookInfo info;
+    if (const auto& from = readFrom_[tab - 1]; from && from->first >= 0 && from->first < kModelCount) {
+        info.registerModel = kModelTexts[from->first];
+        info.serialNumber = Cp1250ToUtf8(from->second);
+    }
+    ExportTableXlsx(tables_, tab, path, info);
 }
 
 void MainWindow::ShowAbout() {

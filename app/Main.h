@@ -6,6 +6,7 @@
 #include <QPointer>
 #include <QString>
 #include <array>
+#include <optional>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -45,9 +46,10 @@ struct TabButtons {
     QPushButton* deleteRecord2 = nullptr; // tab 5, under the surcharges: "Usuń rekord"
     QPushButton* loadTable = nullptr;     // "O&dczytaj bazę"
     QPushButton* saveTable = nullptr;     // "&Zapisz bazę"
-    QPushButton* csv = nullptr;           // "Arkusz &CSV", a menu of the two below
+    QPushButton* csv = nullptr;           // "&Arkusz", a menu of the three below
     QAction* exportCsv = nullptr;         // "&Eksport do pliku CSV…"
-    QAction* importCsv = nullptr;         // "&Import z pliku CSV…"
+    QAction* exportXlsx = nullptr;        // "Eksport do &skoroszytu Excel (.xlsx)…"
+    QAction* importCsv = nullptr;         // "&Import z arkusza (CSV, .xlsx, .ods)…"
 };
 
 // The buttons and items of the service tab.
@@ -168,7 +170,10 @@ public slots:
     void ExportCsvClicked(int tab);
     void ImportCsvClicked(int tab);
     void ExportCsvTo(int tab, const QString& chosen, bool cp1250 = false);
+    // The import takes CSV, .xlsx and .ods alike.
     void ImportCsvFrom(int tab, const QString& chosen);
+    void ExportXlsxClicked(int tab);
+    void ExportXlsxTo(int tab, const QString& chosen);
     void ShowAbout();
     void ShowTab(int index);
     // Transfers of tabs 1-8 and of the service tab.
@@ -204,6 +209,10 @@ private:
 
     Connection& link_;
     std::string serial_;  // of the identified register, Windows-1250; empty OFF-LINE
+    // Per tab 1-8: the register its table was last read from (model index,
+    // serial number), for a workbook's properties; none after a file or an
+    // import filled it.
+    std::array<std::optional<std::pair<int, std::string>>, 8> readFrom_;
     TableSet tables_;
     Configuration config_;
     std::unique_ptr<ConfigurationTexts> configTextsAtStart_;

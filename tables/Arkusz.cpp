@@ -481,6 +481,14 @@ CsvImportPlan PlanRowsImport(const TableSet& set, int tab, const SheetRows& shee
                             : "Wiersz ma więcej pól niż tabela kolumn");
             continue;
         }
+        // A row without its number (a total, a note) is named for that first.
+        if (Trim(fields.byColumn[0]).empty()) {
+            const EntryCheck check = CheckEntry(set, t, fields, false, noneTaken);
+            if (!check.ok) {
+                fail(check.column, check.message);
+                continue;
+            }
+        }
         bool fine = true;
         for (int c = 0; c < columns && fine; ++c) {
             const std::string message = JudgeField(t, c, fields.byColumn[c]);
@@ -529,7 +537,7 @@ CsvImportPlan PlanRowsImport(const TableSet& set, int tab, const SheetRows& shee
                 const std::string& was = set.Cell(t, column, namedRow);
                 // A workbook gives the number, not its text: 8 for "08.00".
                 const auto value = ParseDecimal(back), old = ParseDecimal(was);
-                if (back == was || (value && old && *value == *old)) cell = was;
+                if (back == was || (!was.empty() && value && old && *value == *old)) cell = was;
             }
         }
         const long long key = static_cast<long long>(t) * 100000 + check.row;

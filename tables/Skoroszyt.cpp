@@ -20,6 +20,8 @@
 #include <unistd.h>
 #endif
 
+#include "WindowsApi.h"
+
 #include "Cp1250.h"
 #include "Dysk.h"
 #include "Ui.h"
@@ -88,22 +90,37 @@ bool PlainRecordNumber(const std::string& text) {
            std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
-// A temporary file name of this process's own.
-std::filesystem::path TemporaryXlsx() {
+// A temporary file's name of this process's own (no folder).
+std::string TemporaryName() {
     static std::atomic<int> counter{0};
 #ifdef _WIN32
     const int pid = _getpid();
 #else
     const int pid = static_cast<int>(getpid());
 #endif
-    return std::filesystem::temp_directory_path() /
-           ("zeltra-" + std::to_string(pid) + "-" + std::to_string(counter++) + ".xlsx");
+    return "zeltra-" + std::to_string(pid) + "-" + std::to_string(counter++) + ".xlsx";
 }
 
-// The library's own file names are narrow strings: on Windows in the
-// system's code page (the temporary folder's name), elsewhere UTF-8.
-std::string NarrowName(const std::filesystem::path& path) {
-    return path.string();
+// The library opens its files by narrow names: on Windows in the system's
+// code page, so the temporary folder goes by its short name (plain letters
+// even under a user name such as "Łukasz"); elsewhere the UTF-8 name.
+std::string NarrowFolderName(const std::filesystem::path& folder) {
+#ifdef _WIN32
+    std::wstring wide = folder.wstring();
+    if (const DWORD n = GetShortPathNameW(wide.c_str(), nullptr, 0)) {
+        std::wstring shortName(n, L'\0');
+        const DWORD m = GetShortPathNameW(wide.c_str(), shortName.data(), n);
+        if (m > 0 && m < n) wide = shortName.substr(0, m);
+    }
+    const int size = WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    if (size <= 1) return {};
+    std::string narrow(static_cast<size_t>(size), '\0');
+    WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, narrow.data(), size, nullptr, nullptr);
+    narrow.resize(static_cast<size_t>(size - 1));
+    return narrow;
+#else
+    return folder.string();
+#endif
 }
 
 class Workbook {
@@ -760,14 +777,22 @@ std::optional<std::string> TableXlsx(const TableSet& set, int tab, const Workboo
     };
     if (TablesOfTab(tab).empty()) return fail("Nie ma takiej tabeli");
     std::filesystem::path file;
-    std::string tmpdir, name;
+    std::string tmpdir, name, ourName;
     try {
-        file = TemporaryXlsx();
-        tmpdir = NarrowName(file.parent_path());
-        name = NarrowName(file);
+        const std::filesystem::path folder = std::filesystem::temp_directory_path();
+        const std::string temporary = TemporaryName();
+        file = folder / temporary;
+        tmpdir = NarrowFolderName(folder);
+#ifdef _WIN32
+        ourName = Utf8Path(file.wstring());
+        name = tmpdir + "\\" + temporary;
+#else
+        ourName = name = file.string();
+#endif
     } catch (const std::exception&) {
         return fail("Nie ma folderu plików tymczasowych");
     }
+    if (tmpdir.empty()) return fail("Nie ma folderu plików tymczasowych");
     lxw_error status = LXW_NO_ERROR;
     {
         Workbook book(name, tmpdir);
@@ -776,7 +801,7 @@ std::optional<std::string> TableXlsx(const TableSet& set, int tab, const Workboo
         status = book.Close();
     }
     std::string bytes;
-    const FileRead read = status == LXW_NO_ERROR ? ReadWholeFile(name, kMaxPartSize, bytes) : FileRead::Unreadable;
+    const FileRead read = status == LXW_NO_ERROR ? ReadWholeFile(ourName, kMaxPartSize, bytes) : FileRead::Unreadable;
     std::error_code ignored;
     std::filesystem::remove(file, ignored);
     if (status != LXW_NO_ERROR) return fail(std::string("Nie można utworzyć skoroszytu: ") + lxw_strerror(status));
@@ -798,6 +823,7 @@ WorkbookKind SniffWorkbook(std::string_view bytes) {
     if (bytes.substr(0, 8) == std::string_view("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8)) return WorkbookKind::Ole;
     if (bytes.substr(0, 4) != std::string_view("PK\x03\x04", 4)) return WorkbookKind::None;
     Zip zip(bytes);
+    if (!zip.Open()) return WorkbookKind::Broken;
     if (zip.Has("xl/workbook.xml")) return WorkbookKind::Xlsx;
     if (zip.Has("content.xml")) return WorkbookKind::Ods;
     return WorkbookKind::Zip;
@@ -822,6 +848,9 @@ WorkbookSheet ReadWorkbookSheet(std::string_view bytes, const std::string& prefe
     case WorkbookKind::Zip:
         result.refusal = "Plik nie jest skoroszytem .xlsx ani arkuszem .ods (np. skoroszyt binarny .xlsb): "
                          "zapisz go w arkuszu jako „Skoroszyt programu Excel (.xlsx)”";
+        return result;
+    case WorkbookKind::Broken:
+        result.refusal = kBroken;
         return result;
     case WorkbookKind::None: break;
     }

@@ -49,6 +49,7 @@ enum class WorkbookKind {
     Xlsx,     // a zip with xl/workbook.xml
     Ods,      // a zip with content.xml
     Zip,      // another zip (e.g. Excel's binary .xlsb): refused
+    Broken,   // a zip cut short or damaged: refused
     Ole,      // an old .xls, or a workbook locked with a password: refused
 };
 WorkbookKind SniffWorkbook(std::string_view bytes);

@@ -2,7 +2,12 @@
 // table in every model, and imports with bad rows.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
+
+#include <xlsxwriter.h>
 
 #include "Arkusz.h"
 #include "Cp1250.h"
@@ -10,6 +15,7 @@
 #include "FullSet.h"
 #include "Pliki.h"
 #include "RecordingUi.h"
+#include "Skoroszyt.h"
 #include "TempFiles.h"
 #include "Wpis.h"
 
@@ -310,4 +316,236 @@ TEST(Arkusz, ImportAsksAndTakesAllGoodRowsOrNothing) {
         }
     }
     std::filesystem::remove_all(dir);
+}
+
+// ---- workbooks -------------------------------------------------------------
+
+namespace {
+// A code with its GS1 check digit appended.
+std::string WithCheckDigit(std::string digits) {
+    int sum = 0;
+    for (size_t i = 0; i < digits.size(); ++i) sum += (digits[digits.size() - 1 - i] - '0') * (i % 2 ? 1 : 3);
+    return digits + static_cast<char>('0' + (10 - sum % 10) % 10);
+}
+
+// What spreadsheets spoil: codes with leading zeros, 13 and 14 digits,
+// passwords 0000 and 0123, the largest price, stock below zero.
+void AddEdgeValues(TableSet& set) {
+    const bool column7 = set.Model() != 0;
+    const std::vector<std::vector<std::string>> plu = {
+        {"2", "Zera z przodu", WithCheckDigit("001234567890"), "A", "0", "99999999.99", "-5.000", "TAK"},
+        {"3", "Kod 14 cyfr", WithCheckDigit("1590123412345"), "G", "15", "0.01", column7 ? "-12" : "-12.000", "NIE"},
+        {"4", "Kod 8 cyfr", WithCheckDigit("0000001"), "B", "0", "1234567.89", "0.000", "TAK"},
+    };
+    for (const auto& row : plu)
+        for (int c = 0; c < set.Columns(TableId::Plu); ++c) set.SetCell(TableId::Plu, c, std::stoi(row[0]), row[c]);
+    const std::vector<std::vector<std::string>> cashiers = {{"1", "Ala", "0000"}, {"2", "Ola", "0123"}};
+    for (const auto& row : cashiers)
+        for (int c = 0; c < 3; ++c) set.SetCell(TableId::Cashier, c, std::stoi(row[0]), row[c]);
+    set.SetCell(TableId::Packaging, 0, 1, "1");
+    set.SetCell(TableId::Packaging, 1, 1, "Paleta");
+    set.SetCell(TableId::Packaging, 2, 1, "99999999.99");
+}
+
+std::string Soffice() {
+#ifdef _WIN32
+    return {};
+#else
+    return std::system("soffice --version >/dev/null 2>&1") == 0 ? "soffice" : "";
+#endif
+}
+
+// Calc opens every workbook in `from` and saves it as `format` into `to`.
+void ConvertWithCalc(const std::filesystem::path& from, const std::filesystem::path& to, const std::string& format,
+                     const std::filesystem::path& profile) {
+    std::string command = Soffice() + " -env:UserInstallation=file://" + profile.string() +
+                          " --headless --convert-to " + format + " --outdir " + to.string();
+    for (const auto& entry : std::filesystem::directory_iterator(from)) command += " " + entry.path().string();
+    ASSERT_EQ(std::system((command + " >/dev/null 2>&1").c_str()), 0) << command;
+}
+
+// The first line where two files differ, both forms; "" when they are the same.
+std::string FirstDifferentLine(const std::string& a, const std::string& b) {
+    if (a == b) return {};
+    size_t i = 0;
+    while (i < a.size() && i < b.size() && a[i] == b[i]) ++i;
+    const size_t start = a.rfind('\n', i) == std::string::npos ? 0 : a.rfind('\n', i) + 1;
+    auto line = [&](const std::string& s) { return s.substr(start, s.find('\n', start) - start); };
+    return Cp1250ToUtf8(line(a)) + " | " + Cp1250ToUtf8(line(b));
+}
+
+// A message as a line of the summary shows it.
+std::string OneLine(std::string message) {
+    std::replace(message.begin(), message.end(), '\r', ' ');
+    return message;
+}
+
+std::string PlanLines(const CsvImportPlan& plan) {
+    std::string lines = plan.refusal;
+    for (const auto* list : {&plan.problems, &plan.notes})
+        for (const CsvProblem& p : *list) lines += (lines.empty() ? "" : "\n") + CsvProblemLine(p);
+    return lines;
+}
+}  // namespace
+
+// Every tab of every model to a workbook; the program's own workbook, and
+// the same saved by Calc as .xlsx and as .ods, imported into an empty set of
+// the same model: the data file is the same byte for byte.
+TEST(Skoroszyt, CalcRoundTripGivesTheSameDataFile) {
+    UiGuard g;
+    const auto dir = testfiles::MakeTempDir("skoroszyt");
+    const auto own = dir / "own";
+    std::filesystem::create_directories(own);
+    std::vector<std::string> pods;
+    for (int m = 0; m < kModelCount; ++m) {
+        TableSet original;
+        FillEveryTable(original, m);
+        AddEdgeValues(original);
+        const auto pod = (dir / ("m" + std::to_string(m) + ".pod")).string();
+        ASSERT_TRUE(SaveDataFile(original, pod));
+        pods.push_back(testfiles::Slurp(pod));
+        for (int tab = 1; tab <= 8; ++tab) {
+            std::string why;
+            const auto bytes = TableXlsx(original, tab, {"ZELTRA ARK MAXI", "AB1234"}, &why);
+            ASSERT_TRUE(bytes) << why;
+            testfiles::Spit(own / ("m" + std::to_string(m) + "t" + std::to_string(tab) + ".xlsx"), *bytes);
+        }
+    }
+    std::vector<std::pair<std::filesystem::path, std::string>> kinds = {{own, "xlsx"}};
+    if (!Soffice().empty()) {
+        for (const char* format : {"xlsx", "ods"}) {
+            ConvertWithCalc(own, dir / format, format, dir / "profile");
+            kinds.push_back({dir / format, format});
+        }
+    } else {
+        std::printf("LibreOffice Calc is not here: only the program's own workbooks are read back\n");
+    }
+    for (const auto& [folder, format] : kinds) {
+        for (int m = 0; m < kModelCount; ++m) {
+            SCOPED_TRACE(folder.string() + " model " + std::to_string(m));
+            TableSet copy;
+            copy.ApplyModel(m, PluRule::Capacity);
+            for (int tab = 1; tab <= 8; ++tab) {
+                const std::string bytes =
+                    testfiles::Slurp(folder / ("m" + std::to_string(m) + "t" + std::to_string(tab) + "." + format));
+                const CsvImportPlan plan = PlanImport(copy, tab, bytes, false);
+                ASSERT_EQ(PlanLines(plan), "") << "tab " << tab;
+                ApplyCsvImport(copy, plan, false);
+            }
+            // A save keeps what the file held before: a new file each time.
+            const auto b = (dir / ("b-" + folder.filename().string() + std::to_string(m) + ".pod")).string();
+            ASSERT_TRUE(SaveDataFile(copy, b));
+            EXPECT_EQ(FirstDifferentLine(testfiles::Slurp(b), pods[m]), "");
+        }
+    }
+    // The cells are typed: a code with leading zeros is a text cell, the price a number.
+    const std::string xml = testfiles::Slurp(own / "m1t2.xlsx");
+    EXPECT_EQ(SniffWorkbook(xml), WorkbookKind::Xlsx);
+    EXPECT_TRUE(g.ui.shown.empty());
+    std::filesystem::remove_all(dir);
+}
+
+// A price list typed by hand in a spreadsheet: a heading above the titles, the
+// columns in another order with one the table lacks, a blank row, bar codes
+// typed as numbers, bad rows and a total row. The good rows come in; each bad
+// one is named by its sheet row and column letter. The sheet named after the
+// table is taken, not the first; Calc's .ods of the same reads the same.
+TEST(Skoroszyt, HandTypedWorkbookGivesGoodRowsAndNamesBadCells) {
+    const auto dir = testfiles::MakeTempDir("skoroszyt");
+    const auto typed = dir / "typed";
+    std::filesystem::create_directories(typed);
+    const std::string file = (typed / "cennik.xlsx").string();
+    {
+        lxw_workbook* book = workbook_new(file.c_str());
+        lxw_worksheet* notes = workbook_add_worksheet(book, "Notatki");
+        worksheet_write_string(notes, 0, 0, "Numer PLU", nullptr);
+        worksheet_write_string(notes, 1, 0, "nie ten arkusz", nullptr);
+        lxw_worksheet* s = workbook_add_worksheet(book, "baza plu");
+        worksheet_write_string(s, 0, 0, "Cennik sklepu – grudzień", nullptr);
+        const char* titles[] = {"Cena jedn.", "Nazwa PLU", "Numer PLU", "Uwagi", "Kod kreskowy", "Stawka PTU"};
+        for (int c = 0; c < 6; ++c) worksheet_write_string(s, 2, static_cast<lxw_col_t>(c), titles[c], nullptr);
+        // Row 4: good, the code a number cell as Excel makes of a typed code.
+        worksheet_write_number(s, 3, 0, 3.49, nullptr);
+        worksheet_write_string(s, 3, 1, "Chleb żytni", nullptr);
+        worksheet_write_number(s, 3, 2, 1, nullptr);
+        worksheet_write_string(s, 3, 3, "świeży", nullptr);
+        worksheet_write_number(s, 3, 4, 5901234123457, nullptr);
+        worksheet_write_string(s, 3, 5, "A", nullptr);
+        // Row 6: a price that is no number.
+        worksheet_write_string(s, 5, 0, "trzy złote", nullptr);
+        worksheet_write_string(s, 5, 1, "Masło", nullptr);
+        worksheet_write_number(s, 5, 2, 2, nullptr);
+        worksheet_write_string(s, 5, 5, "B", nullptr);
+        // Row 7: a rate letter outside A-G; the 14-digit code as text.
+        worksheet_write_number(s, 6, 0, 2.5, nullptr);
+        worksheet_write_string(s, 6, 1, "Mleko", nullptr);
+        worksheet_write_number(s, 6, 2, 3, nullptr);
+        worksheet_write_string(s, 6, 4, WithCheckDigit("1590123412345").c_str(), nullptr);
+        worksheet_write_string(s, 6, 5, "H", nullptr);
+        // Row 8: a wrong check digit.
+        worksheet_write_number(s, 7, 0, 10, nullptr);
+        worksheet_write_string(s, 7, 1, "Ser", nullptr);
+        worksheet_write_number(s, 7, 2, 4, nullptr);
+        worksheet_write_number(s, 7, 4, 5901234123450, nullptr);
+        worksheet_write_string(s, 7, 5, "C", nullptr);
+        // Row 9: good, the largest price, a 14-digit code as a number cell.
+        worksheet_write_number(s, 8, 0, 99999999.99, nullptr);
+        worksheet_write_string(s, 8, 1, "Złoto", nullptr);
+        worksheet_write_number(s, 8, 2, 19200, nullptr);
+        worksheet_write_number(s, 8, 4, std::stod(WithCheckDigit("1590123412345")), nullptr);
+        worksheet_write_string(s, 8, 5, "G", nullptr);
+        // Row 10: the total, a formula with its value.
+        worksheet_write_formula_num(s, 9, 0, "=SUM(A4:A9)", nullptr, 100000015.98);
+        worksheet_write_string(s, 9, 1, "Razem", nullptr);
+        ASSERT_EQ(workbook_close(book), LXW_NO_ERROR);
+    }
+    const std::string expected =
+        "Wiersz 6, Cena jedn. (kolumna A): " + OneLine(EditorText::OnlyDigits) + "\n"
+        "Wiersz 7, Stawka PTU (kolumna F): " + OneLine(EditorText::OnlyLetters) + "\n"
+        "Wiersz 8, Kod kreskowy (kolumna E): Zła cyfra kontrolna kodu kreskowego: ostatnia cyfra powinna być 7\n"
+        "Wiersz 10, Numer PLU (kolumna C): Nie podano numeru PLU\n"
+        "Wiersz 3: Pominięto wiersze 1–2 nad tytułami kolumn\n"
+        "Wiersz 3, Uwagi (kolumna D): Tabela nie ma takiej kolumny; jej pola zostały pominięte";
+    std::vector<std::string> files = {file};
+    if (!Soffice().empty()) {
+        ConvertWithCalc(typed, dir / "ods", "ods", dir / "profile");
+        files.push_back((dir / "ods" / "cennik.ods").string());
+    }
+    for (const std::string& f : files) {
+        SCOPED_TRACE(f);
+        TableSet set;
+        set.ApplyModel(3, PluRule::Capacity);
+        const CsvImportPlan plan = PlanImport(set, 2, testfiles::Slurp(f), false);
+        EXPECT_EQ(PlanLines(plan), expected);
+        ASSERT_EQ(plan.good.size(), 2u);
+        ApplyCsvImport(set, plan, false);
+        const std::vector<std::string> first = {"1", "Chleb żytni", "5901234123457", "A", "0", "3.49", "0", "NIE"};
+        for (int c = 0; c < 8; ++c) EXPECT_EQ(Cp1250ToUtf8(set.Cell(TableId::Plu, c, 1)), first[c]) << c;
+        EXPECT_EQ(set.Cell(TableId::Plu, 2, 19200), WithCheckDigit("1590123412345"));
+        EXPECT_EQ(set.Cell(TableId::Plu, 5, 19200), "99999999.99");
+        EXPECT_FALSE(set.RowHasRecord(TableId::Plu, 2));
+    }
+    std::filesystem::remove_all(dir);
+}
+
+// Files that are no workbook we can read are refused in one line, whole:
+// an old .xls (or a workbook locked with a password), another zip, a
+// workbook cut short; none of them crashes or imports a row.
+TEST(Skoroszyt, UnreadableWorkbooksAreRefused) {
+    TableSet set;
+    FillEveryTable(set, 1);
+    const std::string good = *TableXlsx(set, 2);
+    struct Case {
+        std::string bytes;
+        const char* refusal;
+    } cases[] = {
+        {std::string("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8) + std::string(500, '\0'), "starym formacie .xls"},
+        {good.substr(0, good.size() / 2), "uszkodzony"},
+        {good.substr(0, 30), "uszkodzony"},
+    };
+    for (const Case& c : cases) {
+        const CsvImportPlan plan = PlanImport(set, 2, c.bytes, false);
+        EXPECT_NE(plan.refusal.find(c.refusal), std::string::npos) << plan.refusal;
+        EXPECT_TRUE(plan.good.empty());
+    }
 }
