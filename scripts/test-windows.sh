@@ -173,6 +173,21 @@ head -c 3 towary.csv | cmp - <(printf '\xef\xbb\xbf')
 run csv-import plu towary.csv arkusz.pod
 cmp sklep.pod arkusz.pod
 echo "towary.csv: $(($(wc -l <towary.csv) - 1)) PLU, back into arkusz.pod unchanged"
+# The same through an Excel workbook with Polish letters in its name; the
+# Linux tool reads what the Windows one wrote, and the other way round.
+cp sklep.pod skoroszyt.pod
+run csv-export plu skoroszyt.pod "Towary łódź.xlsx"
+head -c 4 "Towary łódź.xlsx" | cmp - <(printf 'PK\x03\x04')
+run csv-import plu "Towary łódź.xlsx" skoroszyt.pod
+cmp sklep.pod skoroszyt.pod
+cp sklep.pod linux.pod
+"$root/$linux_build/cli/zeltra-kasa" csv-import plu "Towary łódź.xlsx" linux.pod
+cmp sklep.pod linux.pod
+"$root/$linux_build/cli/zeltra-kasa" csv-export plu sklep.pod z-linuksa.xlsx
+cp sklep.pod z-linuksa.pod
+run csv-import plu z-linuksa.xlsx z-linuksa.pod
+cmp sklep.pod z-linuksa.pod
+echo "Towary łódź.xlsx ($(stat -c %s "Towary łódź.xlsx") bytes): back into the data file unchanged, by the Windows and the Linux tool"
 run --port COM8 fiscal pamiec.csv
 rows=$(($(wc -l <pamiec.csv) - 1))
 [ "$rows" -gt 0 ]

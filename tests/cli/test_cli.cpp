@@ -559,6 +559,14 @@ TEST_F(CliTest, TablesThroughASpreadsheetAndBack) {
         ASSERT_EQ(r.status, kExitDone) << r.err;
         EXPECT_EQ(r.err, "");
         EXPECT_EQ(FirstDifference(Slurp(dir / "a.pod"), original), "");
+        // The same through a workbook, chosen by the extension.
+        r = Run({"csv-export", table, "a.pod", "t.xlsx"});
+        ASSERT_EQ(r.status, kExitDone) << r.err;
+        EXPECT_EQ(Slurp(dir / "t.xlsx").rfind("PK\x03\x04", 0), 0u);
+        r = Run({"csv-import", table, "t.xlsx", "a.pod"});
+        ASSERT_EQ(r.status, kExitDone) << r.err;
+        EXPECT_EQ(r.err, "");
+        EXPECT_EQ(FirstDifference(Slurp(dir / "a.pod"), original), "");
     }
     ASSERT_EQ(Run({"csv-export", "plu", "a.pod", "plu.csv"}).status, kExitDone);
     std::string csv = Slurp(dir / "plu.csv");
