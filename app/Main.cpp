@@ -62,8 +62,6 @@ const TableId kTabTables[8] = {TableId::Packaging, TableId::Plu,         TableId
                                TableId::Key,       TableId::Discount,    TableId::PaymentForm,
                                TableId::Header,    TableId::Ptu};
 
-constexpr int kOffLineTab = 8;  // "&9. Funkcje serwisowe"
-
 QLabel* BoldLabel(const QString& text, QWidget* parent) {
     auto* label = new QLabel(text, parent);
     QFont f = label->font();
@@ -599,7 +597,7 @@ void MainWindow::ReadTableClicked(int tab) {
         default: break;
         }
         if (tab <= 6) UpdateCopyAfterRead(link_, tables_, PartsOfTable(kTabTables[tab - 1]), Identity());
-        if (tab >= 1 && tab <= 8 && onLine_) readFrom_[tab - 1] = std::make_pair(tables_.Model(), serial_);
+        if (tab >= 1 && tab <= 8 && onLine_) readFrom_[tab - 1] = std::make_pair(modelLabel_->text().toStdString(), serial_);
     });
 }
 
@@ -657,7 +655,7 @@ void MainWindow::ReadAllClicked() {
     RunExclusive([this] {
         ReadAllTables(link_, tables_);
         UpdateCopyAfterRead(link_, tables_, AllParts(false), Identity());
-        if (onLine_) readFrom_.fill(std::make_pair(tables_.Model(), serial_));
+        if (onLine_) readFrom_.fill(std::make_pair(modelLabel_->text().toStdString(), serial_));
     });
 }
 
@@ -917,8 +915,8 @@ void MainWindow::ExportXlsxTo(int tab, const QString& chosen) {
     // The register's model and serial number go into the document's
     // properties when the table came from it.
     WorkbookInfo info;
-    if (const auto& from = readFrom_[tab - 1]; from && from->first >= 0 && from->first < kModelCount) {
-        info.registerModel = kModelTexts[from->first];
+    if (const auto& from = readFrom_[tab - 1]) {
+        info.registerModel = from->first;
         info.serialNumber = Cp1250ToUtf8(from->second);
     }
     ExportTableXlsx(tables_, tab, path, info);

@@ -209,10 +209,10 @@ private:
 
     Connection& link_;
     std::string serial_;  // of the identified register, Windows-1250; empty OFF-LINE
-    // Per tab 1-8: the register its table was last read from (model index,
-    // serial number), for a workbook's properties; none after a file or an
-    // import filled it.
-    std::array<std::optional<std::pair<int, std::string>>, 8> readFrom_;
+    // Per tab 1-8: the register its table was last read from (the model as
+    // the top line shows it, UTF-8; the serial number), for a workbook's
+    // properties; none after a file or an import filled it.
+    std::array<std::optional<std::pair<std::string, std::string>>, 8> readFrom_;
     TableSet tables_;
     Configuration config_;
     std::unique_ptr<ConfigurationTexts> configTextsAtStart_;

@@ -102,7 +102,7 @@ std::vector<PortProbe> DetectRegister(Connection& link, const std::vector<std::s
                                       const DetectionOptions& options) {
     std::vector<PortProbe> results;
     results.reserve(ports.size());
-    for (const std::string& name : ports) results.push_back(PortProbe{name});
+    for (const std::string& name : ports) results.push_back(PortProbe{name, ProbeOutcome::NotTried, 0, {}});
 
     // The program's own port would refuse the try as busy: it is closed for
     // the search and opened again after it.

@@ -19,6 +19,7 @@
 #include "Main.h"
 #include "PtyAppFixture.h"
 #include "QtUi.h"
+#include "Skoroszyt.h"
 #include "TableModel.h"
 #include "Wybor.h"
 
@@ -258,6 +259,42 @@ private slots:
             QCOMPARE(QString::fromStdString(w.Tables().Cell(TableId::Plu, 5, 1)), QString("14.50"));
         }
         InstallUi(&ui);
+    }
+
+    // A PLU table read from the register to an Excel workbook and back: the
+    // register's model and serial number in the document's properties, the
+    // table as it was; the Plik menu's item only on tabs 1-8.
+    void workbookThroughTheWindow() {
+        WriteConfig("2");
+        MainWindow w(link, nullptr, dir);
+        auto* exportAction = w.findChild<QAction*>("exportXlsxAction");
+        QVERIFY(exportAction && !exportAction->isEnabled());
+        w.Tabs()->setCurrentIndex(1);
+        QVERIFY(exportAction->isEnabled());
+        server->WithEmulator([](Emulator& e) { e.LoadDemoData(); });
+        w.ReadTableClicked(2);
+        const std::string name = w.Tables().Cell(TableId::Plu, 1, 1), price = w.Tables().Cell(TableId::Plu, 5, 1);
+        QVERIFY(!name.empty());
+        w.ExportXlsxTo(2, dir + "/towary");  // the extension is added
+        QFile file(dir + "/towary.xlsx");
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray bytes = file.readAll();
+        const auto custom = WorkbookPart(std::string_view(bytes.constData(), bytes.size()), "docProps/custom.xml");
+        QVERIFY2(custom, "no custom properties");
+        QVERIFY2(custom->find("ZELTRA ARK MAXI 20k") != std::string::npos &&
+                     custom->find("123456") != std::string::npos,
+                 custom->c_str());
+        w.Tables().SetCell(TableId::Plu, 5, 1, "0.01");
+        w.Tables().SetCell(TableId::Plu, 1, 1, "Zmieniona");
+        w.ImportCsvFrom(2, dir + "/towary.xlsx");
+        QCOMPARE(w.Tables().Cell(TableId::Plu, 1, 1), name);
+        QCOMPARE(w.Tables().Cell(TableId::Plu, 5, 1), price);
+        // Filled from the workbook now: a new export names no register.
+        w.ExportXlsxTo(2, dir + "/znowu.xlsx");
+        QFile again(dir + "/znowu.xlsx");
+        QVERIFY(again.open(QIODevice::ReadOnly));
+        const QByteArray second = again.readAll();
+        QVERIFY(!WorkbookPart(std::string_view(second.constData(), second.size()), "docProps/custom.xml"));
     }
 
     void gridsFollowTheTableSet() {

@@ -41,7 +41,7 @@ public:
     FakePort(const std::map<std::string, Line>& lines, Record& record) : lines_(lines), record_(record) {}
     bool Open(const std::string& name, int baud) override {
         const auto it = lines_.find(name);
-        const Line line = it == lines_.end() ? Line{false} : it->second;
+        const Line line = it == lines_.end() ? Line{false, false, 0, {}} : it->second;
         inUse_ = line.inUse;
         if (!line.opens || line.inUse) return false;
         ++record_.opens;
@@ -85,7 +85,7 @@ TEST(Detection, OverScriptedPorts) {
     };
     using P = ProbeOutcome;
     const Line silent{};
-    const Line busy{true, true};
+    const Line busy{true, true, 0, {}};
     const Case cases[] = {
         {"register at 19200 among the rest",
          {{"COM1", silent}, {"COM2", busy}, {"COM4", Line{true, false, 19200, kMirra}}},
@@ -132,20 +132,22 @@ TEST(Detection, OverScriptedPorts) {
         // The bar went round the whole search, or as far as it came, and hid.
         const RecordingUi::Bar& bar = ui.bars[UiBar::Main];
         EXPECT_EQ(bar.maximum, static_cast<int>(3 * c.ports.size()));
-        if (c.stopAfterEvents < 0) EXPECT_EQ(bar.value, bar.maximum);
+        if (c.stopAfterEvents < 0) {
+            EXPECT_EQ(bar.value, bar.maximum);
+        }
         EXPECT_FALSE(bar.visible);
         EXPECT_TRUE(ui.shown.empty());  // no "Brak odpowiedzi z kasy" boxes
     }
 }
 
 TEST(Detection, LinesAboutEachPort) {
-    PortProbe found{"COM3", ProbeOutcome::Answered, 19200};
+    PortProbe found{"COM3", ProbeOutcome::Answered, 19200, {}};
     found.id.shownModel = "ZELTRA ARK MAXI 20k";
     found.id.serial = "123456";
     found.id.version = "V1.0";
     EXPECT_EQ(ProbeText(found), "COM3, 19200 Bd: ZELTRA ARK MAXI 20k, nr fabryczny 123456, wersja V1.0");
-    EXPECT_EQ(ProbeText({"COM4", ProbeOutcome::Busy}), "COM4: port zajęty przez inny program");
-    EXPECT_EQ(ProbeText({"COM5", ProbeOutcome::CannotOpen}), "COM5: nie można otworzyć portu");
+    EXPECT_EQ(ProbeText({"COM4", ProbeOutcome::Busy, 0, {}}), "COM4: port zajęty przez inny program");
+    EXPECT_EQ(ProbeText({"COM5", ProbeOutcome::CannotOpen, 0, {}}), "COM5: nie można otworzyć portu");
 }
 
 }  // namespace
