@@ -261,22 +261,24 @@ private slots:
         InstallUi(&ui);
     }
 
-    // A PLU table read from the register to an Excel workbook and back: the
-    // register's model and serial number in the document's properties, the
-    // table as it was; the Plik menu's item only on tabs 1-8.
+    // A packaging table read from the register to an Excel workbook and back
+    // (a small table: the read is quick under wine too): the register's
+    // model and serial number in the document's properties, the table as it
+    // was; the Plik menu's item only on tabs 1-8.
     void workbookThroughTheWindow() {
         WriteConfig("2");
         MainWindow w(link, nullptr, dir);
         auto* exportAction = w.findChild<QAction*>("exportXlsxAction");
         QVERIFY(exportAction && !exportAction->isEnabled());
-        w.Tabs()->setCurrentIndex(1);
+        w.Tabs()->setCurrentIndex(0);
         QVERIFY(exportAction->isEnabled());
         server->WithEmulator([](Emulator& e) { e.LoadDemoData(); });
-        w.ReadTableClicked(2);
-        const std::string name = w.Tables().Cell(TableId::Plu, 1, 1), price = w.Tables().Cell(TableId::Plu, 5, 1);
-        QVERIFY(!name.empty());
-        w.ExportXlsxTo(2, dir + "/towary");  // the extension is added
-        QFile file(dir + "/towary.xlsx");
+        w.ReadTableClicked(1);
+        const TableId t = TableId::Packaging;
+        const std::string name = w.Tables().Cell(t, 1, 2), price = w.Tables().Cell(t, 2, 2);
+        QCOMPARE(name, std::string("SKRZYNKA"));
+        w.ExportXlsxTo(1, dir + "/opakowania");  // the extension is added
+        QFile file(dir + "/opakowania.xlsx");
         QVERIFY(file.open(QIODevice::ReadOnly));
         const QByteArray bytes = file.readAll();
         const auto custom = WorkbookPart(std::string_view(bytes.constData(), bytes.size()), "docProps/custom.xml");
@@ -284,13 +286,13 @@ private slots:
         QVERIFY2(custom->find("ZELTRA ARK MAXI 20k") != std::string::npos &&
                      custom->find("123456") != std::string::npos,
                  custom->c_str());
-        w.Tables().SetCell(TableId::Plu, 5, 1, "0.01");
-        w.Tables().SetCell(TableId::Plu, 1, 1, "Zmieniona");
-        w.ImportCsvFrom(2, dir + "/towary.xlsx");
-        QCOMPARE(w.Tables().Cell(TableId::Plu, 1, 1), name);
-        QCOMPARE(w.Tables().Cell(TableId::Plu, 5, 1), price);
+        w.Tables().SetCell(t, 2, 2, "0.01");
+        w.Tables().SetCell(t, 1, 2, "Zmieniona");
+        w.ImportCsvFrom(1, dir + "/opakowania.xlsx");
+        QCOMPARE(w.Tables().Cell(t, 1, 2), name);
+        QCOMPARE(w.Tables().Cell(t, 2, 2), price);
         // Filled from the workbook now: a new export names no register.
-        w.ExportXlsxTo(2, dir + "/znowu.xlsx");
+        w.ExportXlsxTo(1, dir + "/znowu.xlsx");
         QFile again(dir + "/znowu.xlsx");
         QVERIFY(again.open(QIODevice::ReadOnly));
         const QByteArray second = again.readAll();
