@@ -323,7 +323,9 @@ public:
         if (info.uncompressed_size > kMaxPartSize) return std::nullopt;
         if (unzOpenCurrentFile(zip_) != UNZ_OK) return std::nullopt;
         std::string out;
-        out.reserve(static_cast<size_t>(info.uncompressed_size));
+        // What the zip says the size is, as far as a real part goes; the
+        // rest grows as it comes (a damaged header may say anything).
+        out.reserve(static_cast<size_t>(std::min<ZPOS64_T>(info.uncompressed_size, 16u << 20)));
         char buffer[65536];
         int n = 0;
         while ((n = unzReadCurrentFile(zip_, buffer, sizeof buffer)) > 0) {
@@ -856,6 +858,11 @@ WorkbookSheet ReadWorkbookSheet(std::string_view bytes, const std::string& prefe
     }
     result.refusal = "Plik nie jest skoroszytem";
     return result;
+}
+
+std::optional<std::string> WorkbookPart(std::string_view bytes, const std::string& name) {
+    Zip zip(bytes);
+    return zip.Read(name);
 }
 
 CsvImportPlan PlanImport(const TableSet& set, int tab, std::string_view bytes, bool replace) {

@@ -66,6 +66,9 @@ struct WorkbookSheet {
 // ignored), else the first sheet.
 WorkbookSheet ReadWorkbookSheet(std::string_view bytes, const std::string& preferred);
 
+// One part of a workbook's zip ("docProps/custom.xml"); none when missing.
+std::optional<std::string> WorkbookPart(std::string_view bytes, const std::string& name);
+
 // The import plan for a file's bytes of either kind: a workbook by its
 // content (whatever the file is called), else CSV (PlanCsvImport).
 CsvImportPlan PlanImport(const TableSet& set, int tab, std::string_view bytes, bool replace);
