@@ -681,6 +681,11 @@ protected:
 
 private:
     std::string CellText() const {
+        // Calc keeps a TRUE typed or taken from Excel as the number 1 shown
+        // as TRUE (PRAWDA in Polish): a switch, not a number.
+        if (cellType_ == "float" && attributeValue_ &&
+            (text_ == "TRUE" || text_ == "FALSE" || text_ == "PRAWDA" || text_ == "FAŁSZ"))
+            return *attributeValue_ == "0" ? "NIE" : "TAK";
         if (cellType_ == "float" || cellType_ == "currency" || cellType_ == "percentage")
             return attributeValue_ ? NumberText(*attributeValue_) : text_;
         if (cellType_ == "boolean" && attributeValue_) return *attributeValue_ == "true" ? "TAK" : "NIE";

@@ -462,11 +462,18 @@ TEST(Skoroszyt, HandTypedWorkbookGivesGoodRowsAndNamesBadCells) {
         worksheet_write_string(notes, 1, 0, "nie ten arkusz", nullptr);
         lxw_worksheet* s = workbook_add_worksheet(book, "baza plu");
         worksheet_write_string(s, 0, 0, "Cennik sklepu – grudzień", nullptr);
-        const char* titles[] = {"Cena jedn.", "Nazwa PLU", "Numer PLU", "Uwagi", "Kod kreskowy", "Stawka PTU"};
-        for (int c = 0; c < 6; ++c) worksheet_write_string(s, 2, static_cast<lxw_col_t>(c), titles[c], nullptr);
-        // Row 4: good, the code a number cell as Excel makes of a typed code.
+        const char* titles[] = {"Cena jedn.", "Nazwa PLU",  "Numer PLU",        "Uwagi",
+                                "Kod kreskowy", "Stawka PTU", "Sprzedaż ułamkowa"};
+        for (int c = 0; c < 7; ++c) worksheet_write_string(s, 2, static_cast<lxw_col_t>(c), titles[c], nullptr);
+        // Row 4: good, the code a number cell as Excel makes of a typed code,
+        // the name in two runs of formatting, the switch a TRUE cell.
         worksheet_write_number(s, 3, 0, 3.49, nullptr);
-        worksheet_write_string(s, 3, 1, "Chleb żytni", nullptr);
+        lxw_format* bold = workbook_add_format(book);
+        format_set_bold(bold);
+        lxw_rich_string_tuple run1{bold, const_cast<char*>("Chleb ")}, run2{nullptr, const_cast<char*>("żytni")};
+        lxw_rich_string_tuple* runs[] = {&run1, &run2, nullptr};
+        worksheet_write_rich_string(s, 3, 1, runs, nullptr);
+        worksheet_write_boolean(s, 3, 6, 1, nullptr);
         worksheet_write_number(s, 3, 2, 1, nullptr);
         worksheet_write_string(s, 3, 3, "świeży", nullptr);
         worksheet_write_number(s, 3, 4, 5901234123457, nullptr);
@@ -519,7 +526,7 @@ TEST(Skoroszyt, HandTypedWorkbookGivesGoodRowsAndNamesBadCells) {
         EXPECT_EQ(PlanLines(plan), expected);
         ASSERT_EQ(plan.good.size(), 2u);
         ApplyCsvImport(set, plan, false);
-        const std::vector<std::string> first = {"1", "Chleb żytni", "5901234123457", "A", "0", "3.49", "0", "NIE"};
+        const std::vector<std::string> first = {"1", "Chleb żytni", "5901234123457", "A", "0", "3.49", "0.000", "TAK"};
         for (int c = 0; c < 8; ++c) EXPECT_EQ(Cp1250ToUtf8(set.Cell(TableId::Plu, c, 1)), first[c]) << c;
         EXPECT_EQ(set.Cell(TableId::Plu, 2, 19200), WithCheckDigit("1590123412345"));
         EXPECT_EQ(set.Cell(TableId::Plu, 5, 19200), "99999999.99");
