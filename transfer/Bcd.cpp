@@ -230,7 +230,8 @@ std::string BcdToSigned(std::string_view hex) {
 }
 
 std::string BcdToBarcode(std::string_view hex) {
-    return std::string(LeadingDigits(hex).substr(0, 13));
+    // All 14 digits the field holds: a GTIN-14 sent whole comes back whole.
+    return std::string(LeadingDigits(hex).substr(0, 14));
 }
 
 std::string MultiplierToPercent(std::string_view hex) {

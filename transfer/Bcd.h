@@ -80,7 +80,7 @@ std::string BcdToDecimal(std::string_view hex);
 std::string BcdToSigned(std::string_view hex);
 
 // A bar code in digits-in-order form: the text up to its first character that
-// is not a digit (the F filler), at most 13 characters.
+// is not a digit (the F filler), at most 14 characters (the field's seven bytes).
 std::string BcdToBarcode(std::string_view hex);
 
 // A discount or surcharge multiplier (4 characters, bytes little-endian, value

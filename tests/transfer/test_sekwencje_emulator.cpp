@@ -44,6 +44,7 @@ TEST_F(EmulatorRoundTrip, EveryTableComesBackAsSent) {
     Row(TableId::Packaging, 15, {"15", "Skrzynka", "12.00"});
     Row(TableId::Plu, 1, {"1", W("Woda źródlana"), "5901234123457", "B", "1", "1.20", "12", "NIE"});
     Row(TableId::Plu, 2, {"2", "Ser", "", "G", "0", "25.99", "-1.500", "TAK"});
+    Row(TableId::Plu, 3, {"3", "Zgrzewka", "15901234123458", "A", "0", "7.20", "6", "NIE"});  // GTIN-14 whole
     Row(TableId::Plu, 1000, {"1000", "Ostatni", "12345", "A", "15", "99999.99", "0.000", "TAK"});
     Row(TableId::Cashier, 1, {"1", "ANNA", "0012"});
     Row(TableId::Cashier, 8, {"8", W("ŁUCJA"), "9999"});
