@@ -20,3 +20,6 @@ std::string Cp1250ToUtf8(std::string_view text);
 // A character with no Windows-1250 form, and every byte of a malformed
 // UTF-8 sequence, becomes '?'.
 std::string Utf8ToCp1250(std::string_view text);
+
+// One character appended to a UTF-8 text.
+void AppendUtf8(std::string& out, char32_t cp);

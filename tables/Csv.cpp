@@ -52,24 +52,6 @@ bool Letter(char c) {
     return ((b | 0x20) >= 'a' && (b | 0x20) <= 'z') || (b >= 0x80 && kPolishLetters.find(c) != std::string_view::npos);
 }
 
-void AppendUtf8(std::string& out, char32_t cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
-
 // UTF-16 code units to UTF-8; a lone surrogate becomes U+FFFD, an odd last byte is dropped.
 std::string Utf16ToUtf8(std::string_view b, bool bigEndian) {
     auto unit = [&](size_t i) -> char32_t {
