@@ -556,3 +556,33 @@ TEST(Skoroszyt, UnreadableWorkbooksAreRefused) {
         EXPECT_TRUE(plan.good.empty());
     }
 }
+
+// A workbook gives numbers, not their text: values that come back unchanged
+// keep the bytes the register sent ("08.00", "3.5"); a changed one is written
+// as the entry row writes it.
+TEST(Skoroszyt, UnchangedValuesKeepTheirBytes) {
+    TableSet set;
+    set.ApplyModel(1, PluRule::Capacity);
+    set.SetCell(TableId::Ptu, 1, 1, "08.00");
+    set.SetCell(TableId::Ptu, 2, 1, "AKTYWNA");
+    set.SetCell(TableId::Ptu, 1, 2, "");
+    set.SetCell(TableId::Ptu, 2, 2, "ZWOLNIONA");
+    const std::vector<std::string> plu = {"1", "Chleb", "", "A", "0", "3.5", "2", "NIE"};
+    for (int c = 0; c < 8; ++c) set.SetCell(TableId::Plu, c, 1, plu[c]);
+    for (const int tab : {2, 8}) {
+        const TableSet before = set;
+        const CsvImportPlan plan = PlanImport(set, tab, *TableXlsx(set, tab), false);
+        ASSERT_EQ(PlanLines(plan), "");
+        ApplyCsvImport(set, plan, false);
+        for (TableId t : {TableId::Plu, TableId::Ptu})
+            for (int r = 1; r <= 2; ++r)
+                for (int c = 0; c < set.Columns(t); ++c) EXPECT_EQ(set.Cell(t, c, r), before.Cell(t, c, r)) << c;
+    }
+    // The same price typed anew in the sheet (a number 3.75) is written as the entry row writes it.
+    set.SetCell(TableId::Plu, 5, 1, "3.75");
+    std::string sheet = *TableXlsx(set, 2);
+    set.SetCell(TableId::Plu, 5, 1, "3.5");
+    const CsvImportPlan plan = PlanImport(set, 2, sheet, false);
+    ApplyCsvImport(set, plan, false);
+    EXPECT_EQ(set.Cell(TableId::Plu, 5, 1), "3.75");
+}
